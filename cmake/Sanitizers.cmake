@@ -1,0 +1,11 @@
+if(KORIVAN_SANITIZE)
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1)
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()
+if(KORIVAN_FUZZ)
+  # Fuzz targets link libFuzzer; the code under test gets coverage and sanitizers.
+  set(_fz -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_compile_options(${_fz})
+  add_link_options(-fsanitize=address,undefined)
+endif()

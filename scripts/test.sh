@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Every test: the normal build (unit, widget and end-to-end tests), the
+# sanitizer build (unit and widget tests), and a short run of each fuzz target.
+source "$(dirname "$0")/lib.sh"
+ensure_packages
+
+echo "== Build and test"
+configure_build build
+ctest --test-dir build -LE bench --output-on-failure -j "$JOBS"
+
+echo "== Sanitizer build (ASan + UBSan)"
+configure_build build-asan -DKORIVAN_SANITIZE=ON -DKORIVAN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir build-asan -L unit --output-on-failure -j "$JOBS"
+
+if ls "$ROOT"/tests/fuzz/*.cpp >/dev/null 2>&1; then
+  echo "== Fuzz targets (short run)"
+  configure_build build-fuzz -DKORIVAN_FUZZ=ON -DKORIVAN_APP=OFF \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  ctest --test-dir build-fuzz -L fuzz --output-on-failure
+fi
