@@ -15,9 +15,9 @@ LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan -L unit --output-on-failure -j "$JOBS"
 
-if ls "$ROOT"/tests/fuzz/*.cpp >/dev/null 2>&1; then
+if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   echo "== Fuzz targets (short run)"
-  configure_build build-fuzz -DKORIVAN_FUZZ=ON -DKORIVAN_APP=OFF \
+  configure_build build-fuzz -DKORIVAN_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ctest --test-dir build-fuzz -L fuzz --output-on-failure
 fi

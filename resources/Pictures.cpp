@@ -1,0 +1,5 @@
+#include "Pictures.h"
+
+QImage LoadPicture(const QString& name) {
+  return QImage(QStringLiteral(":/pictures/") + name + QStringLiteral(".png"));
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// A picture compiled into the program, by its name ("MT_PEN", "CR_PEN", ...).
+// A null image when no such picture exists.
+QImage LoadPicture(const QString& name);
