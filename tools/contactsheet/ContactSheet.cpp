@@ -141,8 +141,9 @@ void Name(QPainter& p, QRect cell, const QString& name) {
 }
 
 // A real tile, painted by the tile widget itself.
-void PaintTile(QPainter& p, QRect cell, const Tile& t, std::uint32_t colour, bool hovered) {
-  TMetroButton tile(nullptr, mtSmallSingle);
+void PaintTile(QPainter& p, QRect cell, const Tile& t, std::uint32_t colour, bool hovered,
+               TMetroButtonType type = mtSmallSingle) {
+  TMetroButton tile(nullptr, type);
   tile.Bitmap() = Picture(t.name);
   tile.SetText(QString::fromLatin1(t.text));
   tile.SetColor(colour);
@@ -178,11 +179,15 @@ int main(int argc, char** argv) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     Centred(p, cell, MetroBlue, Picture(kTiles[i].name), 3);
   }, nTiles);
-  sheet.Heading(QStringLiteral("The same icons on tiles (60 x 60): blue, hovered, yellow pen, red"));
+  sheet.Heading(QStringLiteral("The same icons on tiles: blue, hovered, yellow pen, red (60 x 60), large (90 x 90)"));
   sheet.Row(QStringLiteral("MetroBlue"), 68, [](QPainter& p, QRect c, int i) { PaintTile(p, c, kTiles[i], MetroBlue, false); }, nTiles);
   sheet.Row(QStringLiteral("hovered / Down"), 68, [](QPainter& p, QRect c, int i) { PaintTile(p, c, kTiles[i], MetroBlue, true); }, nTiles);
   sheet.Row(QStringLiteral("yellow"), 68, [](QPainter& p, QRect c, int i) { PaintTile(p, c, kTiles[i], kYellow, false); }, nTiles);
   sheet.Row(QStringLiteral("MetroRed"), 68, [](QPainter& p, QRect c, int i) { PaintTile(p, c, kTiles[i], MetroRed, false); }, nTiles);
+
+  sheet.Row(QStringLiteral("large tile (90 x 90)"), 98, [](QPainter& p, QRect c, int i) {
+    PaintTile(p, c, kTiles[i], MetroBlue, false, mtSingle);
+  }, 12, 96);
 
   const char* corners[] = {"PW_PEN", "PW_ARROW", "PW_RIGHT", "PW_LEFT"};
   const int nCorners = int(std::size(corners));
