@@ -74,7 +74,7 @@ bool RunApp() {
 
 QString HelpURLFor(bool japanese, const QString& programFolder) {
   const QString page = japanese ? QStringLiteral("/help/ja/index.html") : QStringLiteral("/help/en/index.html");
-  return QUrl::fromLocalFile(QDir::fromNativeSeparators(programFolder) + page).toString();
+  return QUrl::fromLocalFile(QDir::fromNativeSeparators(programFolder) + page).toString(QUrl::FullyEncoded);
 }
 
 void ChooseHelpURL() { HelpURL = HelpURLFor(QLocale::system().language() == QLocale::Japanese, ProgramFolder()); }

@@ -248,12 +248,18 @@ void WriteSetup() {
   // The whole file goes to a temporary file beside it and is renamed over
   // the old one, so a crash or a full disk never leaves half a file.
   QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly)) Fail(path, out.errorString());
+  // Unbuffered, so that a short write (a full disk) is seen here: a
+  // buffered QSaveFile can report success for a truncated file.
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) Fail(path, out.errorString());
   const QByteArray bytes = ini.ToBytes();
-  if (out.write(bytes) != bytes.size()) {
-    const QString reason = out.errorString();
-    out.cancelWriting();
-    Fail(path, reason);
+  for (qsizetype done = 0; done < bytes.size();) {
+    const qint64 n = out.write(bytes.constData() + done, bytes.size() - done);
+    if (n <= 0) {
+      const QString reason = out.errorString();
+      out.cancelWriting();
+      Fail(path, reason);
+    }
+    done += n;
   }
   if (!out.commit()) Fail(path, out.errorString());
 }
