@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <charconv>
@@ -215,8 +216,9 @@ void WriteSetupTo(TIniFile& ini) {
 
 void ReadSetup() {
   QFile f(SetupFilePath());
-  // A missing or unreadable file reads as an empty one.
-  if (!f.open(QIODevice::ReadOnly)) return;
+  // A missing or unreadable file reads as an empty one; so does anything
+  // that is not a plain file (a pipe would block the start).
+  if (!QFileInfo(f).isFile() || !f.open(QIODevice::ReadOnly)) return;
   ReadSetupFrom(TIniFile::FromBytes(f.readAll()));
 }
 
@@ -239,6 +241,7 @@ void WriteSetup() {
   TIniFile ini;
   QFile old(path);
   if (old.exists()) {
+    if (!QFileInfo(old).isFile()) Fail(path, QStringLiteral("it is not a plain file."));
     if (!old.open(QIODevice::ReadOnly)) Fail(path, old.errorString());
     ini = TIniFile::FromBytes(old.readAll());
     old.close();

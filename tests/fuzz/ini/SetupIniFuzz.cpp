@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "settings/IniFile.h"
 #include "settings/SetupFile.h"
@@ -47,14 +48,38 @@ void Check(bool ok, const char* what, const QString& detail = {}) {
 QTemporaryDir* gWith;
 QTemporaryDir* gWithout;
 
+// The words of the file, so that mutations reach past the section and key
+// names; written from the tables themselves and handed to libFuzzer as its
+// dictionary unless one was given.
+void AddDictionary(int* argc, char*** argv) {
+  for (int i = 1; i < *argc; ++i)
+    if (std::strncmp((*argv)[i], "-dict=", 6) == 0) return;
+  QStringList words = {"[Setup]", "[Pen]", "[Menu]", "[Mark]", "[PenSetup]", "ImageTypeDefault=",
+                       "ImageJPEGQuality=", "ImagePathDefault=", "isSmoothing=", "isPressure=", "Count=",
+                       "PenType", "PenColor", "PenThickness", "PenDash", "Thickness", "Color", "=$", "=0x",
+                       "\\x0D\\x0A", "\\x0A", "1e9", "nan", "-1", "/", "/tmp/"};
+  for (const auto& row : PenTypeNames) words << QString::fromLatin1(row.s);
+  QFile dict(gWithout->filePath(QStringLiteral("setup.dict")));
+  if (!dict.open(QIODevice::WriteOnly)) std::abort();
+  for (const QString& w : words) dict.write("\"" + w.toLatin1() + "\"\n");
+  dict.close();
+  static QByteArray flag = "-dict=" + dict.fileName().toLocal8Bit();
+  static std::vector<char*> args(*argv, *argv + *argc);
+  args.insert(args.begin() + 1, flag.data());
+  args.push_back(nullptr);
+  *argv = args.data();
+  ++*argc;
+}
+
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   gWith = new QTemporaryDir;
   gWithout = new QTemporaryDir;
   QFile app(gWith->filePath(QStringLiteral("KORIVAN_WBD")));
   if (!app.open(QIODevice::WriteOnly)) std::abort();
   SetSetupFolderOverride(gWithout->path());
+  AddDictionary(argc, argv);
   return 0;
 }
 
