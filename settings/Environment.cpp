@@ -1,0 +1,82 @@
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "Settings.h"
+
+namespace {
+
+QString& SetupFolderOverride() {
+  static QString folder;
+  return folder;
+}
+
+QString& ProgramFolderOverride() {
+  static QString folder;
+  return folder;
+}
+
+#ifdef Q_OS_WIN
+const QString kAppName = QStringLiteral("KORIVAN_WBD.exe");
+#else
+const QString kAppName = QStringLiteral("KORIVAN_WBD");
+#endif
+
+QString Native(const QString& path) { return QDir::toNativeSeparators(QDir::cleanPath(path)); }
+
+}  // namespace
+
+void SetSetupFolderOverride(const QString& folder) { SetupFolderOverride() = folder; }
+void SetProgramFolderOverride(const QString& folder) { ProgramFolderOverride() = folder; }
+
+QString SetupFolder() {
+  if (!SetupFolderOverride().isEmpty()) return Native(SetupFolderOverride());
+  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  return Native(base + QStringLiteral("/ORVEL PROJECT/KORIVAN DSK"));
+}
+
+QString SetupFilePath() { return SetupFolder() + QDir::separator() + QStringLiteral("Setup.ini"); }
+
+QString PicturesFolder() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (folder.isEmpty()) folder = QDir::homePath();
+  folder = Native(folder);
+  return folder.endsWith(QDir::separator()) ? folder : folder + QDir::separator();
+}
+
+QString ProgramFolder() {
+  if (!ProgramFolderOverride().isEmpty()) return Native(ProgramFolderOverride());
+  if (!QCoreApplication::instance()) return {};
+  return Native(QCoreApplication::applicationDirPath());
+}
+
+QString AppPath() {
+  const QString folder = ProgramFolder();
+  return folder.isEmpty() ? QString() : folder + QDir::separator() + kAppName;
+}
+
+bool AppExists() {
+  const QString path = AppPath();
+  return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+bool RunApp() {
+  if (!AppExists()) return false;
+  // The path is the program itself, never part of a command line, so spaces
+  // in it need no quoting and no shell sees it.
+  return QProcess::startDetached(AppPath(), {}, ProgramFolder());
+}
+
+QString HelpURLFor(bool japanese, const QString& programFolder) {
+  const QString page = japanese ? QStringLiteral("/help/ja/index.html") : QStringLiteral("/help/en/index.html");
+  return QUrl::fromLocalFile(QDir::fromNativeSeparators(programFolder) + page).toString(QUrl::FullyEncoded);
+}
+
+void ChooseHelpURL() { HelpURL = HelpURLFor(QLocale::system().language() == QLocale::Japanese, ProgramFolder()); }
+
+void OpenHelpPage() { QDesktopServices::openUrl(QUrl(HelpURL)); }
