@@ -48,8 +48,14 @@ TFMXBitmapEx::TFMXBitmapEx(int AWidth, int AHeight)
   if (!isNull()) fill(Qt::transparent);
 }
 
-void TFMXBitmapEx::Assign(const QImage& source) {
-  QImage::operator=(source.format() == Format_ARGB32 ? source : source.convertToFormat(Format_ARGB32));
+void TFMXBitmapEx::Assign(const QImage& source) { Assign(QImage(source)); }
+
+void TFMXBitmapEx::Assign(QImage&& source) {
+  if (source.format() == Format_RGB32)
+    source.reinterpretAsFormat(Format_ARGB32);  // the same bytes: Qt keeps alpha 0xFF in RGB32
+  else if (source.format() != Format_ARGB32)
+    source.convertTo(Format_ARGB32);
+  QImage::operator=(std::move(source));
 }
 
 bool TFMXBitmapEx::LoadFromFileEx(const QString& AFileName, float Rotate) {
@@ -59,7 +65,7 @@ bool TFMXBitmapEx::LoadFromFileEx(const QString& AFileName, float Rotate) {
   bool ok = false;
   switch (kind) {
     case ikPlatform: {
-      if (!QFileInfo(AFileName).isFile()) ReadWholeFile(AFileName);  // raises with the system's reason
+      if (!QFileInfo(AFileName).isFile()) TByteReader open(AFileName);  // raises with the system's reason
       QImageReader reader(AFileName, PlatformFormat(Extension(AFileName)));
       ok = reader.read(&loaded);
       if (!ok && reader.error() == QImageReader::DeviceError)
@@ -75,10 +81,9 @@ bool TFMXBitmapEx::LoadFromFileEx(const QString& AFileName, float Rotate) {
     case ikOther:
       break;
   }
-  if (ok) Assign(loaded);
+  if (ok) Assign(std::move(loaded));
   if (Rotate != 0 && !isNull()) {
-    QImage turned = transformed(QTransform().rotate(Rotate), Qt::SmoothTransformation);
-    Assign(turned);
+    Assign(transformed(QTransform().rotate(Rotate), Qt::SmoothTransformation));
   }
   return ok;
 }

@@ -19,6 +19,7 @@ class TFMXBitmapEx : public QImage {
 
   // Copies any image in, converted to Format_ARGB32.
   void Assign(const QImage& source);
+  void Assign(QImage&& source);
 
   // Replaces size and pixels with the file's, then turns the picture by
   // Rotate degrees (clockwise). Returns whether the file was accepted; a

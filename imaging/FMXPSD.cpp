@@ -274,13 +274,12 @@ bool SaveBitmapAsPSD(const QString& fileName, const QImage& bitmap) {
   return true;
 }
 
-bool DecodePSD(std::span<const std::uint8_t> data, QImage& bitmap) {
-  const std::uint8_t* base = data.data();
-  const qint64 size = qint64(data.size());
-  if (size < 26 || std::memcmp(base, "8BPS", 4) != 0 || BE16(base + 4) != 1) return false;
-  const int channels = int(BE16(base + 12));
-  const std::uint32_t h32 = BE32(base + 14), w32 = BE32(base + 18);
-  const int depth = int(BE16(base + 22)), mode = int(BE16(base + 24));
+bool DecodePSD(TByteReader& in, QImage& bitmap) {
+  const std::uint8_t* hd = in.Take(26);
+  if (!hd || std::memcmp(hd, "8BPS", 4) != 0 || BE16(hd + 4) != 1) return false;
+  const int channels = int(BE16(hd + 12));
+  const std::uint32_t h32 = BE32(hd + 14), w32 = BE32(hd + 18);
+  const int depth = int(BE16(hd + 22)), mode = int(BE16(hd + 24));
   if (depth != 1 && depth != 8) return false;
   if (mode != 0 && mode != 1 && mode != 3) return false;
   // One bit per sample only makes sense for black-and-white files.
@@ -289,48 +288,43 @@ bool DecodePSD(std::span<const std::uint8_t> data, QImage& bitmap) {
   if (w32 == 0 || h32 == 0 || w32 > 300000 || h32 > 300000) return false;
   const int w = int(w32), h = int(h32);
 
-  qint64 pos = 26;
-  auto section = [&](bool mustBeEmpty) {
-    if (size - pos < 4) return false;
-    const std::uint32_t len = BE32(base + pos);
-    if (mustBeEmpty && len != 0) return false;
-    pos += 4;
-    if (size - pos < qint64(len)) return false;
-    pos += len;
-    return true;
-  };
-  if (!section(true) || !section(false) || !section(false)) return false;  // colour data, resources, layers
+  // Colour mode data (must be empty), image resources, layers: skipped.
+  for (int s = 0; s < 3; ++s) {
+    const std::uint8_t* p = in.Take(4);
+    if (!p) return false;
+    const std::uint32_t len = BE32(p);
+    if ((s == 0 && len != 0) || !in.Seek(in.Pos() + len)) return false;
+  }
 
-  if (size - pos < 2) return false;
-  const unsigned code = BE16(base + pos);
-  pos += 2;
+  const std::uint8_t* cp = in.Take(2);
+  if (!cp) return false;
+  const unsigned code = BE16(cp);
   if (code > 1) return false;  // compressed otherwise than by PackBits: not read
 
   const qint64 rowBytes = (qint64(w) * depth + 7) / 8;
   // The colour channels of the mode, then one of transparency; more are ignored.
   const int colourChannels = mode == 3 ? 3 : 1;
   const int used = mode == 0 ? 1 : std::min(channels, colourChannels + 1);
-  const qint64 rows = qint64(channels) * h;
+  const qint64 usedRows = qint64(used) * h;
 
-  // Where each used row's bytes lie, checked against the file before the
-  // bitmap is allocated.
-  std::vector<std::uint32_t> rowLen;
-  qint64 dataAt = pos;
+  // Every used row is checked against the file before the bitmap is allocated.
+  std::vector<std::uint16_t> rowLen;
   if (code == 1) {
-    if ((size - pos) / 2 < rows) return false;
-    rowLen.resize(std::size_t(rows));
+    const qint64 rows = qint64(channels) * h;
+    if (in.Left() / 2 < rows) return false;
+    rowLen.resize(std::size_t(usedRows));
     qint64 total = 0;
     for (qint64 r = 0; r < rows; ++r) {
-      rowLen[std::size_t(r)] = BE16(base + pos + 2 * r);
-      if (r < qint64(used) * h) {
-        total += rowLen[std::size_t(r)];
-        // Two packed bytes expand to at most 129.
-        if (qint64(rowLen[std::size_t(r)]) * 65 < rowBytes) return false;
-      }
+      const std::uint8_t* p = in.Take(2);
+      if (!p) return false;
+      if (r >= usedRows) continue;
+      rowLen[std::size_t(r)] = std::uint16_t(BE16(p));
+      total += rowLen[std::size_t(r)];
+      // Two packed bytes expand to at most 129.
+      if (qint64(rowLen[std::size_t(r)]) * 65 < rowBytes) return false;
     }
-    dataAt = pos + 2 * rows;
-    if (size - dataAt < total) return false;
-  } else if ((size - pos) / rowBytes < qint64(used) * h) {
+    if (in.Left() < total) return false;
+  } else if (in.Left() / rowBytes < usedRows) {
     return false;
   }
   if (qint64(w) * h * 4 > MaxDecodedBytes) return false;
@@ -339,20 +333,17 @@ bool DecodePSD(std::span<const std::uint8_t> data, QImage& bitmap) {
   if (img.isNull()) return false;
   img.fill(0xFF000000);
   std::vector<std::uint8_t> buf(std::size_t(rowBytes), 0);
-  qint64 at = dataAt;
   for (int c = 0; c < used; ++c) {
     const bool alpha = c == colourChannels;
     for (int y = 0; y < h; ++y) {
-      const std::uint8_t* row;
       if (code == 1) {
-        const std::uint32_t n = rowLen[std::size_t(qint64(c) * h + y)];
-        if (!UnpackRow({base + at, n}, buf.data(), int(rowBytes))) return false;
-        at += n;
-        row = buf.data();
-      } else {
-        row = base + at;
-        at += rowBytes;
+        const std::uint16_t n = rowLen[std::size_t(qint64(c) * h + y)];
+        const std::uint8_t* p = in.Take(n);
+        if (!p || !UnpackRow({p, n}, buf.data(), int(rowBytes))) return false;
+      } else if (!in.Read(buf.data(), rowBytes)) {
+        return false;
       }
+      const std::uint8_t* row = buf.data();
       std::uint8_t* px = img.scanLine(y);
       if (alpha) {
         for (int x = 0; x < w; ++x) px[4 * x + 3] = row[x];
@@ -373,7 +364,12 @@ bool DecodePSD(std::span<const std::uint8_t> data, QImage& bitmap) {
   return true;
 }
 
+bool DecodePSD(std::span<const std::uint8_t> data, QImage& bitmap) {
+  TByteReader in(data);
+  return DecodePSD(in, bitmap);
+}
+
 bool LoadPSDFile(const QString& fileName, QImage& bitmap) {
-  const QByteArray data = ReadWholeFile(fileName);
-  return DecodePSD({reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())}, bitmap);
+  TByteReader in(fileName);
+  return DecodePSD(in, bitmap);
 }

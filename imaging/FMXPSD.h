@@ -82,3 +82,5 @@ bool LoadPSDFile(const QString& fileName, QImage& bitmap);
 
 // The reader over bytes in memory.
 bool DecodePSD(std::span<const std::uint8_t> data, QImage& bitmap);
+class TByteReader;
+bool DecodePSD(TByteReader& in, QImage& bitmap);

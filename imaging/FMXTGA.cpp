@@ -59,11 +59,11 @@ std::array<std::uint8_t, TGAExtensionSize> BuildExtension(const TTGAParamsVals& 
   return e;
 }
 
-void ReadExtension(std::span<const std::uint8_t> data, std::uint32_t offset, TTGAParamsVals& v) {
+void ReadExtension(TByteReader& in, std::uint32_t offset, TTGAParamsVals& v) {
   // Offset 0 means the file has no extension area.
-  if (offset == 0 || offset >= data.size()) return;
+  if (offset == 0 || offset >= in.Size() || !in.Seek(offset)) return;
   std::array<std::uint8_t, TGAExtensionSize> e{};
-  std::memcpy(e.data(), data.data() + offset, std::min<std::size_t>(e.size(), data.size() - offset));
+  if (!in.Read(e.data(), std::min<qint64>(TGAExtensionSize, in.Left()))) return;
   v.fTGA_Author = CString(&e[2], 41);
   const unsigned month = LE16(&e[367]), day = LE16(&e[369]), year = LE16(&e[371]);
   const unsigned hour = LE16(&e[373]), minute = LE16(&e[375]), second = LE16(&e[377]);
@@ -86,8 +86,8 @@ struct TPacket {
 
 class TTGARowDecoder {
  public:
-  TTGARowDecoder(const std::uint8_t* p, const std::uint8_t* end, int bytesPerPixel, bool compressed)
-      : FP(p), FEnd(end), FBpp(bytesPerPixel), FCompressed(compressed) {}
+  TTGARowDecoder(TByteReader& in, int bytesPerPixel, bool compressed)
+      : FIn(in), FBpp(bytesPerPixel), FCompressed(compressed) {}
 
   // Decodes one row into dst; false when the data ends first.
   bool Row(QRgb* dst, int w) {
@@ -95,14 +95,14 @@ class TTGARowDecoder {
     int x = 0;
     while (x < w) {
       if (FPacket.left == 0) {
-        if (FP >= FEnd) return false;
-        const std::uint8_t h = *FP++;
-        FPacket.left = (h & 0x7F) + 1;
-        FPacket.run = h & 0x80;
+        const std::uint8_t* h = FIn.Take(1);
+        if (!h) return false;
+        FPacket.left = (*h & 0x7F) + 1;
+        FPacket.run = *h & 0x80;
         if (FPacket.run) {
-          if (FEnd - FP < FBpp) return false;
-          FPacket.value = Pixel(FP);
-          FP += FBpp;
+          const std::uint8_t* p = FIn.Take(FBpp);
+          if (!p) return false;
+          FPacket.value = Pixel(p);
         }
       }
       const int n = std::min(FPacket.left, w - x);
@@ -123,18 +123,19 @@ class TTGARowDecoder {
   }
 
   bool Raw(QRgb* dst, int n) {
-    if (FEnd - FP < qint64(n) * FBpp) return false;
-    if (FBpp == 4) {
-      std::memcpy(dst, FP, std::size_t(n) * 4);  // bytes B, G, R, A: already our layout
-    } else {
-      for (int i = 0; i < n; ++i) dst[i] = Pixel(FP + 3 * i);
+    // Bytes blue, green, red, alpha are already our pixel layout.
+    if (FBpp == 4) return FIn.Read(dst, qint64(n) * 4);
+    constexpr int Chunk = 8192;
+    for (int done = 0; done < n; done += Chunk) {
+      const int k = std::min(Chunk, n - done);
+      const std::uint8_t* p = FIn.Take(qint64(k) * 3);
+      if (!p) return false;
+      for (int i = 0; i < k; ++i) dst[done + i] = Pixel(p + 3 * i);
     }
-    FP += qint64(n) * FBpp;
     return true;
   }
 
-  const std::uint8_t* FP;
-  const std::uint8_t* FEnd;
+  TByteReader& FIn;
   int FBpp;
   bool FCompressed;
   TPacket FPacket;
@@ -229,29 +230,32 @@ void SaveTGAFile(const QString& fileName, const QImage& bitmap, const QString& a
   out.Commit();
 }
 
-bool DecodeTGA(std::span<const std::uint8_t> data, QImage& bitmap, TTGAParamsVals& v) {
+bool DecodeTGA(TByteReader& in, QImage& bitmap, TTGAParamsVals& v) {
   v.ResetInfo();
   v.fTGA_Date = QDateTime(QDate::currentDate(), QTime(0, 0));
   v.fTGA_Background = {};
   v.fTGA_AspectRatio = 1.0;
   v.fTGA_Gamma = 2.2;
-  if (data.size() >= TGAFooterSize) {
-    const std::uint8_t* ft = data.data() + data.size() - TGAFooterSize;
-    if (CString(ft + 8, 18) == Signature) ReadExtension(data, LE32(ft), v);
+  if (in.Size() >= TGAFooterSize && in.Seek(in.Size() - TGAFooterSize)) {
+    const std::uint8_t* ft = in.Take(TGAFooterSize);
+    if (ft && CString(ft + 8, 18) == Signature) ReadExtension(in, LE32(ft), v);
   }
 
-  if (data.size() < TGAHeaderSize) return false;
-  const std::uint8_t* hd = data.data();
+  if (!in.Seek(0)) return false;
+  const std::uint8_t* hp = in.Take(TGAHeaderSize);
+  if (!hp) return false;
+  std::array<std::uint8_t, TGAHeaderSize> hd;
+  std::memcpy(hd.data(), hp, hd.size());
   const int type = hd[2], depth = hd[16], desc = hd[17];
   if ((type != 2 && type != 10) || (depth != 24 && depth != 32)) return false;
   const int w = int(LE16(&hd[12])), h = int(LE16(&hd[14]));
   const int bpp = depth / 8;
+  const std::uint8_t* id = in.Take(hd[0]);
+  if (!id) return false;
+  v.fTGA_Descriptor = QByteArray(reinterpret_cast<const char*>(id), hd[0]);
   // A colour map may stand between the image ID and the pixels even of a
   // true-colour image; it is skipped, not read as pixels.
-  qint64 at = TGAHeaderSize + hd[0];
-  if (hd[1] == 1) at += qint64(LE16(&hd[5])) * ((hd[7] + 7) / 8);
-  if (at > qint64(data.size())) return false;
-  v.fTGA_Descriptor = QByteArray(reinterpret_cast<const char*>(hd + TGAHeaderSize), hd[0]);
+  if (hd[1] == 1 && !in.Seek(in.Pos() + qint64(LE16(&hd[5])) * ((hd[7] + 7) / 8))) return false;
   v.fTGA_Compressed = type == 10;
   v.fWidth = v.fOriginalWidth = w;
   v.fHeight = v.fOriginalHeight = h;
@@ -261,7 +265,7 @@ bool DecodeTGA(std::span<const std::uint8_t> data, QImage& bitmap, TTGAParamsVal
   // Refuse before allocating what the file could never fill: a raw pixel
   // takes bpp bytes, and a run packet of bpp + 1 bytes fills at most 128.
   const qint64 pixels = qint64(w) * h;
-  const qint64 avail = qint64(data.size()) - at;
+  const qint64 avail = in.Left();
   if (pixels == 0 || pixels * 4 > MaxDecodedBytes) return false;
   if (v.fTGA_Compressed ? (pixels + 127) / 128 * (bpp + 1) > avail : pixels * bpp > avail) return false;
 
@@ -270,7 +274,7 @@ bool DecodeTGA(std::span<const std::uint8_t> data, QImage& bitmap, TTGAParamsVal
   // Bit 5 puts the first stored row at the top, bit 4 the first pixel at the right.
   const bool topDown = desc & 0x20;
   const bool rightToLeft = desc & 0x10;
-  TTGARowDecoder dec(data.data() + at, data.data() + data.size(), bpp, v.fTGA_Compressed);
+  TTGARowDecoder dec(in, bpp, v.fTGA_Compressed);
   for (int r = 0; r < h; ++r) {
     auto* row = reinterpret_cast<QRgb*>(img.scanLine(topDown ? r : h - 1 - r));
     if (!dec.Row(row, w)) return false;
@@ -280,10 +284,15 @@ bool DecodeTGA(std::span<const std::uint8_t> data, QImage& bitmap, TTGAParamsVal
   return true;
 }
 
+bool DecodeTGA(std::span<const std::uint8_t> data, QImage& bitmap, TTGAParamsVals& info) {
+  TByteReader in(data);
+  return DecodeTGA(in, bitmap, info);
+}
+
 bool LoadTGAFile(const QString& fileName, QImage& bitmap, QString& author) {
-  const QByteArray data = ReadWholeFile(fileName);
+  TByteReader in(fileName);
   TTGAParamsVals v;
-  const bool ok = DecodeTGA({reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())}, bitmap, v);
+  const bool ok = DecodeTGA(in, bitmap, v);
   author = QString::fromLatin1(v.fTGA_Author);
   return ok;
 }

@@ -57,6 +57,8 @@ bool LoadTGAFile(const QString& fileName, QImage& bitmap, QString& author);
 // The reader over bytes in memory: fills info (extension area and header
 // values) and, when the image is accepted, the bitmap.
 bool DecodeTGA(std::span<const std::uint8_t> data, QImage& bitmap, TTGAParamsVals& info);
+class TByteReader;
+bool DecodeTGA(TByteReader& in, QImage& bitmap, TTGAParamsVals& info);
 
 // Run-length encodes one row of pixels (their blue, green and red bytes) into
 // out, which holds at least TGARowBound(width) bytes; returns the bytes used.

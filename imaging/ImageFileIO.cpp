@@ -4,6 +4,7 @@
 #include <QImageWriter>
 
 #include <array>
+#include <cstring>
 
 EImageFileError::EImageFileError(TKind kind, const QString& fileName, const QString& reason)
     : std::runtime_error(QString(kind == ekRead ? "Cannot read \"%1\": %2" : "Cannot write \"%1\": %2")
@@ -12,28 +13,74 @@ EImageFileError::EImageFileError(TKind kind, const QString& fileName, const QStr
       FKind(kind),
       FFileName(fileName) {}
 
-QByteArray ReadWholeFile(const QString& fileName) {
-  QFile f(fileName);
-  if (!f.open(QIODevice::ReadOnly)) throw EImageFileError(EImageFileError::ekRead, fileName, f.errorString());
-  const qint64 size = f.size();
-  QByteArray data;
-  if (size > 0) {
-    // A growing or special file is read to its end; a regular one in one call.
-    data.resize(size);
-    qint64 got = 0;
-    while (got < size) {
-      const qint64 n = f.read(data.data() + got, size - got);
-      if (n < 0) throw EImageFileError(EImageFileError::ekRead, fileName, f.errorString());
-      if (n == 0) break;
-      got += n;
-    }
-    data.truncate(got);
-  } else {
-    data = f.readAll();
+TByteReader::TByteReader(std::span<const std::uint8_t> data)
+    : FData(data.data()), FSize(qint64(data.size())), FLen(qint64(data.size())) {}
+
+TByteReader::TByteReader(const QString& fileName) : FFile(fileName), FFromFile(true) {
+  if (!FFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) Fail();
+  FSize = FFile.size();
+  FBuffer.resize(std::size_t(BufferSize));
+  FData = FBuffer.data();
+}
+
+void TByteReader::Fail() { throw EImageFileError(EImageFileError::ekRead, FFile.fileName(), FFile.errorString()); }
+
+bool TByteReader::Seek(qint64 pos) {
+  if (pos < 0 || pos > FSize) return false;
+  if (pos >= FStart && pos <= FStart + FLen) {
+    FPos = pos - FStart;
+    return true;
   }
-  if (f.error() != QFileDevice::NoError)
-    throw EImageFileError(EImageFileError::ekRead, fileName, f.errorString());
-  return data;
+  if (!FFile.seek(pos)) Fail();
+  FStart = pos;
+  FLen = FPos = 0;
+  return true;
+}
+
+const std::uint8_t* TByteReader::TakeSlow(qint64 n) {
+  if (!FFromFile || n > BufferSize || n > Left()) return nullptr;
+  // Keep the unread bytes, then fill the rest of the buffer.
+  std::memmove(FBuffer.data(), FBuffer.data() + FPos, std::size_t(FLen - FPos));
+  FStart += FPos;
+  FLen -= FPos;
+  FPos = 0;
+  while (FLen < n) {
+    const qint64 got = FFile.read(reinterpret_cast<char*>(FBuffer.data() + FLen), BufferSize - FLen);
+    if (got < 0) Fail();
+    if (got == 0) return nullptr;  // the file shrank while being read
+    FLen += got;
+  }
+  FPos = n;
+  return FData;
+}
+
+bool TByteReader::Read(void* dst, qint64 n) {
+  if (n > Left()) return false;
+  auto* d = static_cast<std::uint8_t*>(dst);
+  const qint64 here = std::min(n, FLen - FPos);
+  std::memcpy(d, FData + FPos, std::size_t(here));
+  FPos += here;
+  d += here;
+  n -= here;
+  if (n == 0) return true;
+  if (n < BufferSize / 4) {
+    const std::uint8_t* p = Take(n);
+    if (!p) return false;
+    std::memcpy(d, p, std::size_t(n));
+    return true;
+  }
+  // Large blocks go straight from the file to their place.
+  FStart += FLen;
+  FLen = FPos = 0;
+  while (n > 0) {
+    const qint64 got = FFile.read(reinterpret_cast<char*>(d), n);
+    if (got < 0) Fail();
+    if (got == 0) return false;
+    FStart += got;
+    d += got;
+    n -= got;
+  }
+  return true;
 }
 
 TFileOut::TFileOut(const QString& fileName) : FFile(fileName), FName(fileName) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -23,8 +25,49 @@ class EImageFileError : public std::runtime_error {
   QString FFileName;
 };
 
-// The whole file, or EImageFileError(ekRead) when it cannot be opened or read.
-QByteArray ReadWholeFile(const QString& fileName);
+// The bytes of an image file, from memory or through a buffer from a file,
+// every request checked against the end of the data. A file that cannot be
+// read raises EImageFileError(ekRead).
+class TByteReader {
+ public:
+  static constexpr qint64 BufferSize = qint64(1) << 18;
+
+  explicit TByteReader(std::span<const std::uint8_t> data);
+  // Opens the file; raises EImageFileError(ekRead) when it cannot.
+  explicit TByteReader(const QString& fileName);
+  TByteReader(const TByteReader&) = delete;
+  TByteReader& operator=(const TByteReader&) = delete;
+
+  qint64 Size() const { return FSize; }
+  qint64 Pos() const { return FStart + FPos; }
+  qint64 Left() const { return FSize - Pos(); }
+  // False when pos lies past the end.
+  bool Seek(qint64 pos);
+  // The next n bytes, or nullptr when the data ends first. From a file, n is
+  // at most BufferSize and the bytes stay valid until the next call.
+  const std::uint8_t* Take(qint64 n) {
+    if (FLen - FPos >= n) {
+      const std::uint8_t* p = FData + FPos;
+      FPos += n;
+      return p;
+    }
+    return TakeSlow(n);
+  }
+  // Copies the next n bytes to dst; false when the data ends first.
+  bool Read(void* dst, qint64 n);
+
+ private:
+  const std::uint8_t* TakeSlow(qint64 n);
+  [[noreturn]] void Fail();
+  QFile FFile;
+  bool FFromFile = false;
+  std::vector<std::uint8_t> FBuffer;
+  const std::uint8_t* FData = nullptr;  // the memory, or the buffer
+  qint64 FSize = 0;
+  qint64 FStart = 0;  // position of FData[0] in the data
+  qint64 FLen = 0;    // bytes at FData
+  qint64 FPos = 0;    // next byte, as an index into FData
+};
 
 // Writes a file atomically: the data goes to a temporary file in the same
 // folder, which replaces the named file only on Commit. A short write, a

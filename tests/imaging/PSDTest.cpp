@@ -403,3 +403,25 @@ TEST(PSDReadTest, EveryTruncationOfAFileIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PSDReadTest, LargeFilesReadThroughTheBufferAsFromMemory) {
+  QTemporaryDir t;
+  TPSDFile doc;
+  doc.LayerCount = 2;
+  doc.Layer.resize(2);
+  doc.Layer[0].Bitmap = Pattern(801, 377, 1);
+  doc.Layer[1].Bitmap = Pattern(300, 500, 2);
+  const QString name = t.filePath("big.psd");
+  ASSERT_TRUE(SavePSDFile(name, doc));
+  const QByteArray d = ReadBytes(name);
+  ASSERT_GT(d.size(), 300000);
+  QImage fromFile, fromMemory;
+  ASSERT_TRUE(LoadPSDFile(name, fromFile));
+  ASSERT_TRUE(DecodePSD({reinterpret_cast<const std::uint8_t*>(d.constData()), std::size_t(d.size())}, fromMemory));
+  EXPECT_EQ(fromFile, fromMemory);
+  EXPECT_EQ(fromFile, CompositeLayers(doc).convertToFormat(QImage::Format_ARGB32));
+}
+
+}  // namespace

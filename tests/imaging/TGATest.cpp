@@ -362,3 +362,35 @@ TEST(TGAReadTest, ColourMapOfATrueColourFileIsSkipped) {
 }
 
 }  // namespace
+
+namespace {
+
+// Files larger than the reader's buffer: packets and rows straddle refills.
+TEST(TGAReadTest, LargeFilesReadThroughTheBufferAsFromMemory) {
+  QTemporaryDir t;
+  const QImage img = Pattern(777, 401, 3);
+  for (bool alpha : {true, false}) {
+    SCOPED_TRACE(alpha);
+    const QString name = t.filePath("big.tga");
+    SaveTGAFile(name, img, "big", alpha);
+    QByteArray d = ReadBytes(name);
+    ASSERT_GT(d.size(), 300000);
+    d[17] = char(d[17] & ~0x20);  // bottom-up
+    ASSERT_TRUE(WriteBytes(name, d));
+    QImage fromFile, fromMemory;
+    QString author;
+    ASSERT_TRUE(LoadTGAFile(name, fromFile, author));
+    EXPECT_EQ(author, "big");
+    TTGAParamsVals v;
+    ASSERT_TRUE(DecodeTGA({reinterpret_cast<const std::uint8_t*>(d.constData()), std::size_t(d.size())}, fromMemory, v));
+    EXPECT_EQ(fromFile, fromMemory);
+    EXPECT_EQ(fromFile.pixel(5, 0), (alpha ? img.pixel(5, 400) : img.pixel(5, 400) | 0xFF000000));
+    // The same file cut short inside its pixels.
+    ASSERT_TRUE(WriteBytes(name, d.left(d.size() / 2)));
+    QImage untouched = Pattern(2, 2);
+    EXPECT_FALSE(LoadTGAFile(name, untouched, author));
+    EXPECT_EQ(untouched, Pattern(2, 2));
+  }
+}
+
+}  // namespace
