@@ -37,15 +37,14 @@ QString Magick() {
   return {};
 }
 
-// A Python that has PIL: the system's own first, since the Debian package
-// installs PIL for it.
+// A Python that has PIL: the first python3 on the path that can import it
+// (the Debian package installs PIL for the system's own interpreter, which
+// another Python earlier on the path may shadow).
 QString PilPython() {
-  QStringList candidates;
-  const QString system = QStandardPaths::findExecutable("python3", {"/usr/bin"});
-  if (!system.isEmpty()) candidates << system;
-  const QString onPath = QStandardPaths::findExecutable("python3");
-  if (!onPath.isEmpty()) candidates << onPath;
-  for (const QString& py : candidates) {
+  const QStringList dirs = qEnvironmentVariable("PATH").split(':', Qt::SkipEmptyParts);
+  for (const QString& dir : dirs) {
+    const QString py = QStandardPaths::findExecutable("python3", {dir});
+    if (py.isEmpty()) continue;
     QProcess p;
     p.start(py, {"-c", "import PIL"});
     if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0) return py;
