@@ -1,5 +1,6 @@
 #include "imaging/ImageFileIO.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
 
@@ -130,9 +131,15 @@ void TFileOut::PatchBE32(qint64 at, std::uint32_t v) {
 }
 
 void TFileOut::WriteImage(const QImage& image, const QByteArray& format, int quality) {
-  QImageWriter writer(&FFile, format);
+  // Encoded in memory first: Qt's encoders leak on a failing device, and a
+  // short write is then reported the same way for every format.
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
   writer.setQuality(quality);
   if (!writer.write(image)) Fail(writer.errorString());
+  Write(encoded.constData(), encoded.size());
 }
 
 void TFileOut::Commit() {
