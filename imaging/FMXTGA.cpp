@@ -1,6 +1,5 @@
 #include "imaging/FMXTGA.h"
 
-#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
