@@ -91,8 +91,14 @@ void AndMask(QImage& pen, const QImage& mask, const QRect& rect) {
 
 QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
                    const TRenderStyle& style) {
+  return RenderRecordClipped(pen, scratch, item, points, style, QRegion());
+}
+
+QRect RenderRecordClipped(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
+                          const TRenderStyle& style, const QRegion& clip) {
+  const bool clipped = !clip.isEmpty();
   const QRect rect = RecordRect(item, points, style, pen.size());
-  if (rect.isEmpty()) return {};
+  if (rect.isEmpty() || (clipped && !clip.intersects(rect))) return {};
   const TPolygon pts = RenderedPoints(item, points, style);
   const float opacity = StrokeOpacity(item.PenType, style.MkOpacity);
 
@@ -108,6 +114,7 @@ QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const 
     }
     {
       QPainter p(&pen);
+      if (clipped) p.setClipRegion(clip);
       p.setOpacity(opacity);
       p.drawImage(rect.topLeft(), scratch, rect);
     }
@@ -123,16 +130,41 @@ QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const 
       s.setPen(StrokePen(0xFF000000, item.PenThickness, sdSolid));
       StrokePath(s, PolylinePath(pts));
     }
-    AndMask(pen, scratch, rect);
+    if (clipped) {
+      for (const QRect& r : clip) {
+        const QRect part = r & rect;
+        if (!part.isEmpty()) AndMask(pen, scratch, part);
+      }
+    } else {
+      AndMask(pen, scratch, rect);
+    }
     ClearRect(scratch, rect);
     return rect;
   }
 
   QPainter p(&pen);
+  if (clipped) p.setClipRegion(clip);
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setOpacity(opacity);
   p.setPen(StrokePen(item.PenColor, item.PenThickness, item.PenDash));
   p.setBrush(Qt::NoBrush);
   StrokePath(p, RecordPath(item, pts, style));
   return rect;
+}
+
+void AddRecordTiles(TTileSet& tiles, const TPWMenuItem& item, const TPolygon& points, const TRenderStyle& style) {
+  if (points.empty() || !IsStrokeKind(item.PenType)) return;
+  const QPainterPath path = RecordPath(item, RenderedPoints(item, points, style), style);
+  const qreal m = StrokeMargin(item.PenThickness);
+  const int n = path.elementCount();
+  for (int i = 0; i < n; ++i) {
+    const QPointF here = path.elementAt(i);
+    const bool lineFollows = i + 1 < n && path.elementAt(i + 1).isLineTo();
+    if (path.elementAt(i).isLineTo()) {
+      const QPointF prev = path.elementAt(i - 1);
+      tiles.Add(QRectF(prev, here).normalized().adjusted(-m, -m, m, m).toAlignedRect());
+    } else if (!lineFollows) {
+      tiles.Add(QRectF(here, here).adjusted(-m, -m, m, m).toAlignedRect());
+    }
+  }
 }
