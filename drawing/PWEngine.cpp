@@ -88,7 +88,7 @@ void TPWEngine::SetCanWrite(bool on) {
 
 void TPWEngine::SetCrPen(const TPWMenuItem& item) {
   // A selection left pending would keep its strokes off the pen layer.
-  if (FCrPen.PenType == pwLasso && item.PenType != pwLasso) LassoUpdate();
+  LassoUpdate();
   const float keep = FCrPen.PenThickness;
   FCrPen = item;
   if (item.PenType == pwLasso) {
