@@ -58,7 +58,7 @@ void TPWEngine::Init() {
   FLayerStyle = CurrentStyle();
   FLayerExact = true;
   FIsDown = 0;
-  FLiveRect = QRect();
+  FLiveTiles = TTileSet(FDLnBitmap.size());
 }
 
 void TPWEngine::ZoomPosSet() {
@@ -117,7 +117,7 @@ bool TPWEngine::Press(QPointF pos) {
   FCrPoints.push_back(P0);
   FLiveDrawn = 0;
   FDashPos = 0;
-  FLiveRect = QRect();
+  FLiveTiles = TTileSet(FDLnBitmap.size());
   return true;
 }
 
@@ -224,7 +224,9 @@ void TPWEngine::LiveSegments(int from, int to) {
     }
   }
   if (changed.isEmpty()) return;
-  FLiveRect |= changed;
+  for (const TPointF* q = &FCrPoints[from]; q < &FCrPoints[to]; ++q) {
+    FLiveTiles.Add(PixelRect(GrownBounds({q[0], q[1]}, margin), FDLnBitmap.size()));
+  }
 
   QPainter p(&FDisplay);
   p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -237,7 +239,7 @@ void TPWEngine::LiveSegments(int from, int to) {
 }
 
 void TPWEngine::ClearLive() {
-  if (!FLiveRect.isEmpty()) ClearRect(FDLnBitmap, FLiveRect & FDLnBitmap.rect());
+  for (const QRect& r : FLiveTiles.Region()) ClearRect(FDLnBitmap, r);
 }
 
 void TPWEngine::CommitStroke() {
@@ -245,11 +247,15 @@ void TPWEngine::CommitStroke() {
     CommitLasso();
     return;
   }
+  // Only the tiles the live stroke reached are cleared and composed again.
   ClearLive();
-  const QRect live = FLiveRect;
-  FLiveRect = QRect();
+  TTileSet changed = FLiveTiles;
+  FLiveTiles = TTileSet(FDLnBitmap.size());
+  const auto compose = [this](const TTileSet& tiles) {
+    for (const QRect& r : tiles.Region()) Compose(r);
+  };
   if (!IsStrokeKind(FCrPen.PenType) || FCrPoints.empty()) {
-    Compose(live);
+    compose(changed);
     return;
   }
   // A stroke drawn after a change of smoothing or opacity lies on a layer of
@@ -261,9 +267,12 @@ void TPWEngine::CommitStroke() {
   FHistory.AddStroke(FCrPen, FCrPoints);
   const int r = FHistory.p();
   DropPatchesFrom(r);
-  if (FLayerExact) StorePatch(r, TLayerPatch::Capture(FPnBitmap, RecordTiles(r)));
-  const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, FCrPen, FCrPoints, CurrentStyle());
-  Compose(live | rect);
+  TTileSet tiles(FPnBitmap.size());
+  AddRecordTiles(tiles, FCrPen, FCrPoints, CurrentStyle());
+  if (FLayerExact) StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
+  RenderRecord(FPnBitmap, FDLnBitmap, FCrPen, FCrPoints, CurrentStyle());
+  changed.Add(tiles);
+  compose(changed);
 }
 
 TRenderStyle TPWEngine::CurrentStyle() {

@@ -132,11 +132,11 @@ class TPWEngine {
   TPointF P0, P1;
   TPolygon FCrPoints;
 
-  // Live drawing: segments drawn so far, the dash phase reached, the
-  // rectangle the live stroke covers and the background it was begun on.
+  // Live drawing: segments drawn so far, the dash phase reached, the tiles
+  // the live stroke covers and the background it was begun on.
   int FLiveDrawn = 0;
   qreal FDashPos = 0;
-  QRect FLiveRect;
+  TTileSet FLiveTiles;
   TAlphaColor FLiveBackground = PassBackground;
 
   TLines FSelLines;
