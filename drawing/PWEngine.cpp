@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "StrokeGeometry.h"
 #include "StrokePen.h"
@@ -32,7 +33,6 @@ TPWEngine::~TPWEngine() = default;
 void TPWEngine::SetLayerSize(QSize size) {
   if (FPnBitmap.size() != size) FPnBitmap = Layer(size);
   if (FDLnBitmap.size() != size) FDLnBitmap = Layer(size);
-  FDLnBitmap.fill(0);
 }
 
 void TPWEngine::Resize(QSizeF size) {
@@ -47,6 +47,9 @@ void TPWEngine::Resize(QSizeF size) {
 void TPWEngine::Init() {
   SetLayerSize(FDisplay.size());
   FPnBitmap.fill(0);
+  // Between drawings the scratch layer is kept transparent; a stroke cut
+  // short here leaves none of it behind.
+  FDLnBitmap.fill(0);
   FHistory.ClearHistory();
   // Indexes of a selection would point into the forgotten history.
   FSelLines.clear();
@@ -375,10 +378,42 @@ void TPWEngine::ReplayAll() {
   SetLayerSize(FDisplay.size());
   FPnBitmap.fill(0);
   const TRenderStyle style = CurrentStyle();
+  struct Job {
+    const TPWMenuItem* menu;
+    TPolygon points;
+  };
+  std::vector<Job> jobs;
   for (int i = 0; i <= FHistory.p(); ++i) {
     const TPWRec& rec = FHistory.Rec()[i];
-    if (!rec.IsStroke() || Skipped(i)) continue;
-    RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, FHistory.ResolvedPoints(i), style);
+    if (rec.IsStroke() && !Skipped(i)) jobs.push_back({&rec.Menu, FHistory.ResolvedPoints(i)});
+  }
+  // Horizontal bands of the layers are rebuilt side by side, each drawing
+  // only inside its own rows; a record comes out in a band exactly as it
+  // would on the whole layer.
+  const int width = FPnBitmap.width(), height = FPnBitmap.height();
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const int bands = jobs.size() < 16 || height < 256 ? 1 : std::clamp(cores, 1, 4);
+  if (bands == 1) {
+    for (const Job& job : jobs) RenderRecord(FPnBitmap, FDLnBitmap, *job.menu, job.points, style);
+  } else {
+    uchar* penBits = FPnBitmap.bits();
+    uchar* scratchBits = FDLnBitmap.bits();
+    const qsizetype stride = FPnBitmap.bytesPerLine();
+    const QImage::Format format = FPnBitmap.format();
+    auto band = [&](int b) {
+      const int y0 = height * b / bands, y1 = height * (b + 1) / bands;
+      // Each band sees the whole layer (the size of the device steers how
+      // dashes and curves are cut, so a smaller one would change pixels)
+      // and writes only inside its clip.
+      QImage pen(penBits, width, height, stride, format);
+      QImage scratch(scratchBits, width, height, stride, format);
+      const QRegion clip(0, y0, width, y1 - y0);
+      for (const Job& job : jobs) RenderRecordClipped(pen, scratch, *job.menu, job.points, style, clip);
+    };
+    std::vector<std::thread> helpers;
+    for (int b = 1; b < bands; ++b) helpers.emplace_back(band, b);
+    band(0);
+    for (std::thread& t : helpers) t.join();
   }
   if (!(style == FLayerStyle)) DropAllPatches();
   FLayerStyle = style;

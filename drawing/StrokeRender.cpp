@@ -101,11 +101,22 @@ QRect RenderRecordClipped(QImage& pen, QImage& scratch, const TPWMenuItem& item,
   if (rect.isEmpty() || (clipped && !clip.intersects(rect))) return {};
   const TPolygon pts = RenderedPoints(item, points, style);
   const float opacity = StrokeOpacity(item.PenType, style.MkOpacity);
+  // Every pixel touched, on either layer, lies inside the clip: bands of one
+  // layer can then be drawn side by side.
+  std::vector<QRect> parts;
+  if (clipped) {
+    for (const QRect& r : clip) {
+      if (r.intersects(rect)) parts.push_back(r & rect);
+    }
+  } else {
+    parts.push_back(rect);
+  }
 
   if (IsRainbow(item.PenType)) {
     // Opaque segments first, then one blend: no darker overlaps at the caps.
     {
       QPainter s(&scratch);
+      if (clipped) s.setClipRegion(clip);
       s.setRenderHint(QPainter::Antialiasing, true);
       for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
         s.setPen(StrokePen(RainbowSegmentColor(static_cast<int>(i)), item.PenThickness, item.PenDash));
@@ -114,31 +125,24 @@ QRect RenderRecordClipped(QImage& pen, QImage& scratch, const TPWMenuItem& item,
     }
     {
       QPainter p(&pen);
-      if (clipped) p.setClipRegion(clip);
       p.setOpacity(opacity);
-      p.drawImage(rect.topLeft(), scratch, rect);
+      for (const QRect& part : parts) p.drawImage(part.topLeft(), scratch, part);
     }
-    ClearRect(scratch, rect);
+    for (const QRect& part : parts) ClearRect(scratch, part);
     return rect;
   }
 
   if (item.PenType == pwEr) {
-    FillRect(scratch, rect, 0xFFFFFFFF);
+    for (const QRect& part : parts) FillRect(scratch, part, 0xFFFFFFFF);
     {
       QPainter s(&scratch);
+      if (clipped) s.setClipRegion(clip);
       s.setRenderHint(QPainter::Antialiasing, true);
       s.setPen(StrokePen(0xFF000000, item.PenThickness, sdSolid));
       StrokePath(s, PolylinePath(pts));
     }
-    if (clipped) {
-      for (const QRect& r : clip) {
-        const QRect part = r & rect;
-        if (!part.isEmpty()) AndMask(pen, scratch, part);
-      }
-    } else {
-      AndMask(pen, scratch, rect);
-    }
-    ClearRect(scratch, rect);
+    for (const QRect& part : parts) AndMask(pen, scratch, part);
+    for (const QRect& part : parts) ClearRect(scratch, part);
     return rect;
   }
 
