@@ -213,6 +213,35 @@ void BM_Undo(benchmark::State& state, QSize size) {
   gNotes["full replay of the history, ms " + SizeName(size)] = std::to_string(full);
 }
 
+// A lasso loop over a sixth of the surface, a drag and the commit, on the
+// long history: what a move costs when its strokes lie under many others.
+void BM_LassoMove(benchmark::State& state, QSize size) {
+  EnsureGuiApp();
+  TPWEngine& e = UndoHistory(size);
+  const float w = size.width() / 3.f, h = size.height() / 2.f;
+  std::vector<double> select, commit;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    Draw(e, {pwLasso, 0, 0, sdSolid}, {{w, h / 2}, {2 * w, h / 2}, {2 * w, 1.5f * h}, {w, 1.5f * h}});
+    select.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    if (!e.SelLines().empty()) {
+      const QPointF c = e.SelRF().center();
+      e.Press(c);
+      e.Move(c + QPointF(30, 20));
+      e.Release(c + QPointF(30, 20));
+    }
+    t0 = std::chrono::steady_clock::now();
+    e.LassoUpdate();
+    commit.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    state.counters["selected"] = double(e.History().Rec()[e.History().p()].Lines.size());
+    state.PauseTiming();
+    e.PWUndo();  // leave the history as it was
+    state.ResumeTiming();
+  }
+  state.counters["select_ms"] = Median(select);
+  state.counters["commit_ms"] = Median(commit);
+}
+
 void BM_Redo(benchmark::State& state, QSize size) {
   EnsureGuiApp();
   TPWEngine& e = UndoHistory(size);
@@ -259,6 +288,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("Redo1000/" + SizeName(s)).c_str(), BM_Redo, s)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(kSteps);
+    benchmark::RegisterBenchmark(("LassoMove1000/" + SizeName(s)).c_str(), BM_LassoMove, s)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
   }
   benchmark::Initialize(&argc, argv);
   TRecordingReporter reporter;
