@@ -143,6 +143,43 @@ TEST_F(LassoTest, LaterEraserStaysOverAMovedStroke) {
   EXPECT_EQ(Pen(110, 210), 0xFFFF0000u);
 }
 
+TEST_F(LassoTest, ACommittedSelectionNoLongerCatchesPresses) {
+  Loop(e, 40, 40, 200, 180);
+  ASSERT_FALSE(e.SelLines().empty());
+  e.LassoUpdate();
+  // A press where the selection was starts a new loop, not a drag of nothing.
+  ASSERT_TRUE(e.Press({100, 60}));
+  EXPECT_EQ(e.isDown(), 1);
+  e.Release({100, 60});
+}
+
+TEST_F(LassoTest, EraseAllAndResizeForgetTheSelection) {
+  for (const bool resize : {false, true}) {
+    Loop(e, 40, 40, 200, 180);
+    Drag(e, {100, 60}, {50, 50});
+    ASSERT_FALSE(e.SelLines().empty());
+    if (resize) {
+      e.Resize(QSizeF(401, 301));
+      e.SetCanWrite(true);
+    } else {
+      e.EraseAll();
+    }
+    // New strokes take the old selection's indexes; committing must not move them.
+    Stroke(e, kPen, {{60, 60}, {120, 60}});
+    Stroke(e, kPen, {{60, 250}, {120, 250}});
+    Stroke(e, kPen, {{300, 60}, {300, 120}});
+    e.SetCrPen(kLasso);
+    e.LassoUpdate();
+    EXPECT_EQ(e.History().p(), 2) << "a stale move was recorded";
+    EXPECT_EQ(Pen(100, 60), 0xFFFF0000u);
+    // Back to the fixture's three strokes for the next round.
+    e.EraseAll();
+    Stroke(e, kPen, {{60, 60}, {120, 60}});
+    Stroke(e, kPen, {{60, 150}, {300, 150}});
+    Stroke(e, {pwEr, 0, 6, sdSolid}, {{80, 50}, {80, 70}});
+  }
+}
+
 TEST(LassoWidgetTest, FloatingSelectionFollowsTheDrag) {
   isSmoothing = false;
   QWidget window;

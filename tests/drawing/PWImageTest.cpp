@@ -107,6 +107,22 @@ TEST_F(PWImageTest, LeavingCommitsTheStrokeAndComingBackDoesNotContinueIt) {
   }
 }
 
+TEST_F(PWImageTest, AnotherButtonDuringAStrokeDoesNotRestartIt) {
+  Surface s;
+  s.image->SetCrPen(kRedPen);
+  s.Press({20, 20});
+  s.Move({60, 20});
+  QTest::mousePress(s.image, Qt::RightButton, {}, {60, 20});
+  s.Move({100, 20});
+  QTest::mouseRelease(s.image, Qt::RightButton, {}, {100, 20});
+  EXPECT_TRUE(s.image->isWorking()) << "the other button's release ended the stroke";
+  s.Move({140, 20});
+  s.Release({140, 20});
+  ASSERT_EQ(s.image->History().p(), 0);
+  EXPECT_EQ(s.image->History().Rec()[0].Points.size(), 4u);
+  EXPECT_EQ(s.Pen(30, 20), 0xFFFF0000u);
+}
+
 TEST_F(PWImageTest, WriteModeOffIgnoresPressesAndTogglingKeepsStrokes) {
   Surface s;
   s.image->SetCrPen(kRedPen);

@@ -113,6 +113,13 @@ TEST_F(StrokeKindsTest, EraserClearsToTransparentAndUndoBringsTheStrokeBack) {
   EXPECT_EQ(Pen(100, 100), before.pixel(100, 100));
   EXPECT_EQ(e.Display().pixel(200, 100), qPremultiply(TPWEngine::WriteBackground));
 
+  // The rim of the mask leaves partly cleared pixels, still valid ones.
+  for (int y = 0; y < e.PenBitmap().height(); ++y) {
+    for (int x = 0; x < e.PenBitmap().width(); ++x) {
+      const QRgb p = Pen(x, y);
+      ASSERT_TRUE(qRed(p) <= qAlpha(p) && qGreen(p) <= qAlpha(p) && qBlue(p) <= qAlpha(p)) << x << "," << y;
+    }
+  }
   e.PWUndo();
   EXPECT_EQ(e.PenBitmap(), before);
   e.PWRedo();
