@@ -378,43 +378,7 @@ void TPWEngine::ReplayAll() {
   SetLayerSize(FDisplay.size());
   FPnBitmap.fill(0);
   const TRenderStyle style = CurrentStyle();
-  struct Job {
-    const TPWMenuItem* menu;
-    TPolygon points;
-  };
-  std::vector<Job> jobs;
-  for (int i = 0; i <= FHistory.p(); ++i) {
-    const TPWRec& rec = FHistory.Rec()[i];
-    if (rec.IsStroke() && !Skipped(i)) jobs.push_back({&rec.Menu, FHistory.ResolvedPoints(i)});
-  }
-  // Horizontal bands of the layers are rebuilt side by side, each drawing
-  // only inside its own rows; a record comes out in a band exactly as it
-  // would on the whole layer.
-  const int width = FPnBitmap.width(), height = FPnBitmap.height();
-  const int cores = static_cast<int>(std::thread::hardware_concurrency());
-  const int bands = jobs.size() < 16 || height < 256 ? 1 : std::clamp(cores, 1, 4);
-  if (bands == 1) {
-    for (const Job& job : jobs) RenderRecord(FPnBitmap, FDLnBitmap, *job.menu, job.points, style);
-  } else {
-    uchar* penBits = FPnBitmap.bits();
-    uchar* scratchBits = FDLnBitmap.bits();
-    const qsizetype stride = FPnBitmap.bytesPerLine();
-    const QImage::Format format = FPnBitmap.format();
-    auto band = [&](int b) {
-      const int y0 = height * b / bands, y1 = height * (b + 1) / bands;
-      // Each band sees the whole layer (the size of the device steers how
-      // dashes and curves are cut, so a smaller one would change pixels)
-      // and writes only inside its clip.
-      QImage pen(penBits, width, height, stride, format);
-      QImage scratch(scratchBits, width, height, stride, format);
-      const QRegion clip(0, y0, width, y1 - y0);
-      for (const Job& job : jobs) RenderRecordClipped(pen, scratch, *job.menu, job.points, style, clip);
-    };
-    std::vector<std::thread> helpers;
-    for (int b = 1; b < bands; ++b) helpers.emplace_back(band, b);
-    band(0);
-    for (std::thread& t : helpers) t.join();
-  }
+  RenderHistory(QRegion(FPnBitmap.rect()), style);
   if (!(style == FLayerStyle)) DropAllPatches();
   FLayerStyle = style;
   FLayerExact = true;
@@ -424,13 +388,58 @@ void TPWEngine::ReplayTiles(const TTileSet& tiles) {
   const QRegion clip = tiles.Region();
   if (clip.isEmpty()) return;
   for (const QRect& r : clip) ClearRect(FPnBitmap, r);
-  const TRenderStyle style = CurrentStyle();
+  RenderHistory(clip, CurrentStyle());
+  for (const QRect& r : clip) Compose(r);
+}
+
+void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style) {
+  struct Job {
+    const TPWMenuItem* menu;
+    TPolygon points;
+  };
+  const QRect bounds = area.boundingRect();
+  std::vector<Job> jobs;
   for (int i = 0; i <= FHistory.p(); ++i) {
     const TPWRec& rec = FHistory.Rec()[i];
     if (!rec.IsStroke() || Skipped(i)) continue;
-    RenderRecordClipped(FPnBitmap, FDLnBitmap, rec.Menu, FHistory.ResolvedPoints(i), style, clip);
+    TPolygon points = FHistory.ResolvedPoints(i);
+    if (RecordRect(rec.Menu, points, style, FPnBitmap.size()).intersects(bounds)) {
+      jobs.push_back({&rec.Menu, std::move(points)});
+    }
   }
-  for (const QRect& r : clip) Compose(r);
+  // Horizontal bands are drawn side by side, each only inside its own rows;
+  // a record comes out in a band exactly as it would on the whole layer.
+  const int width = FPnBitmap.width();
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const int bands = jobs.size() < 16 || bounds.height() < 256 ? 1 : std::clamp(cores, 1, 4);
+  const bool whole = area == QRegion(FPnBitmap.rect());
+  if (bands == 1) {
+    for (const Job& job : jobs) {
+      RenderRecordClipped(FPnBitmap, FDLnBitmap, *job.menu, job.points, style, whole ? QRegion() : area);
+    }
+    return;
+  }
+  uchar* penBits = FPnBitmap.bits();
+  uchar* scratchBits = FDLnBitmap.bits();
+  const qsizetype stride = FPnBitmap.bytesPerLine();
+  const QImage::Format format = FPnBitmap.format();
+  const int height = FPnBitmap.height();
+  auto band = [&](int b) {
+    const int y0 = bounds.top() + bounds.height() * b / bands;
+    const int y1 = bounds.top() + bounds.height() * (b + 1) / bands;
+    // Each band sees the whole layer (the size of the device steers how
+    // dashes and curves are cut, so a smaller one would change pixels) and
+    // writes only inside its clip.
+    QImage pen(penBits, width, height, stride, format);
+    QImage scratch(scratchBits, width, height, stride, format);
+    const QRegion clip = area & QRect(0, y0, width, y1 - y0);
+    if (clip.isEmpty()) return;
+    for (const Job& job : jobs) RenderRecordClipped(pen, scratch, *job.menu, job.points, style, clip);
+  };
+  std::vector<std::thread> helpers;
+  for (int b = 1; b < bands; ++b) helpers.emplace_back(band, b);
+  band(0);
+  for (std::thread& t : helpers) t.join();
 }
 
 TTileSet TPWEngine::StrokeTiles(int i, int upTo) const {

@@ -98,6 +98,9 @@ class TPWEngine {
   // Rebuilds the pen layer inside tiles only, drawing just the records that
   // reach into them; the pixels come out as a full rebuild's.
   void ReplayTiles(const TTileSet& tiles);
+  // Draws every record in effect that reaches into area, changing pixels
+  // only there.
+  void RenderHistory(const QRegion& area, const TRenderStyle& style);
   // Puts a pending selection back: its strokes return to the pen layer, and
   // a move becomes a history record.
   void SettleSelection();

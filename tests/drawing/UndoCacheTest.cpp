@@ -167,6 +167,42 @@ TEST_F(UndoCacheTest, RebuildInBandsMatchesRecordByRecord) {
   EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
 }
 
+TEST_F(UndoCacheTest, LargeLassoMoveRebuildsItsTilesInBands) {
+  // Many strokes under a tall selection: its tiles are rebuilt in bands.
+  std::mt19937 rng(8);
+  TPWEngine e;
+  Ready(e, 300, 600);
+  for (int i = 0; i < 50; ++i) {
+    const TPWMenuItem pen{static_cast<TPWPenType>(1 + i % 9), 0xFF000000u | std::uint32_t(rng() & 0xFFFFFF),
+                          float(4 + rng() % 20), static_cast<TStrokeDash>(rng() % 5)};
+    std::vector<QPointF> pts;
+    for (int k = 0; k < 8; ++k) pts.emplace_back(20 + rng() % 260, 20 + rng() % 560);
+    e.SetCrPen(pen);
+    e.Press(pts[0]);
+    for (const QPointF& p : pts) e.Move(p);
+    e.Release(pts.back());
+  }
+  // Short strokes in a tall column, and a lasso around the column.
+  for (int y = 30; y < 570; y += 40) Stroke(e, {pwMk, 0xFF2080FF, 12, sdSolid}, {{140, double(y)}, {160, y + 20.0}});
+  e.SetCrPen({pwLasso, 0, 0, sdSolid});
+  e.Press({120, 10});
+  e.Move({180, 10});
+  e.Move({180, 595});
+  e.Move({120, 595});
+  e.Release({120, 595});
+  ASSERT_GE(e.SelLines().size(), 14u);
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e)) << "lifting the selection";
+  e.Press(e.SelRF().center());
+  e.Move(e.SelRF().center() + QPointF(90, -5));
+  e.Release(e.SelRF().center() + QPointF(90, -5));
+  e.LassoUpdate();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e)) << "committing the move";
+  e.PWUndo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+  e.PWRedo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+}
+
 TEST_F(UndoCacheTest, DisplayFollowsTheStep) {
   isSmoothing = false;
   TPWEngine e;
