@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# End to end: the overlay on a virtual X display with a window manager and a
+# compositor, driven with xdotool and checked on root-window screenshots.
+# usage: overlay_e2e.sh PROGRAM HELPER
+set -euo pipefail
+
+PROGRAM="$1"
+HELPER="$2"
+SCREEN_W=1920
+SCREEN_H=1080
+
+TMP="$(mktemp -d)"
+PIDS=()
+cleanup() {
+  local rc=$?
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+    kill "${PIDS[i]}" 2>/dev/null || true
+  done
+  for p in "${PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
+  if [ $rc -ne 0 ] && [ -f "$TMP/app.log" ]; then
+    echo "--- program output"; cat "$TMP/app.log"
+  fi
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+now_ms() { date +%s%3N; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+step() { echo "-- $*"; }
+
+# wait_until TIMEOUT_MS COMMAND...: polls until COMMAND succeeds.
+wait_until() {
+  local end=$(($(now_ms) + $1)); shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$end" ] || return 1
+    sleep 0.05
+  done
+}
+
+# A private X session: cookie, runtime folder and settings of our own, so that
+# neither the user's display nor a running instance nor real settings are touched.
+export XAUTHORITY="$TMP/Xauthority"
+export XDG_RUNTIME_DIR="$TMP/run"
+export HOME="$TMP/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+touch "$XAUTHORITY"
+COOKIE="$(mcookie)"
+xauth -q -f "$XAUTHORITY" add :0 MIT-MAGIC-COOKIE-1 "$COOKIE"
+
+step "start Xvfb, openbox and picom"
+Xvfb -displayfd 5 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp -auth "$XAUTHORITY" \
+  5>"$TMP/display" 2>"$TMP/xvfb.log" &
+PIDS+=($!)
+wait_until 10000 test -s "$TMP/display" || fail "Xvfb did not start: $(cat "$TMP/xvfb.log")"
+export DISPLAY=":$(head -n1 "$TMP/display")"
+xauth -q -f "$XAUTHORITY" add "$DISPLAY" MIT-MAGIC-COOKIE-1 "$COOKIE"
+
+openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
+PIDS+=($!)
+"$HELPER" wait-wm 10000 || fail "openbox did not start"
+picom --backend xrender --config /dev/null >"$TMP/picom.log" 2>&1 &
+PIDS+=($!)
+"$HELPER" wait-compositor 10000 || fail "picom did not start"
+
+# pixel X Y: the colour of a screenshot's pixel as RRGGBB.
+shoot() { import -window root "$TMP/shot.png"; }
+pixel() { convert "$TMP/shot.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1 | tr -d '#'; }
+# near RRGGBB RRGGBB: every channel within 4.
+near() {
+  local a=$1 b=$2 i
+  for i in 0 2 4; do
+    local d=$((16#${a:i:2} - 16#${b:i:2}))
+    [ ${d#-} -le 4 ] || return 1
+  done
+}
+
+step "a window below the overlay that records its clicks"
+GREY=c0c0c0
+"$HELPER" window korivan-e2e-below "$TMP/below.txt" 100 100 1000 700 "$GREY" &
+PIDS+=($!)
+wait_until 10000 grep -q '^mapped' "$TMP/below.txt" 2>/dev/null || fail "test window did not map"
+BELOW_ID=$(awk '/^mapped/ {print $2; exit}' "$TMP/below.txt")
+eval "$(xdotool getwindowgeometry --shell "$BELOW_ID")"
+BX=$X BY=$Y BW=$WIDTH BH=$HEIGHT
+[ $BW -ge 900 ] && [ $BH -ge 600 ] || fail "test window too small: ${BW}x${BH}"
+
+step "the program starts"
+"$PROGRAM" >"$TMP/app.log" 2>&1 &
+APP_PID=$!
+PIDS+=($APP_PID)
+overlay_id() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '^KORIVAN D$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if [ "$WIDTH" = $SCREEN_W ] && [ "$HEIGHT" = $SCREEN_H ]; then echo "$id"; return 0; fi
+  done
+  return 1
+}
+wait_until 20000 overlay_id >/dev/null || fail "no overlay window"
+OVERLAY=$(overlay_id)
+kill -0 $APP_PID || fail "program ended"
+
+# The input shape says where the overlay takes the pointer.
+pass_through_shape() {
+  [ "$("$HELPER" input-rects "$OVERLAY" | sort)" = "$(printf '%s\n' \
+      "$((SCREEN_W - 140)) 30 140 $((SCREEN_H - 30))" \
+      "$((SCREEN_W - 30)) 0 30 30" \
+      "$((SCREEN_W - 60)) 0 30 30" | sort)" ]
+}
+drawing_shape() { [ "$("$HELPER" input-rects "$OVERLAY")" = "0 0 $SCREEN_W $SCREEN_H" ]; }
+wait_until 5000 pass_through_shape || fail "pass-through input shape: $("$HELPER" input-rects "$OVERLAY")"
+
+step "a second start ends at once without a window"
+T0=$(now_ms)
+timeout 10 "$PROGRAM" >"$TMP/second.log" 2>&1 || fail "second start failed: $?"
+ELAPSED=$(($(now_ms) - T0))
+[ $ELAPSED -lt 3000 ] || fail "second start took ${ELAPSED} ms"
+[ "$(xdotool search --onlyvisible --name '^KORIVAN D$' | wc -l)" -eq 1 ] || fail "a second window appeared"
+kill -0 $APP_PID || fail "the first instance ended"
+echo "second start returned after ${ELAPSED} ms"
+
+step "with drawing off a click reaches the window below"
+CX=$((BX + 100)) CY=$((BY + 100))
+xdotool mousemove $CX $CY click 1
+wait_until 5000 grep -q "^click $CX $CY\$" "$TMP/below.txt" || fail "click did not pass through"
+
+step "a click on WriteRect and a drag draw a stroke"
+xdotool mousemove $((SCREEN_W - 45)) 15 click 1
+wait_until 5000 drawing_shape || fail "drawing mode input shape: $("$HELPER" input-rects "$OVERLAY")"
+SX=$((BX + 200)) SY=$((BY + 300))
+ARGS=(mousemove $SX $SY mousedown 1)
+for i in $(seq 1 30); do ARGS+=(mousemove $((SX + i * 20)) $((SY + i * 5))); done
+ARGS+=(mouseup 1)
+xdotool "${ARGS[@]}"
+# Points on the stroke, and one well away from it.
+ON1="$((SX + 200)) $((SY + 50))"
+ON2="$((SX + 400)) $((SY + 100))"
+OFF="$((BX + 700)) $((BY + 600))"
+stroke_shown() {
+  shoot
+  local a b c
+  a=$(pixel $ON1) b=$(pixel $ON2) c=$(pixel $OFF)
+  ! near "$a" "$1" && ! near "$b" "$1" && near "$c" "$1"
+}
+wait_until 5000 stroke_shown $GREY || fail "stroke not on screen: $(pixel $ON1) $(pixel $ON2) $(pixel $OFF)"
+echo "stroke pixels $(pixel $ON1) $(pixel $ON2) over $GREY, away $(pixel $OFF)"
+[ "$(grep -c '^click' "$TMP/below.txt")" -eq 1 ] || fail "the drag reached the window below"
+
+step "drawing off again: the pointer passes, the stroke stays"
+xdotool mousemove $((SCREEN_W - 45)) 15 click 1
+wait_until 5000 pass_through_shape || fail "pass-through input shape after toggling back"
+CX2=$((BX + 600)) CY2=$((BY + 150))
+xdotool mousemove $CX2 $CY2 click 1
+wait_until 5000 grep -q "^click $CX2 $CY2\$" "$TMP/below.txt" || fail "second click did not pass through"
+stroke_shown $GREY || fail "stroke gone after drawing off"
+
+step "still on top after another window is raised, a fullscreen one included"
+BLUE=3060c0
+"$HELPER" window korivan-e2e-full "$TMP/full.txt" 0 0 800 600 "$BLUE" fullscreen &
+PIDS+=($!)
+wait_until 10000 grep -q '^mapped' "$TMP/full.txt" 2>/dev/null || fail "fullscreen window did not map"
+FULL_ID=$(awk '/^mapped/ {print $2; exit}' "$TMP/full.txt")
+xdotool windowactivate --sync "$FULL_ID" || true
+wait_until 5000 stroke_shown $BLUE || fail "stroke not above the fullscreen window: $(pixel $ON1) $(pixel $OFF)"
+[ "$(xdotool getactivewindow)" = "$FULL_ID" ] || fail "the overlay took the focus"
+echo "above fullscreen: stroke $(pixel $ON1), around $(pixel $OFF)"
+xdotool windowactivate --sync "$BELOW_ID" || true
+wait_until 5000 stroke_shown $GREY || fail "stroke not above the raised window"
+
+kill -0 $APP_PID || fail "program ended"
+echo "PASS"
