@@ -2,9 +2,14 @@
 
 #include <QImage>
 #include <QWidget>
+#include <memory>
 
 #include "PenItem.h"
 #include "StrokeHistory.h"
+
+class TPWEngine;
+class TPictureView;
+class TSelectionView;
 
 // The drawing surface: shows the pen layer over a background that is fully
 // transparent (pointer passes through) or white of alpha 1 (write mode),
@@ -46,4 +51,39 @@ class TPWImage : public QWidget {
   bool isWorking() const;
 
   const TPWRecArray& History() const;
+
+  // The engine behind the surface, for tests and tools.
+  TPWEngine& Engine() { return *FEngine; }
+  // The pointer picture and where it is shown, in surface coordinates.
+  QImage CursorImage() const;
+  QRect CursorGeometry() const;
+  // The floating selection, in surface coordinates (hidden: empty).
+  QRect SelectionGeometry() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void SetCursorPicture();
+  void ShowPicture(const char* name, QPointF offset);
+  void PlaceCursor(QPointF pos);
+  void PointerLeft();
+  void PlaceSelection();
+  void Flush();
+
+  std::unique_ptr<TPWEngine> FEngine;
+  TPictureView* CurImage = nullptr;
+  TSelectionView* SelImage = nullptr;
+  QPointF CurOffset;
+  // Name of a hand or lasso picture shown instead of the pen's own.
+  QString FPictureName;
+  bool FCurVisible = true;
+  // The pointer left the surface while a button was held.
+  bool FOutside = false;
 };

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <optional>
+
+#include "PenItem.h"
+
+// The pointer picture the surface shows for a pen, with the pen's colour on
+// its barrel where the kind has a colour band. A null image for kinds
+// without a picture (or while the artwork is missing).
+QImage CursorPicture(const TPWMenuItem& item);
+
+// Offset of the picture's top-left corner from the pointer; none for kinds
+// without a picture (the previous offset stays).
+std::optional<QPointF> CursorOffset(TPWPenType type);

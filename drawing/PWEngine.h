@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QImage>
+#include <QPainterPath>
+#include <QRegion>
+
+#include "PenItem.h"
+#include "StrokeHistory.h"
+#include "StrokeRender.h"
+
+// The drawing surface without a window: layers, history, the pointer state
+// machine and the lasso selection. Every operation records the region of the
+// display it changed; the widget repaints only that (TakeDirty).
+class TPWEngine {
+ public:
+  static constexpr TAlphaColor WriteBackground = 0x01FFFFFF;
+  static constexpr TAlphaColor PassBackground = 0x00FFFFFF;
+
+  TPWEngine();
+  ~TPWEngine();
+  TPWEngine(const TPWEngine&) = delete;
+  TPWEngine& operator=(const TPWEngine&) = delete;
+
+  // Sizes every layer (rounded to whole pixels) and forgets drawing and history.
+  void Resize(QSizeF size);
+  QSize Size() const { return FDisplay.size(); }
+
+  // Pen layer and scratch layer to the surface size, pen layer cleared,
+  // history forgotten.
+  void Init();
+  // Clears the stroke in progress and composes the display.
+  void ZoomPosSet();
+  // The display: background with the pen layer over it, everywhere.
+  void PWImageBitmapUpdate();
+  void EraseAll();
+  void PWUndo();
+  void PWRedo();
+  // Rebuilds the pen layer from the history, leaving out selected strokes.
+  void Replay();
+  void LassoUpdate();
+
+  const QImage& Display() const { return FDisplay; }
+  const QImage& PenBitmap() const { return FPnBitmap; }
+  const QImage& Scratch() const { return FDLnBitmap; }
+  const TPWRecArray& History() const { return FHistory; }
+
+  TPWMenuItem CrPen() const { return FCrPen; }
+  void SetCrPen(const TPWMenuItem& item);
+  float MKOpacity() const { return FStyle.MkOpacity; }
+  void SetMKOpacity(float opacity) { FStyle.MkOpacity = opacity; }
+  float ArrowSize() const { return FStyle.ArrowSize; }
+  bool CanWrite() const { return FCanWrite; }
+  void SetCanWrite(bool on);
+  int isDown() const { return FIsDown; }
+  bool isWorking() const { return FIsDown != 0 || FIsPainting; }
+
+  // Pointer input, in surface coordinates. Press returns false when ignored.
+  bool Press(QPointF pos);
+  void Move(QPointF pos);
+  void Release(QPointF pos);
+  void Leave();
+
+  // Points of the stroke in progress (or of the lasso loop), as captured.
+  const TPolygon& CrPoints() const { return FCrPoints; }
+
+  // The lasso selection.
+  const TLines& SelLines() const { return FSelLines; }
+  QRectF SelRF() const { return FSelRF; }
+  const TAr3x3& SelTrans() const { return FSelTrans; }
+  // Outlines of the selected strokes, relative to the selection's corner.
+  const QPainterPath& SelPathData() const { return FSelPathData; }
+  // Where the floating selection is shown now (it follows a drag).
+  QPointF SelPosition() const { return FSelImagePos; }
+
+  // The display region changed since the last call.
+  QRegion TakeDirty();
+
+  // Bytes held to make undo and redo fast, beyond the layers themselves.
+  std::size_t UndoCacheBytes() const;
+
+ private:
+  void Compose(const QRect& rect);
+  void LivePreview();
+  void LiveSegments(int from, int to);
+  void CommitStroke();
+  void CommitLasso();
+  void BuildSelection();
+  void ClearLive();
+  void ReplayAll();
+  void SetLayerSize(QSize size);
+  TAlphaColor Background() const { return FCanWrite ? WriteBackground : PassBackground; }
+  // The style records are drawn with now (smoothing is a setting read live).
+  TRenderStyle CurrentStyle();
+
+  QImage FDisplay;
+  QImage FPnBitmap;
+  QImage FDLnBitmap;  // scratch: live coverage of the stroke, rainbow and eraser work
+
+  TRenderStyle FStyle;
+  // The style the pen layer was last rebuilt with.
+  TRenderStyle FLayerStyle;
+  TPWMenuItem FCrPen{pwMk, 0xFFFF0000, 10, sdSolid};
+  bool FCanWrite = false;
+  int FIsDown = 0;
+  bool FIsPainting = false;
+  int RbCount = 0;
+  TPointF P0, P1;
+  TPolygon FCrPoints;
+
+  // Live drawing: segments drawn so far, the dash phase reached, the
+  // rectangle the live stroke covers and the background it was begun on.
+  int FLiveDrawn = 0;
+  qreal FDashPos = 0;
+  QRect FLiveRect;
+  TAlphaColor FLiveBackground = PassBackground;
+
+  TLines FSelLines;
+  QRectF FSelRF;
+  TAr3x3 FSelTrans;
+  QPainterPath FSelPathData;
+  QPointF FSelGrXY0, FSelGrXY1, FSelPosition, FSelImagePos;
+
+  TPWRecArray FHistory;
+  QRegion FDirty;
+};

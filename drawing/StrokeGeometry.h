@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPainterPath>
+#include <QRectF>
+#include <utility>
+
+#include "PenItem.h"
+
+// Plane geometry of strokes: plain functions over point lists, no canvas.
+
+// Each inner point replaced by the midpoint of its two neighbours; the ends
+// and the number of points stay. Lists of two points or fewer are unchanged.
+TPolygon SmoothPoints(const TPolygon& points);
+
+// Move-to the first point, line-to each further one.
+QPainterPath PolylinePath(const TPolygon& points);
+
+// Direction from a towards b, counter-clockwise from the x axis with y up,
+// in [0, 2*pi); a zero-length direction counts as straight down (3*pi/2).
+float DirectionAngle(TPointF a, TPointF b);
+
+// The two sides of an arrow head at tip t opening back towards r.
+std::pair<TPointF, TPointF> ArrowHeadSides(TPointF t, TPointF r, float thickness, float arrowSize);
+
+// The path an arrow stroke is drawn as: the points, then the end head, then
+// (for double arrows) the start head, each side a sub-path of its own.
+QPainterPath ArrowPath(const TPolygon& points, bool startHead, float thickness, float arrowSize);
+
+// Even-odd test of (x, y) against the closed polygon; a point level with
+// the lower-y end of an edge counts for it, the higher-y end does not.
+bool InsidePolygon(const TPolygon& polygon, double x, double y);
+
+// Colour of segment i (from point i to point i + 1) of a rainbow stroke.
+TAlphaColor RainbowSegmentColor(int i);
+
+// Bounds of a set of points grown by a margin on every side.
+QRectF GrownBounds(const TPolygon& points, qreal margin);
+
+// Smallest whole-pixel rectangle holding r, clipped to the surface.
+QRect PixelRect(const QRectF& r, const QSize& surface);
+
+// Length of the segment a-b.
+qreal SegmentLength(TPointF a, TPointF b);

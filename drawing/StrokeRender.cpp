@@ -1,0 +1,138 @@
+#include "StrokeRender.h"
+
+#include <QPainter>
+#include <cmath>
+#include <cstring>
+
+#include "StrokeGeometry.h"
+#include "StrokePen.h"
+
+namespace {
+
+void ClearRect(QImage& img, const QRect& r) {
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    std::memset(img.scanLine(y) + r.left() * 4, 0, static_cast<std::size_t>(r.width()) * 4);
+  }
+}
+
+void FillRect(QImage& img, const QRect& r, quint32 value) {
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    auto* line = reinterpret_cast<quint32*>(img.scanLine(y)) + r.left();
+    std::fill(line, line + r.width(), value);
+  }
+}
+
+QPainterPath RecordPath(const TPWMenuItem& item, const TPolygon& pts, const TRenderStyle& style) {
+  if (IsArrowKind(item.PenType)) {
+    return ArrowPath(pts, HasStartHead(item.PenType), item.PenThickness, style.ArrowSize);
+  }
+  return PolylinePath(pts);
+}
+
+TPolygon RenderedPoints(const TPWMenuItem& item, const TPolygon& points, const TRenderStyle& style) {
+  // The eraser's path is never smoothed.
+  return style.Smoothing && item.PenType != pwEr ? SmoothPoints(points) : points;
+}
+
+// Qt drops a line-to that does not move, so a stroke whose points all
+// coincide (a press without movement) would draw nothing: it is a dot.
+void StrokePath(QPainter& p, const QPainterPath& path) {
+  if (path.elementCount() == 1) {
+    p.drawPoint(QPointF(path.elementAt(0).x, path.elementAt(0).y));
+  } else {
+    p.drawPath(path);
+  }
+}
+
+void StrokeLine(QPainter& p, QPointF a, QPointF b) {
+  if (a == b) {
+    p.drawPoint(a);
+  } else {
+    p.drawLine(a, b);
+  }
+}
+
+}  // namespace
+
+float StrokeOpacity(TPWPenType type, float mkOpacity) { return IsMarkerKind(type) ? mkOpacity : 1.0f; }
+
+qreal StrokeMargin(float thickness) {
+  // Half the width for round caps and joins, plus the anti-aliased rim.
+  return std::ceil(std::max(thickness, 1.0f) / 2.0) + 2;
+}
+
+QRect RecordRect(const TPWMenuItem& item, const TPolygon& points, const TRenderStyle& style, const QSize& surface) {
+  if (points.empty() || !IsStrokeKind(item.PenType)) return {};
+  const TPolygon pts = RenderedPoints(item, points, style);
+  const qreal m = StrokeMargin(item.PenThickness);
+  if (IsArrowKind(item.PenType)) {
+    return PixelRect(RecordPath(item, pts, style).boundingRect().adjusted(-m, -m, m, m), surface);
+  }
+  return PixelRect(GrownBounds(pts, m), surface);
+}
+
+void AndMask(QImage& pen, const QImage& mask, const QRect& rect) {
+  for (int y = rect.top(); y <= rect.bottom(); ++y) {
+    auto* p = reinterpret_cast<QRgb*>(pen.scanLine(y));
+    const auto* k = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+    for (int x = rect.left(); x <= rect.right(); ++x) {
+      const unsigned m = qRed(k[x]);
+      if (m == 255 || p[x] == 0) continue;
+      if (m == 0) {
+        p[x] = 0;
+        continue;
+      }
+      // Rim of the mask: the AND is defined on straight colour values.
+      const QRgb s = qUnpremultiply(p[x]);
+      p[x] = qPremultiply(qRgba(qRed(s) & m, qGreen(s) & m, qBlue(s) & m, qAlpha(s) & m));
+    }
+  }
+}
+
+QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
+                   const TRenderStyle& style) {
+  const QRect rect = RecordRect(item, points, style, pen.size());
+  if (rect.isEmpty()) return {};
+  const TPolygon pts = RenderedPoints(item, points, style);
+  const float opacity = StrokeOpacity(item.PenType, style.MkOpacity);
+
+  if (IsRainbow(item.PenType)) {
+    // Opaque segments first, then one blend: no darker overlaps at the caps.
+    {
+      QPainter s(&scratch);
+      s.setRenderHint(QPainter::Antialiasing, true);
+      for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+        s.setPen(StrokePen(RainbowSegmentColor(static_cast<int>(i)), item.PenThickness, item.PenDash));
+        StrokeLine(s, QPointF(pts[i].x, pts[i].y), QPointF(pts[i + 1].x, pts[i + 1].y));
+      }
+    }
+    {
+      QPainter p(&pen);
+      p.setOpacity(opacity);
+      p.drawImage(rect.topLeft(), scratch, rect);
+    }
+    ClearRect(scratch, rect);
+    return rect;
+  }
+
+  if (item.PenType == pwEr) {
+    FillRect(scratch, rect, 0xFFFFFFFF);
+    {
+      QPainter s(&scratch);
+      s.setRenderHint(QPainter::Antialiasing, true);
+      s.setPen(StrokePen(0xFF000000, item.PenThickness, sdSolid));
+      StrokePath(s, PolylinePath(pts));
+    }
+    AndMask(pen, scratch, rect);
+    ClearRect(scratch, rect);
+    return rect;
+  }
+
+  QPainter p(&pen);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setOpacity(opacity);
+  p.setPen(StrokePen(item.PenColor, item.PenThickness, item.PenDash));
+  p.setBrush(Qt::NoBrush);
+  StrokePath(p, RecordPath(item, pts, style));
+  return rect;
+}

@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTest>
+#include <cmath>
+
+#include "QtTestApp.h"
+#include "drawing/CursorPicture.h"
+#include "drawing/PWEngine.h"
+#include "drawing/PWImage.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr TPWMenuItem kRedPen{pwPn, 0xFFFF0000, 10, sdSolid};
+constexpr TPWMenuItem kBlueMarker{pwMk, 0xFF0000FF, 20, sdSolid};
+
+// A shown surface inside a plain window, in write mode.
+struct Surface {
+  QWidget window;
+  TPWImage* image;
+  explicit Surface(QSize size = {300, 200}) {
+    window.resize(size);
+    image = new TPWImage(&window);
+    image->setGeometry(window.rect());
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    image->SetCanWrite(true);
+  }
+  void Press(QPoint p) { QTest::mousePress(image, Qt::LeftButton, {}, p); }
+  void Move(QPoint p) { QTest::mouseMove(image, p); }
+  void Release(QPoint p) { QTest::mouseRelease(image, Qt::LeftButton, {}, p); }
+  void Drag(const std::vector<QPoint>& pts) {
+    Press(pts.front());
+    for (std::size_t i = 1; i < pts.size(); ++i) Move(pts[i]);
+    Release(pts.back());
+  }
+  QRgb Pen(int x, int y) const { return image->PenBitmap().pixel(x, y); }
+  QRgb Display(int x, int y) { return image->Engine().Display().pixel(x, y); }
+};
+
+class PWImageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { isSmoothing = false; }
+  void TearDown() override { isSmoothing = true; }
+};
+
+TEST_F(PWImageTest, PressAndReleaseWithoutMovementLeavesARoundDot) {
+  Surface s;
+  s.image->SetCrPen(kRedPen);
+  s.Press({100, 100});
+  s.Release({100, 100});
+  ASSERT_EQ(s.image->History().p(), 0);
+  EXPECT_EQ(s.image->History().Rec()[0].Points.size(), 2u);
+  EXPECT_EQ(s.Pen(100, 100), 0xFFFF0000u);
+  // Radius 5 every way, nothing beyond: a round dot of the pen's width.
+  for (auto [dx, dy] : {std::pair{3, 0}, {0, 3}, {-3, 0}, {0, -3}, {2, 2}, {-2, -2}}) {
+    EXPECT_EQ(s.Pen(100 + dx, 100 + dy), 0xFFFF0000u) << dx << "," << dy;
+  }
+  for (auto [dx, dy] : {std::pair{7, 0}, {0, -7}, {5, 5}, {-5, 5}}) {
+    EXPECT_EQ(qAlpha(s.Pen(100 + dx, 100 + dy)), 0) << dx << "," << dy;
+  }
+  // The window shows it too.
+  EXPECT_EQ(s.Display(100, 100), 0xFFFF0000u);
+  const QImage shown = s.image->grab().toImage();
+  EXPECT_EQ(shown.pixel(100, 100), 0xFFFF0000u);
+}
+
+TEST_F(PWImageTest, MoveToTheLastAcceptedPositionAddsNothing) {
+  Surface s;
+  s.image->SetCrPen(kRedPen);
+  s.Press({20, 20});
+  s.Move({40, 30});
+  s.image->Engine().TakeDirty();
+  s.image->Engine().Move(QPointF(40, 30));
+  EXPECT_TRUE(s.image->Engine().TakeDirty().isEmpty()) << "a repeated position draws nothing";
+  s.Move({40, 30});
+  s.Move({60, 50});
+  s.Release({60, 50});
+  ASSERT_EQ(s.image->History().p(), 0);
+  const TPolygon expected{{20, 20}, {40, 30}, {60, 50}};
+  EXPECT_EQ(s.image->History().Rec()[0].Points, expected);
+}
+
+TEST_F(PWImageTest, LeavingCommitsTheStrokeAndComingBackDoesNotContinueIt) {
+  for (const bool byLeaveEvent : {false, true}) {
+    Surface s;
+    s.image->SetCrPen(kRedPen);
+    s.Press({50, 50});
+    s.Move({100, 50});
+    if (byLeaveEvent) {
+      QEvent leave(QEvent::Leave);
+      QCoreApplication::sendEvent(s.image, &leave);
+    } else {
+      s.Move({350, 50});  // outside the 300-wide surface, button still held
+    }
+    EXPECT_FALSE(s.image->isWorking());
+    ASSERT_EQ(s.image->History().p(), 0) << byLeaveEvent;
+    EXPECT_EQ(s.image->History().Rec()[0].Points.size(), 2u);
+    EXPECT_EQ(s.Pen(75, 50), 0xFFFF0000u);
+    s.Move({150, 120});
+    s.Move({200, 120});
+    s.Release({200, 120});
+    EXPECT_EQ(s.image->History().p(), 0) << "coming back does not continue or start a stroke";
+    EXPECT_EQ(qAlpha(s.Pen(175, 120)), 0);
+  }
+}
+
+TEST_F(PWImageTest, WriteModeOffIgnoresPressesAndTogglingKeepsStrokes) {
+  Surface s;
+  s.image->SetCrPen(kRedPen);
+  s.Drag({{30, 30}, {80, 30}});
+  ASSERT_EQ(s.image->History().p(), 0);
+  EXPECT_EQ(qAlpha(s.Display(200, 150)), 1) << "write mode shows white of alpha 1";
+
+  s.image->SetCanWrite(false);
+  EXPECT_EQ(s.Display(200, 150), 0u) << "pass-through is fully transparent";
+  EXPECT_EQ(s.Display(50, 30), 0xFFFF0000u);
+  EXPECT_TRUE(s.image->testAttribute(Qt::WA_TransparentForMouseEvents));
+  // Even an event delivered straight to the surface draws nothing.
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), QPointF(100, 100), Qt::LeftButton,
+                    Qt::LeftButton, {});
+  QCoreApplication::sendEvent(s.image, &press);
+  EXPECT_FALSE(s.image->isWorking());
+  s.image->Engine().Move(QPointF(150, 150));
+  s.image->Engine().Release(QPointF(150, 150));
+  EXPECT_EQ(s.image->History().p(), 0);
+
+  s.image->SetCanWrite(true);
+  EXPECT_EQ(s.Display(50, 30), 0xFFFF0000u);
+  EXPECT_EQ(qAlpha(s.Display(200, 150)), 1);
+  EXPECT_EQ(s.image->History().p(), 0);
+}
+
+TEST_F(PWImageTest, ResizeClearsDrawingAndHistory) {
+  Surface s;
+  s.image->SetCrPen(kRedPen);
+  s.Drag({{30, 30}, {80, 30}});
+  ASSERT_EQ(s.image->History().p(), 0);
+  s.image->resize(401, 250);
+  EXPECT_EQ(s.image->History().p(), -1);
+  EXPECT_FALSE(s.image->History().CanUndo());
+  EXPECT_EQ(s.image->PenBitmap().size(), QSize(401, 250));
+  EXPECT_EQ(s.image->Engine().Display().size(), QSize(401, 250));
+  EXPECT_EQ(qAlpha(s.Pen(50, 30)), 0);
+}
+
+TEST_F(PWImageTest, MarkerCrossingItselfIsUniformlyTranslucent) {
+  Surface s;
+  s.image->SetCrPen(kBlueMarker);
+  // A loop that crosses itself at (150, 100).
+  s.Press({100, 100});
+  for (QPoint p : {QPoint{200, 100}, {200, 150}, {150, 150}, {150, 50}}) s.Move(p);
+  const QRgb crossing = s.Display(150, 100);
+  const QRgb single = s.Display(175, 100);
+  EXPECT_EQ(crossing, single) << "live display darkens where the stroke crosses itself";
+  EXPECT_GT(qBlue(single), 0);
+  EXPECT_LT(qAlpha(single), 255);
+  s.Release({150, 50});
+  EXPECT_EQ(s.Pen(150, 100), s.Pen(175, 100)) << "committed stroke darkens at the crossing";
+  EXPECT_NEAR(qAlpha(s.Pen(150, 100)), 102, 1);
+}
+
+TEST_F(PWImageTest, SmoothedStrokeKeepsItsEndsAndPoints) {
+  isSmoothing = true;
+  Surface s;
+  s.image->SetCrPen({pwPn, 0xFF00FF00, 4, sdSolid});
+  // A zigzag; smoothed, its inner points are (60, 100), (80, 60), (100, 100).
+  s.Drag({{40, 100}, {60, 60}, {80, 100}, {100, 60}, {120, 100}});
+  ASSERT_EQ(s.image->History().Rec()[0].Points.size(), 5u) << "the record keeps the raw points";
+  EXPECT_EQ(s.image->History().Rec()[0].Points[1], (TPointF{60, 60}));
+  EXPECT_EQ(qAlpha(s.Pen(60, 61)), 0) << "raw corner drawn instead of the smoothed path";
+  EXPECT_EQ(qAlpha(s.Pen(80, 100)), 0) << "raw corner drawn instead of the smoothed path";
+  EXPECT_EQ(s.Pen(70, 80), 0xFF00FF00u);
+  EXPECT_EQ(s.Pen(80, 61), 0xFF00FF00u);
+  EXPECT_EQ(s.Pen(40, 100), 0xFF00FF00u) << "start moved";
+  EXPECT_EQ(s.Pen(120, 100), 0xFF00FF00u) << "end moved";
+}
+
+TEST_F(PWImageTest, UndoRedoAndEraseAll) {
+  Surface s;
+  s.image->SetCrPen(kBlueMarker);
+  s.Drag({{30, 30}, {130, 30}});
+  const QImage one = s.image->PenBitmap().copy();
+  s.image->SetCrPen(kRedPen);
+  s.Drag({{30, 80}, {130, 80}, {130, 20}});
+  const QImage two = s.image->PenBitmap().copy();
+
+  s.image->PWUndo();
+  EXPECT_EQ(s.image->PenBitmap(), one);
+  EXPECT_EQ(s.Display(130, 60), s.Display(200, 180)) << "the display still shows the undone stroke";
+  s.image->PWUndo();
+  EXPECT_EQ(qAlpha(s.Pen(80, 30)), 0);
+  s.image->PWUndo();  // nothing left to undo
+  EXPECT_EQ(s.image->History().p(), -1);
+  s.image->PWRedo();
+  EXPECT_EQ(s.image->PenBitmap(), one) << "the marker comes back identically";
+  s.image->PWRedo();
+  EXPECT_EQ(s.image->PenBitmap(), two);
+  s.image->PWRedo();
+  EXPECT_EQ(s.image->History().p(), 1);
+
+  s.image->EraseAll();
+  EXPECT_EQ(qAlpha(s.Pen(80, 30)), 0);
+  EXPECT_EQ(qAlpha(s.Display(80, 30)), 1);
+  s.image->PWUndo();
+  s.image->PWRedo();
+  EXPECT_EQ(s.image->History().p(), -1);
+  EXPECT_EQ(qAlpha(s.Pen(80, 30)), 0);
+}
+
+TEST_F(PWImageTest, PenSetterAndPointerPicture) {
+  Surface s;
+  s.image->SetCrPen({pwPn, 0xFF000000, 20, sdSolid});
+  s.image->SetCrPen({pwLasso, 0xFF00FF00, 3, sdDash});
+  EXPECT_EQ(s.image->CrPen().PenThickness, 20) << "the lasso keeps the previous width";
+  EXPECT_EQ(s.image->CrPen().PenType, pwLasso);
+  s.image->SetCrPen({pwSave, 0, 0, sdSolid});
+  EXPECT_TRUE(s.image->CursorImage().isNull()) << "a command has no pointer picture";
+
+  EXPECT_EQ(CursorOffset(pwEr), QPointF(-16, 0));
+  EXPECT_EQ(CursorOffset(pwLasso), QPointF(-1, -2));
+  EXPECT_EQ(CursorOffset(pwArMk1), QPointF(0, 0));
+  EXPECT_FALSE(CursorOffset(pwUndo).has_value());
+
+  // The picture follows the pointer at the pen's offset.
+  s.image->SetCrPen({pwEr, 0, 30, sdSolid});
+  QEnterEvent enter(QPointF(50, 50), QPointF(50, 50), QPointF(50, 50));
+  QCoreApplication::sendEvent(s.image, &enter);
+  s.Move({100, 60});
+  if (!s.image->CursorImage().isNull()) {
+    EXPECT_EQ(s.image->CursorGeometry().topLeft(), QPoint(84, 60));
+  }
+  s.image->SetCurVisible(false);
+  EXPECT_FALSE(s.image->CurVisible());
+  EXPECT_TRUE(s.image->CursorGeometry().isEmpty());
+}
+
+TEST_F(PWImageTest, RepaintsOnlyWhatAMoveChanged) {
+  Surface s(QSize(800, 600));
+  s.image->SetCrPen(kRedPen);
+  s.Press({100, 100});
+  s.Move({110, 105});
+  s.image->Engine().TakeDirty();
+  s.image->Engine().Move(QPointF(120, 110));
+  const QRect dirty = s.image->Engine().TakeDirty().boundingRect();
+  EXPECT_FALSE(dirty.isEmpty());
+  EXPECT_TRUE(dirty.contains(QRect(110, 105, 10, 5)));
+  EXPECT_LE(dirty.width(), 10 + 2 * 10);
+  EXPECT_LE(dirty.height(), 5 + 2 * 10);
+  s.Release({120, 110});
+}
+
+}  // namespace
