@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QThread>
+#include <QWindow>
 #include <memory>
 
 #include "app/Application.h"

@@ -1,9 +1,12 @@
 // Helper of the end-to-end test, plain xcb so that it starts at once:
-//   window NAME OUT X Y W H RRGGBB [fullscreen]
+//   window NAME OUT X Y W H RRGGBB [fullscreen|override]
 //       a window of one colour that appends "mapped ID" and then
-//       "click X Y" (root coordinates) for every button press to OUT;
-//   input-rects WINDOW_ID
-//       prints the rectangles of the window's input shape, "X Y W H" a line;
+//       "click X Y" (root coordinates) for every button press to OUT; it asks
+//       the window manager for fullscreen, or bypasses it and so is stacked
+//       above everything at the moment it maps;
+//   input-at WINDOW_ID X Y...
+//       for each point (window coordinates) prints 1 when the window's input
+//       shape holds it, else 0;
 //   wait-wm MS / wait-compositor MS
 //       waits until a window manager / a compositor runs (exit 0) or MS pass (exit 1).
 
@@ -45,12 +48,14 @@ int RunWindow(xcb_connection_t* c, xcb_screen_t* screen, char** argv, int argc) 
   const int w = std::atoi(argv[6]), h = std::atoi(argv[7]);
   const std::uint32_t colour = static_cast<std::uint32_t>(std::strtoul(argv[8], nullptr, 16));
   const bool fullscreen = argc > 9 && std::strcmp(argv[9], "fullscreen") == 0;
+  const std::uint32_t overrideRedirect = argc > 9 && std::strcmp(argv[9], "override") == 0 ? 1 : 0;
 
   const xcb_window_t win = xcb_generate_id(c);
-  const std::uint32_t values[] = {colour, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+  const std::uint32_t values[] = {colour, overrideRedirect,
+                                  XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
   xcb_create_window(c, XCB_COPY_FROM_PARENT, win, screen->root, static_cast<std::int16_t>(x),
                     static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK,
                     values);
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                       static_cast<std::uint32_t>(name.size()), name.data());
@@ -103,14 +108,22 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
 
   if (mode == "window" && argc >= 9) return RunWindow(c, screen, argv, argc);
-  if (mode == "input-rects") {
+  if (mode == "input-at") {
     const auto win = static_cast<xcb_window_t>(std::strtoul(argv[2], nullptr, 0));
     xcb_shape_get_rectangles_reply_t* r = xcb_shape_get_rectangles_reply(
         c, xcb_shape_get_rectangles(c, win, XCB_SHAPE_SK_INPUT), nullptr);
     if (!r) return 1;
     const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r);
-    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(r); ++i)
-      std::printf("%d %d %d %d\n", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+    const int n = xcb_shape_get_rectangles_rectangles_length(r);
+    for (int a = 3; a + 1 < argc; a += 2) {
+      const int x = std::atoi(argv[a]), y = std::atoi(argv[a + 1]);
+      bool in = false;
+      for (int i = 0; i < n; ++i)
+        in = in || (x >= rects[i].x && x < rects[i].x + rects[i].width && y >= rects[i].y &&
+                    y < rects[i].y + rects[i].height);
+      std::printf("%d", in ? 1 : 0);
+    }
+    std::printf("\n");
     std::free(r);
     return 0;
   }

@@ -103,15 +103,15 @@ wait_until 20000 overlay_id >/dev/null || fail "no overlay window"
 OVERLAY=$(overlay_id)
 kill -0 $APP_PID || fail "program ended"
 
-# The input shape says where the overlay takes the pointer.
-pass_through_shape() {
-  [ "$("$HELPER" input-rects "$OVERLAY" | sort)" = "$(printf '%s\n' \
-      "$((SCREEN_W - 140)) 30 140 $((SCREEN_H - 30))" \
-      "$((SCREEN_W - 30)) 0 30 30" \
-      "$((SCREEN_W - 60)) 0 30 30" | sort)" ]
-}
-drawing_shape() { [ "$("$HELPER" input-rects "$OVERLAY")" = "0 0 $SCREEN_W $SCREEN_H" ]; }
-wait_until 5000 pass_through_shape || fail "pass-through input shape: $("$HELPER" input-rects "$OVERLAY")"
+# The input shape says where the overlay takes the pointer. Probes: the two
+# corner buttons, the panel's top and bottom, the desktop left of them, below
+# the buttons left of the panel, the middle of the screen.
+PROBES=($((SCREEN_W - 45)) 15  $((SCREEN_W - 15)) 15  $((SCREEN_W - 70)) 40  $((SCREEN_W - 1)) $((SCREEN_H - 1))
+        $((SCREEN_W - 61)) 15  $((SCREEN_W - 141)) 500  $((SCREEN_W / 2)) $((SCREEN_H / 2)))
+input_at() { "$HELPER" input-at "$OVERLAY" "${PROBES[@]}"; }
+pass_through_shape() { [ "$(input_at)" = 1111000 ]; }
+drawing_shape() { [ "$(input_at)" = 1111111 ]; }
+wait_until 5000 pass_through_shape || fail "pass-through input shape: $(input_at)"
 
 step "a second start ends at once without a window"
 T0=$(now_ms)
@@ -129,7 +129,7 @@ wait_until 5000 grep -q "^click $CX $CY\$" "$TMP/below.txt" || fail "click did n
 
 step "a click on WriteRect and a drag draw a stroke"
 xdotool mousemove $((SCREEN_W - 45)) 15 click 1
-wait_until 5000 drawing_shape || fail "drawing mode input shape: $("$HELPER" input-rects "$OVERLAY")"
+wait_until 5000 drawing_shape || fail "drawing mode input shape: $(input_at)"
 SX=$((BX + 200)) SY=$((BY + 300))
 ARGS=(mousemove $SX $SY mousedown 1)
 for i in $(seq 1 30); do ARGS+=(mousemove $((SX + i * 20)) $((SY + i * 5))); done
@@ -157,6 +157,14 @@ xdotool mousemove $CX2 $CY2 click 1
 wait_until 5000 grep -q "^click $CX2 $CY2\$" "$TMP/below.txt" || fail "second click did not pass through"
 stroke_shown $GREY || fail "stroke gone after drawing off"
 
+step "the keypad's multiply key toggles drawing while another window has the focus"
+xdotool windowactivate --sync "$BELOW_ID" || true
+xdotool key KP_Multiply
+wait_until 5000 drawing_shape || fail "multiply did not switch drawing on: $(input_at)"
+xdotool key KP_Multiply
+wait_until 5000 pass_through_shape || fail "multiply did not switch drawing off: $(input_at)"
+[ "$(xdotool getactivewindow)" = "$BELOW_ID" ] || fail "the window in front lost the focus"
+
 step "still on top after another window is raised, a fullscreen one included"
 BLUE=3060c0
 "$HELPER" window korivan-e2e-full "$TMP/full.txt" 0 0 800 600 "$BLUE" fullscreen &
@@ -169,6 +177,15 @@ wait_until 5000 stroke_shown $BLUE || fail "stroke not above the fullscreen wind
 echo "above fullscreen: stroke $(pixel $ON1), around $(pixel $OFF)"
 xdotool windowactivate --sync "$BELOW_ID" || true
 wait_until 5000 stroke_shown $GREY || fail "stroke not above the raised window"
+
+step "back on top after a window that bypasses the window manager maps over it"
+GREEN=40a040
+"$HELPER" window korivan-e2e-cover "$TMP/cover.txt" 0 0 $SCREEN_W $SCREEN_H "$GREEN" override &
+PIDS+=($!)
+wait_until 10000 grep -q '^mapped' "$TMP/cover.txt" 2>/dev/null || fail "covering window did not map"
+T0=$(now_ms)
+wait_until 5000 stroke_shown $GREEN || fail "stroke not back above the covering window: $(pixel $ON1) $(pixel $OFF)"
+echo "back on top within $(($(now_ms) - T0)) ms"
 
 kill -0 $APP_PID || fail "program ended"
 echo "PASS"
