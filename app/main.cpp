@@ -1,4 +1,5 @@
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QGuiApplication>
 #include <QThread>
 #include <QWindow>
@@ -47,6 +48,17 @@ int main(int argc, char** argv) {
 
   TMainFrm mainFrm(*windowSystem);
   splash.reset();
+
+  // The system's request to end closes the window, so that the settings are
+  // written as on any other close.
+  std::unique_ptr<QSocketNotifier> closeRequests;
+  if (const int fd = CloseRequestDescriptor(); fd >= 0) {
+    closeRequests = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(closeRequests.get(), &QSocketNotifier::activated, &mainFrm, [&mainFrm] {
+      AcknowledgeCloseRequest();
+      mainFrm.close();
+    });
+  }
 
   mainFrm.ShowOverlay();
   return app.exec();

@@ -101,3 +101,11 @@ class TSingleInstance {
 // folder of this user's that is created when missing. Empty when neither
 // can be had safely.
 std::string UserRuntimeFolder();
+
+// A descriptor that becomes readable when the system asks the program to end
+// (a terminal's interrupt, a hang-up, the session ending), so that the
+// program can close its window and end as the user closing it would. Set up
+// once; -1 where the system delivers such requests as window messages.
+int CloseRequestDescriptor();
+// Reads what made the descriptor readable.
+void AcknowledgeCloseRequest();

@@ -188,4 +188,10 @@ wait_until 5000 stroke_shown $GREEN || fail "stroke not back above the covering 
 echo "back on top within $(($(now_ms) - T0)) ms"
 
 kill -0 $APP_PID || fail "program ended"
+
+step "the system's request to end closes the program normally"
+kill -TERM $APP_PID
+wait_until 5000 bash -c "! kill -0 $APP_PID 2>/dev/null" || fail "program did not end on SIGTERM"
+wait $APP_PID && RC=0 || RC=$?
+[ $RC -eq 0 ] || fail "program ended with status $RC"
 echo "PASS"

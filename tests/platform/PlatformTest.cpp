@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -175,6 +176,24 @@ TEST(WindowSystem, ChosenByPlatformNameAndNullWhenUnreachable) {
     setenv("DISPLAY", keep.c_str(), 1);
   else
     unsetenv("DISPLAY");
+}
+
+bool Readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+}
+
+TEST(CloseRequest, SignalsToEndBecomeReadableInsteadOfKilling) {
+  const int fd = CloseRequestDescriptor();
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(CloseRequestDescriptor(), fd) << "set up once";
+  EXPECT_FALSE(Readable(fd));
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    raise(sig);  // would end the test process if not caught
+    EXPECT_TRUE(Readable(fd)) << sig;
+    AcknowledgeCloseRequest();
+    EXPECT_FALSE(Readable(fd)) << sig;
+  }
 }
 
 }  // namespace
