@@ -179,29 +179,35 @@ void TPWEngine::LivePreview() {
   FLiveDrawn = n - 1;
 }
 
-// The live stroke is kept opaque on the scratch layer, one new segment at a
-// time, and blended over the backup only where the new segments lie: the
-// same pixels as the whole stroke redrawn over the backup, at the cost of
-// the new segments alone.
+// The live stroke is kept on the scratch layer, one new segment at a time,
+// and blended over the backup only where the new segments lie: the pixels of
+// the whole stroke redrawn over the backup, at the cost of the new segments.
+// Segments of one colour are written with the Source mode, so where they
+// overlap the colour is not laid on twice; rainbow segments are opaque and
+// the layer is blended at the stroke's opacity, as the whole stroke is.
 void TPWEngine::LiveSegments(int from, int to) {
   const TPWPenType type = FCrPen.PenType;
+  const bool rainbow = IsRainbow(type);
   const float w = FCrPen.PenThickness;
   const qreal margin = StrokeMargin(w);
   QRect changed;
   {
     QPainter s(&FDLnBitmap);
     s.setRenderHint(QPainter::Antialiasing, true);
-    const QColor opaque = QColor::fromRgba(FCrPen.PenColor | 0xFF000000u);
+    if (!rainbow) {
+      s.setCompositionMode(QPainter::CompositionMode_Source);
+      s.setOpacity(type == pwEr ? 0.5 : StrokeOpacity(type, FStyle.MkOpacity));
+    }
     for (int i = from; i < to; ++i) {
       const TPointF a = FCrPoints[i], b = FCrPoints[i + 1];
       QPen pen;
-      if (IsRainbow(type)) {
+      if (rainbow) {
         // Every rainbow segment is a line of its own: its dash starts afresh.
         pen = StrokePen(RainbowSegmentColor(i), w, FCrPen.PenDash);
       } else if (type == pwEr) {
         pen = StrokePen(0xFFFFFFFF, w, sdSolid);
       } else {
-        pen = StrokePen(opaque.rgba(), w, FCrPen.PenDash);
+        pen = StrokePen(FCrPen.PenColor, w, FCrPen.PenDash);
         if (FCrPen.PenDash != sdSolid) {
           // Carry the dash phase on so that the segments read as one path.
           pen.setDashOffset(FDashPos / std::max<qreal>(w, 1));
@@ -216,20 +222,12 @@ void TPWEngine::LiveSegments(int from, int to) {
   if (changed.isEmpty()) return;
   FLiveRect |= changed;
 
-  float opacity = 1;
-  if (type == pwEr) {
-    opacity = 0.5f;
-  } else if (IsRainbow(type)) {
-    opacity = StrokeOpacity(type, FStyle.MkOpacity);
-  } else {
-    opacity = StrokeOpacity(type, FStyle.MkOpacity) * qAlpha(FCrPen.PenColor) / 255.0f;
-  }
   QPainter p(&FDisplay);
   p.setCompositionMode(QPainter::CompositionMode_Source);
   p.fillRect(changed, QColor::fromRgba(FLiveBackground));
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   p.drawImage(changed.topLeft(), FPnBitmap, changed);
-  p.setOpacity(opacity);
+  if (rainbow) p.setOpacity(StrokeOpacity(type, FStyle.MkOpacity));
   p.drawImage(changed.topLeft(), FDLnBitmap, changed);
   FDirty += changed;
 }
