@@ -50,7 +50,9 @@ class TKeyWatcher {
     int screen = 0;
     FConn = xcb_connect(nullptr, &screen);
     if (xcb_connection_has_error(FConn)) return;
-    FOk = MapKeycodes() && SelectRawKeys();
+    // Without XInput2 the key state at the moment of the poll still works.
+    FOk = MapKeycodes();
+    FHasRawKeys = FOk && SelectRawKeys();
     xcb_flush(FConn);
   }
   ~TKeyWatcher() {
@@ -60,7 +62,7 @@ class TKeyWatcher {
   bool KeyPressed(int vk) {
     const int index = vk - FirstKeypadVk;
     if (!FOk || index < 0 || index >= KeypadCount) return false;
-    Drain();
+    if (FHasRawKeys) Drain();
     bool pressed = FTapped[index];
     FTapped[index] = false;
     if (!pressed) pressed = IsDownNow(index);
@@ -134,6 +136,7 @@ class TKeyWatcher {
 
   xcb_connection_t* FConn = nullptr;
   bool FOk = false;
+  bool FHasRawKeys = false;
   std::uint8_t FXiOpcode = 0;
   std::array<std::vector<std::uint8_t>, KeypadCount> FCodes;
   std::array<bool, KeypadCount> FTapped{};
