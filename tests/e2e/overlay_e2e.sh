@@ -17,8 +17,11 @@ cleanup() {
     kill "${PIDS[i]}" 2>/dev/null || true
   done
   for p in "${PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
-  if [ $rc -ne 0 ] && [ -f "$TMP/app.log" ]; then
-    echo "--- program output"; cat "$TMP/app.log"
+  if [ $rc -ne 0 ]; then
+    kill -0 "${PIDS[0]}" 2>/dev/null && echo "(X server running)" || echo "(X server gone)"
+    for f in app openbox picom xvfb; do
+      [ -s "$TMP/$f.log" ] && { echo "--- $f output"; tail -n 20 "$TMP/$f.log"; }
+    done
   fi
   rm -rf "$TMP"
 }
@@ -51,7 +54,7 @@ COOKIE="$(mcookie)"
 xauth -q -f "$XAUTHORITY" add :0 MIT-MAGIC-COOKIE-1 "$COOKIE"
 
 step "start Xvfb, openbox and picom"
-Xvfb -displayfd 5 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp -auth "$XAUTHORITY" \
+Xvfb -displayfd 5 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp -noreset -auth "$XAUTHORITY" \
   5>"$TMP/display" 2>"$TMP/xvfb.log" &
 PIDS+=($!)
 wait_until 10000 test -s "$TMP/display" || fail "Xvfb did not start: $(cat "$TMP/xvfb.log")"
@@ -79,28 +82,42 @@ near() {
 
 step "a window below the overlay that records its clicks"
 GREY=c0c0c0
-"$HELPER" window korivan-e2e-below "$TMP/below.txt" 100 100 1000 700 "$GREY" &
+"$HELPER" window korivan-e2e-below "$TMP/below.txt" 100 100 1000 700 "$GREY" 2>"$TMP/helper.log" &
 PIDS+=($!)
-wait_until 10000 grep -q '^mapped' "$TMP/below.txt" 2>/dev/null || fail "test window did not map"
+wait_until 10000 grep -q '^mapped' "$TMP/below.txt" 2>/dev/null || fail "test window did not map: $(cat "$TMP/helper.log" "$TMP/below.txt" 2>&1; xwininfo -root -tree | grep -c korivan-e2e)"
 BELOW_ID=$(awk '/^mapped/ {print $2; exit}' "$TMP/below.txt")
 eval "$(xdotool getwindowgeometry --shell "$BELOW_ID")"
 BX=$X BY=$Y BW=$WIDTH BH=$HEIGHT
 [ $BW -ge 900 ] && [ $BH -ge 600 ] || fail "test window too small: ${BW}x${BH}"
 
-step "the program starts"
+step "the program starts: the splash, then the overlay"
 "$PROGRAM" >"$TMP/app.log" 2>&1 &
 APP_PID=$!
 PIDS+=($APP_PID)
-overlay_id() {
-  local id
-  for id in $(xdotool search --onlyvisible --name '^KORIVAN D$' 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    if [ "$WIDTH" = $SCREEN_W ] && [ "$HEIGHT" = $SCREEN_H ]; then echo "$id"; return 0; fi
-  done
-  return 1
+# Prints "ID WIDTHxHEIGHT" for each window of the program larger than the
+# toolkit's 1 x 1 leader window (xdotool's search misses reparented clients).
+program_windows() {
+  { xwininfo -root -tree 2>/dev/null || true; } | awk '/"KORIVAN D"/ {
+    for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+[+-]/) {
+      split($i, g, /[+-]/); if (g[1] != "1x1") print $1, g[1]; break } }'
 }
-wait_until 20000 overlay_id >/dev/null || fail "no overlay window"
-OVERLAY=$(overlay_id)
+SPLASH_FIRST=0 SPLASH_LAST=0 OVERLAY=""
+END=$(($(now_ms) + 20000))
+while [ -z "$OVERLAY" ] && [ "$(now_ms)" -lt $END ]; do
+  WINDOWS=$(program_windows)
+  T=$(now_ms)
+  if grep -q ' 512x256$' <<<"$WINDOWS"; then
+    [ $SPLASH_FIRST -ne 0 ] || SPLASH_FIRST=$T
+    SPLASH_LAST=$T
+  fi
+  OVERLAY=$(awk -v size="${SCREEN_W}x${SCREEN_H}" '$2 == size {print $1; exit}' <<<"$WINDOWS")
+  if [ -n "$OVERLAY" ] && grep -q ' 512x256$' <<<"$WINDOWS"; then fail "splash still shown with the overlay"; fi
+  sleep 0.02
+done
+[ -n "$OVERLAY" ] || fail "no overlay window"
+[ $SPLASH_FIRST -ne 0 ] || fail "no splash seen"
+echo "splash seen for at least $((SPLASH_LAST - SPLASH_FIRST)) ms"
+[ $((SPLASH_LAST - SPLASH_FIRST)) -ge 400 ] || fail "splash shown too briefly"
 kill -0 $APP_PID || fail "program ended"
 
 # The input shape says where the overlay takes the pointer. Probes: the two
@@ -118,7 +135,7 @@ T0=$(now_ms)
 timeout 10 "$PROGRAM" >"$TMP/second.log" 2>&1 || fail "second start failed: $?"
 ELAPSED=$(($(now_ms) - T0))
 [ $ELAPSED -lt 5000 ] || fail "second start took ${ELAPSED} ms"
-[ "$(xdotool search --onlyvisible --name '^KORIVAN D$' | wc -l)" -eq 1 ] || fail "a second window appeared"
+[ "$(program_windows | wc -l)" -eq 1 ] || fail "a second window appeared: $(program_windows)"
 kill -0 $APP_PID || fail "the first instance ended"
 echo "second start returned after ${ELAPSED} ms"
 
