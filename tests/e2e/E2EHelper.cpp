@@ -70,13 +70,26 @@ int RunWindow(xcb_connection_t* c, xcb_screen_t* screen, char** argv, int argc) 
     const xcb_atom_t state = Atom(c, "_NET_WM_STATE_FULLSCREEN");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, Atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &state);
   }
-  xcb_map_window(c, win);
-  xcb_flush(c);
-
-  while (xcb_generic_event_t* e = xcb_wait_for_event(c)) {
+  // A window manager that is still starting may drop the map request: ask
+  // again until the window is mapped.
+  bool mapped = false;
+  auto lastRequest = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+  for (;;) {
+    if (!mapped && std::chrono::steady_clock::now() - lastRequest >= std::chrono::milliseconds(500)) {
+      xcb_map_window(c, win);
+      xcb_flush(c);
+      lastRequest = std::chrono::steady_clock::now();
+    }
+    xcb_generic_event_t* e = xcb_poll_for_event(c);
+    if (!e) {
+      if (xcb_connection_has_error(c)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      continue;
+    }
     switch (e->response_type & 0x7f) {
       case XCB_MAP_NOTIFY:
-        std::fprintf(out, "mapped %u\n", win);
+        if (!mapped) std::fprintf(out, "mapped %u\n", win);
+        mapped = true;
         break;
       case XCB_BUTTON_PRESS: {
         auto* press = reinterpret_cast<xcb_button_press_event_t*>(e);

@@ -13,16 +13,18 @@ TMP="$(mktemp -d)"
 PIDS=()
 cleanup() {
   local rc=$?
-  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-    kill "${PIDS[i]}" 2>/dev/null || true
-  done
-  for p in "${PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
   if [ $rc -ne 0 ]; then
-    kill -0 "${PIDS[0]}" 2>/dev/null && echo "(X server running)" || echo "(X server gone)"
+    for p in "${PIDS[@]}"; do
+      kill -0 "$p" 2>/dev/null && echo "running: $(ps -o args= -p "$p")" || echo "ended: $p"
+    done
     for f in app openbox picom xvfb; do
       [ -s "$TMP/$f.log" ] && { echo "--- $f output"; tail -n 20 "$TMP/$f.log"; }
     done
   fi
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+    kill "${PIDS[i]}" 2>/dev/null || true
+  done
+  for p in "${PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
   rm -rf "$TMP"
 }
 trap cleanup EXIT
@@ -84,7 +86,7 @@ step "a window below the overlay that records its clicks"
 GREY=c0c0c0
 "$HELPER" window korivan-e2e-below "$TMP/below.txt" 100 100 1000 700 "$GREY" 2>"$TMP/helper.log" &
 PIDS+=($!)
-wait_until 10000 grep -q '^mapped' "$TMP/below.txt" 2>/dev/null || fail "test window did not map: $(cat "$TMP/helper.log" "$TMP/below.txt" 2>&1; xwininfo -root -tree | grep -c korivan-e2e)"
+wait_until 10000 grep -q '^mapped' "$TMP/below.txt" 2>/dev/null || fail "test window did not map: $(cat "$TMP/helper.log" "$TMP/below.txt" 2>&1; xwininfo -root -tree | grep korivan-e2e; xwininfo -name korivan-e2e-below | grep -i "map state")"
 BELOW_ID=$(awk '/^mapped/ {print $2; exit}' "$TMP/below.txt")
 eval "$(xdotool getwindowgeometry --shell "$BELOW_ID")"
 BX=$X BY=$Y BW=$WIDTH BH=$HEIGHT
