@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "StrokeGeometry.h"
 #include "StrokePen.h"
@@ -32,7 +33,6 @@ TPWEngine::~TPWEngine() = default;
 void TPWEngine::SetLayerSize(QSize size) {
   if (FPnBitmap.size() != size) FPnBitmap = Layer(size);
   if (FDLnBitmap.size() != size) FDLnBitmap = Layer(size);
-  FDLnBitmap.fill(0);
 }
 
 void TPWEngine::Resize(QSizeF size) {
@@ -47,14 +47,21 @@ void TPWEngine::Resize(QSizeF size) {
 void TPWEngine::Init() {
   SetLayerSize(FDisplay.size());
   FPnBitmap.fill(0);
+  // Between drawings the scratch layer is kept transparent; a stroke cut
+  // short here leaves none of it behind.
+  FDLnBitmap.fill(0);
   FHistory.ClearHistory();
   // Indexes of a selection would point into the forgotten history.
   FSelLines.clear();
   FSelTrans = TAr3x3::Identity();
   FSelRF = QRectF(0, 0, 0, 0);
   FSelPathData = QPainterPath();
+  FSelBefore.reset();
+  DropAllPatches();
+  FLayerStyle = CurrentStyle();
+  FLayerExact = true;
   FIsDown = 0;
-  FLiveRect = QRect();
+  FLiveTiles = TTileSet(FDLnBitmap.size());
 }
 
 void TPWEngine::ZoomPosSet() {
@@ -84,7 +91,7 @@ void TPWEngine::SetCanWrite(bool on) {
 
 void TPWEngine::SetCrPen(const TPWMenuItem& item) {
   // A selection left pending would keep its strokes off the pen layer.
-  if (FCrPen.PenType == pwLasso && item.PenType != pwLasso) LassoUpdate();
+  LassoUpdate();
   const float keep = FCrPen.PenThickness;
   FCrPen = item;
   if (item.PenType == pwLasso) {
@@ -113,7 +120,7 @@ bool TPWEngine::Press(QPointF pos) {
   FCrPoints.push_back(P0);
   FLiveDrawn = 0;
   FDashPos = 0;
-  FLiveRect = QRect();
+  FLiveTiles = TTileSet(FDLnBitmap.size());
   return true;
 }
 
@@ -220,7 +227,9 @@ void TPWEngine::LiveSegments(int from, int to) {
     }
   }
   if (changed.isEmpty()) return;
-  FLiveRect |= changed;
+  for (const TPointF* q = &FCrPoints[from]; q < &FCrPoints[to]; ++q) {
+    FLiveTiles.Add(PixelRect(GrownBounds({q[0], q[1]}, margin), FDLnBitmap.size()));
+  }
 
   QPainter p(&FDisplay);
   p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -233,7 +242,7 @@ void TPWEngine::LiveSegments(int from, int to) {
 }
 
 void TPWEngine::ClearLive() {
-  if (!FLiveRect.isEmpty()) ClearRect(FDLnBitmap, FLiveRect & FDLnBitmap.rect());
+  for (const QRect& r : FLiveTiles.Region()) ClearRect(FDLnBitmap, r);
 }
 
 void TPWEngine::CommitStroke() {
@@ -241,16 +250,32 @@ void TPWEngine::CommitStroke() {
     CommitLasso();
     return;
   }
+  // Only the tiles the live stroke reached are cleared and composed again.
   ClearLive();
-  const QRect live = FLiveRect;
-  FLiveRect = QRect();
+  TTileSet changed = FLiveTiles;
+  FLiveTiles = TTileSet(FDLnBitmap.size());
+  const auto compose = [this](const TTileSet& tiles) {
+    for (const QRect& r : tiles.Region()) Compose(r);
+  };
   if (!IsStrokeKind(FCrPen.PenType) || FCrPoints.empty()) {
-    Compose(live);
+    compose(changed);
     return;
   }
+  // A stroke drawn after a change of smoothing or opacity lies on a layer of
+  // the old look: kept changes would no longer match a rebuild.
+  if (!LayerIsCurrent()) {
+    DropAllPatches();
+    FLayerExact = false;
+  }
   FHistory.AddStroke(FCrPen, FCrPoints);
-  const QRect r = RenderRecord(FPnBitmap, FDLnBitmap, FCrPen, FCrPoints, CurrentStyle());
-  Compose(live | r);
+  const int r = FHistory.p();
+  DropPatchesFrom(r);
+  TTileSet tiles(FPnBitmap.size());
+  AddRecordTiles(tiles, FCrPen, FCrPoints, CurrentStyle());
+  if (FLayerExact) StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
+  RenderRecord(FPnBitmap, FDLnBitmap, FCrPen, FCrPoints, CurrentStyle());
+  changed.Add(tiles);
+  compose(changed);
 }
 
 TRenderStyle TPWEngine::CurrentStyle() {
@@ -258,9 +283,42 @@ TRenderStyle TPWEngine::CurrentStyle() {
   return FStyle;
 }
 
-void TPWEngine::CommitLasso() {
+bool TPWEngine::LayerIsCurrent() { return FLayerExact && FLayerStyle == CurrentStyle(); }
+
+bool TPWEngine::Skipped(int i) const {
+  return std::binary_search(FSelLines.begin(), FSelLines.end(), static_cast<std::int32_t>(i));
+}
+
+void TPWEngine::SettleSelection() {
+  const bool had = !FSelLines.empty();
+  const int before = FHistory.p();
+  // The lifted strokes go back first: the layer is then the drawing without
+  // the move, which is what the move's kept change must hold.
+  if (had && FSelBefore) FSelBefore->Restore(FPnBitmap);
+  const bool restored = had && FSelBefore.has_value();
   FHistory.AddMove(FSelTrans, FSelLines);
   FSelLines.clear();
+  FSelTrans = TAr3x3::Identity();
+  FSelRF = QRectF(0, 0, 0, 0);
+  FSelPathData = QPainterPath();
+  FSelBefore.reset();
+  if (!had) return;
+  if (!restored) {
+    ReplayAll();
+    return;
+  }
+  if (FHistory.p() == before) return;  // dropped where it was picked up
+  const int m = FHistory.p();
+  DropPatchesFrom(m);
+  const TTileSet tiles = RecordTiles(m);
+  if (FLayerExact) StorePatch(m, TLayerPatch::Capture(FPnBitmap, tiles));
+  ReplayTiles(tiles);
+}
+
+void TPWEngine::CommitLasso() {
+  const bool had = !FSelLines.empty();
+  SettleSelection();
+  if (!LayerIsCurrent()) ReplayAll();
   if (FCrPoints.size() >= 3) {
     for (int i = 0; i <= FHistory.p(); ++i) {
       if (!FHistory.Rec()[i].IsStroke()) continue;
@@ -272,7 +330,17 @@ void TPWEngine::CommitLasso() {
     }
   }
   BuildSelection();
-  Replay();
+  if (!FSelLines.empty()) {
+    // Lift the selected strokes off the layer where they lie, keeping what
+    // was there to put back if they are dropped unmoved.
+    TTileSet tiles(FPnBitmap.size());
+    for (const std::int32_t i : FSelLines) tiles.Add(StrokeTiles(i, FHistory.p()));
+    FSelBefore = TLayerPatch::Capture(FPnBitmap, tiles);
+    ReplayTiles(tiles);
+  }
+  (void)had;
+  // Composing the whole display also removes the dotted trail.
+  PWImageBitmapUpdate();
 }
 
 void TPWEngine::BuildSelection() {
@@ -292,13 +360,13 @@ void TPWEngine::BuildSelection() {
 void TPWEngine::LassoUpdate() {
   if (FCrPen.PenType != pwLasso) return;
   const bool had = !FSelLines.empty();
-  FHistory.AddMove(FSelTrans, FSelLines);
-  FSelLines.clear();
-  FSelTrans = TAr3x3::Identity();
-  // The old rectangle would otherwise catch presses for a selection that is gone.
-  FSelRF = QRectF(0, 0, 0, 0);
-  FSelPathData = QPainterPath();
-  if (had || FLayerStyle != CurrentStyle()) Replay();
+  SettleSelection();
+  if (!LayerIsCurrent()) {
+    ReplayAll();
+    PWImageBitmapUpdate();
+  } else if (had) {
+    PWImageBitmapUpdate();
+  }
 }
 
 void TPWEngine::Replay() {
@@ -310,16 +378,146 @@ void TPWEngine::ReplayAll() {
   SetLayerSize(FDisplay.size());
   FPnBitmap.fill(0);
   const TRenderStyle style = CurrentStyle();
-  std::vector<bool> skip(static_cast<std::size_t>(FHistory.p() + 1), false);
-  for (const std::int32_t i : FSelLines) {
-    if (i >= 0 && i <= FHistory.p()) skip[static_cast<std::size_t>(i)] = true;
-  }
+  RenderHistory(QRegion(FPnBitmap.rect()), style);
+  if (!(style == FLayerStyle)) DropAllPatches();
+  FLayerStyle = style;
+  FLayerExact = true;
+}
+
+void TPWEngine::ReplayTiles(const TTileSet& tiles) {
+  const QRegion clip = tiles.Region();
+  if (clip.isEmpty()) return;
+  for (const QRect& r : clip) ClearRect(FPnBitmap, r);
+  RenderHistory(clip, CurrentStyle());
+  for (const QRect& r : clip) Compose(r);
+}
+
+void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style) {
+  struct Job {
+    const TPWMenuItem* menu;
+    TPolygon points;
+  };
+  const QRect bounds = area.boundingRect();
+  std::vector<Job> jobs;
   for (int i = 0; i <= FHistory.p(); ++i) {
     const TPWRec& rec = FHistory.Rec()[i];
-    if (!rec.IsStroke() || skip[static_cast<std::size_t>(i)]) continue;
-    RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, FHistory.ResolvedPoints(i), style);
+    if (!rec.IsStroke() || Skipped(i)) continue;
+    TPolygon points = FHistory.ResolvedPoints(i);
+    if (RecordRect(rec.Menu, points, style, FPnBitmap.size()).intersects(bounds)) {
+      jobs.push_back({&rec.Menu, std::move(points)});
+    }
   }
-  FLayerStyle = style;
+  // Horizontal bands are drawn side by side, each only inside its own rows;
+  // a record comes out in a band exactly as it would on the whole layer.
+  const int width = FPnBitmap.width();
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const int bands = jobs.size() < 16 || bounds.height() < 256 ? 1 : std::clamp(cores, 1, 4);
+  const bool whole = area == QRegion(FPnBitmap.rect());
+  if (bands == 1) {
+    for (const Job& job : jobs) {
+      RenderRecordClipped(FPnBitmap, FDLnBitmap, *job.menu, job.points, style, whole ? QRegion() : area);
+    }
+    return;
+  }
+  uchar* penBits = FPnBitmap.bits();
+  uchar* scratchBits = FDLnBitmap.bits();
+  const qsizetype stride = FPnBitmap.bytesPerLine();
+  const QImage::Format format = FPnBitmap.format();
+  const int height = FPnBitmap.height();
+  auto band = [&](int b) {
+    const int y0 = bounds.top() + bounds.height() * b / bands;
+    const int y1 = bounds.top() + bounds.height() * (b + 1) / bands;
+    // Each band sees the whole layer (the size of the device steers how
+    // dashes and curves are cut, so a smaller one would change pixels) and
+    // writes only inside its clip.
+    QImage pen(penBits, width, height, stride, format);
+    QImage scratch(scratchBits, width, height, stride, format);
+    const QRegion clip = area & QRect(0, y0, width, y1 - y0);
+    if (clip.isEmpty()) return;
+    for (const Job& job : jobs) RenderRecordClipped(pen, scratch, *job.menu, job.points, style, clip);
+  };
+  std::vector<std::thread> helpers;
+  for (int b = 1; b < bands; ++b) helpers.emplace_back(band, b);
+  band(0);
+  for (std::thread& t : helpers) t.join();
+}
+
+TTileSet TPWEngine::StrokeTiles(int i, int upTo) const {
+  TTileSet tiles(FPnBitmap.size());
+  const TPWRec& rec = FHistory.Rec()[i];
+  AddRecordTiles(tiles, rec.Menu, FHistory.ResolvedPointsAt(i, upTo), FLayerStyle);
+  return tiles;
+}
+
+TTileSet TPWEngine::RecordTiles(int r) const {
+  const TPWRec& rec = FHistory.Rec()[r];
+  if (rec.IsStroke()) return StrokeTiles(r, r);
+  TTileSet tiles(FPnBitmap.size());
+  if (!rec.IsMove()) return tiles;
+  for (const std::int32_t i : rec.Lines) {
+    if (i < 0 || i >= r || !FHistory.Rec()[i].IsStroke()) continue;
+    tiles.Add(StrokeTiles(i, r - 1));
+    tiles.Add(StrokeTiles(i, r));
+  }
+  return tiles;
+}
+
+std::size_t TPWEngine::UndoCacheBudget() const {
+  return 2 * std::size_t(FPnBitmap.width()) * std::size_t(FPnBitmap.height()) * 4;
+}
+
+int TPWEngine::UndoCacheRecords() const {
+  return static_cast<int>(std::count_if(FPatches.begin(), FPatches.end(), [](const auto& p) { return p.has_value(); }));
+}
+
+void TPWEngine::StorePatch(int r, TLayerPatch patch) {
+  if (r < 0) return;
+  if (FPatches.size() <= std::size_t(r)) FPatches.resize(std::size_t(r) + 1);
+  auto& slot = FPatches[std::size_t(r)];
+  if (slot) FPatchBytes -= slot->Bytes();
+  FPatchBytes += patch.Bytes();
+  slot = std::move(patch);
+  TrimPatches();
+}
+
+void TPWEngine::TrimPatches() {
+  // Over budget, the changes farthest from the present go first.
+  std::size_t lo = 0, hi = FPatches.size();
+  while (FPatchBytes > UndoCacheBudget() && lo < hi) {
+    const int p = FHistory.p();
+    const bool dropLow = (p - int(lo)) >= (int(hi) - 1 - p);
+    auto& victim = dropLow ? FPatches[lo++] : FPatches[--hi];
+    if (victim) {
+      FPatchBytes -= victim->Bytes();
+      victim.reset();
+    }
+  }
+}
+
+void TPWEngine::DropPatchesFrom(int r) {
+  for (std::size_t i = std::size_t(std::max(r, 0)); i < FPatches.size(); ++i) {
+    if (FPatches[i]) FPatchBytes -= FPatches[i]->Bytes();
+  }
+  if (FPatches.size() > std::size_t(std::max(r, 0))) FPatches.resize(std::size_t(std::max(r, 0)));
+}
+
+void TPWEngine::DropAllPatches() {
+  FPatches.clear();
+  FPatchBytes = 0;
+}
+
+bool TPWEngine::SwapPatch(int r) {
+  if (r < 0 || std::size_t(r) >= FPatches.size() || !FPatches[std::size_t(r)]) return false;
+  auto& slot = FPatches[std::size_t(r)];
+  TLayerPatch other = slot->Recapture(FPnBitmap);
+  slot->Restore(FPnBitmap);
+  const QRegion changed = slot->Region();
+  FPatchBytes -= slot->Bytes();
+  FPatchBytes += other.Bytes();
+  slot = std::move(other);
+  for (const QRect& rect : changed) Compose(rect);
+  TrimPatches();
+  return true;
 }
 
 void TPWEngine::EraseAll() {
@@ -329,21 +527,54 @@ void TPWEngine::EraseAll() {
   FSelTrans = TAr3x3::Identity();
   FSelRF = QRectF(0, 0, 0, 0);
   FSelPathData = QPainterPath();
+  FSelBefore.reset();
+  DropAllPatches();
+  FLayerStyle = CurrentStyle();
+  FLayerExact = true;
   PWImageBitmapUpdate();
 }
 
 void TPWEngine::PWUndo() {
   LassoUpdate();
   if (!FHistory.CanUndo()) return;
+  const int r = FHistory.p();
+  if (LayerIsCurrent() && SwapPatch(r)) {
+    FHistory.Undo();
+    return;
+  }
+  // Without a kept change: keep the present pixels for the redo, rebuild.
+  std::optional<TLayerPatch> after;
+  if (LayerIsCurrent()) after = TLayerPatch::Capture(FPnBitmap, RecordTiles(r));
   FHistory.Undo();
-  Replay();
+  ReplayAll();
+  if (after) StorePatch(r, std::move(*after));
+  PWImageBitmapUpdate();
 }
 
 void TPWEngine::PWRedo() {
   LassoUpdate();
   if (!FHistory.CanRedo()) return;
+  const int r = FHistory.p() + 1;
+  if (LayerIsCurrent() && SwapPatch(r)) {
+    FHistory.Redo();
+    return;
+  }
+  const bool current = LayerIsCurrent();
   FHistory.Redo();
-  Replay();
+  if (!current) {
+    Replay();
+    return;
+  }
+  // The layer holds the drawing without record r: keep its tiles, then add r.
+  const TTileSet tiles = RecordTiles(r);
+  StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
+  const TPWRec& rec = FHistory.Rec()[r];
+  if (rec.IsStroke()) {
+    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, rec.Points, FLayerStyle);
+    Compose(rect);
+  } else {
+    ReplayTiles(tiles);
+  }
 }
 
 QRegion TPWEngine::TakeDirty() {
@@ -352,4 +583,3 @@ QRegion TPWEngine::TakeDirty() {
   return r;
 }
 
-std::size_t TPWEngine::UndoCacheBytes() const { return 0; }

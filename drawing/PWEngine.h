@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRegion>
+#include <optional>
+#include <vector>
 
+#include "LayerPatch.h"
 #include "PenItem.h"
 #include "StrokeHistory.h"
 #include "StrokeRender.h"
@@ -75,8 +78,12 @@ class TPWEngine {
   // The display region changed since the last call.
   QRegion TakeDirty();
 
-  // Bytes held to make undo and redo fast, beyond the layers themselves.
-  std::size_t UndoCacheBytes() const;
+  // Bytes held to make undo and redo fast, beyond the layers themselves,
+  // and the most they may come to: two layers' worth.
+  std::size_t UndoCacheBytes() const { return FPatchBytes; }
+  std::size_t UndoCacheBudget() const;
+  // Records whose change is kept, so that undoing or redoing them is a copy.
+  int UndoCacheRecords() const;
 
  private:
   void Compose(const QRect& rect);
@@ -86,7 +93,28 @@ class TPWEngine {
   void CommitLasso();
   void BuildSelection();
   void ClearLive();
+  // Rebuilds the whole pen layer (leaving out the selection).
   void ReplayAll();
+  // Rebuilds the pen layer inside tiles only, drawing just the records that
+  // reach into them; the pixels come out as a full rebuild's.
+  void ReplayTiles(const TTileSet& tiles);
+  // Draws every record in effect that reaches into area, changing pixels
+  // only there.
+  void RenderHistory(const QRegion& area, const TRenderStyle& style);
+  // Puts a pending selection back: its strokes return to the pen layer, and
+  // a move becomes a history record.
+  void SettleSelection();
+  bool Skipped(int i) const;
+  // Tiles where the drawing with record r differs from the drawing without it.
+  TTileSet RecordTiles(int r) const;
+  TTileSet StrokeTiles(int i, int upTo) const;
+  bool LayerIsCurrent();
+  void StorePatch(int r, TLayerPatch patch);
+  void TrimPatches();
+  void DropPatchesFrom(int r);
+  void DropAllPatches();
+  // Swaps the kept change of record r with the pen layer's pixels.
+  bool SwapPatch(int r);
   void SetLayerSize(QSize size);
   TAlphaColor Background() const { return FCanWrite ? WriteBackground : PassBackground; }
   // The style records are drawn with now (smoothing is a setting read live).
@@ -107,11 +135,11 @@ class TPWEngine {
   TPointF P0, P1;
   TPolygon FCrPoints;
 
-  // Live drawing: segments drawn so far, the dash phase reached, the
-  // rectangle the live stroke covers and the background it was begun on.
+  // Live drawing: segments drawn so far, the dash phase reached, the tiles
+  // the live stroke covers and the background it was begun on.
   int FLiveDrawn = 0;
   qreal FDashPos = 0;
-  QRect FLiveRect;
+  TTileSet FLiveTiles;
   TAlphaColor FLiveBackground = PassBackground;
 
   TLines FSelLines;
@@ -122,4 +150,14 @@ class TPWEngine {
 
   TPWRecArray FHistory;
   QRegion FDirty;
+
+  // Undo cache. For a record at or below p, the pixels its tiles had before
+  // it; above p, the pixels they had with it; either is swapped with the
+  // layer to step. Valid while the pen layer is exactly the rebuild of the
+  // history with FLayerStyle.
+  std::vector<std::optional<TLayerPatch>> FPatches;
+  std::size_t FPatchBytes = 0;
+  bool FLayerExact = true;
+  // The pen layer under the selected strokes before they were lifted off it.
+  std::optional<TLayerPatch> FSelBefore;
 };

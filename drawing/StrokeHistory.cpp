@@ -88,14 +88,24 @@ void TPWRecArray::ClearHistory() {
   FMovesOf.shrink_to_fit();
 }
 
-TAr3x3 TPWRecArray::ResolvedTrans(int i) const {
+TAr3x3 TPWRecArray::ResolvedTrans(int i) const { return ResolvedTransAt(i, FP); }
+
+TAr3x3 TPWRecArray::ResolvedTransAt(int i, int upTo) const {
   TAr3x3 m = FRec[i].Trans;
-  if (i >= FP) return m;
+  if (i >= upTo) return m;
   for (const std::int32_t j : FMovesOf[i]) {
-    if (j > FP) break;
+    if (j > upTo) break;
     m = FRec[j].Trans * m;
   }
   return m;
+}
+
+TPolygon TPWRecArray::ResolvedPointsAt(int i, int upTo) const {
+  TPolygon pts = FRec[i].Points;
+  if (i >= upTo || FMovesOf[i].empty() || FMovesOf[i].front() > upTo) return pts;
+  const TAr3x3 m = ResolvedTransAt(i, upTo);
+  for (TPointF& q : pts) q = m.Apply(q);
+  return pts;
 }
 
 TPolygon TPWRecArray::ResolvedPoints(int i) const {

@@ -60,6 +60,9 @@ class TPWRecArray {
   TPolygon ResolvedPoints(int i) const;
   // The transform those moves add up to; identity when none applies.
   TAr3x3 ResolvedTrans(int i) const;
+  // The same as if records up to upTo were the ones in effect.
+  TAr3x3 ResolvedTransAt(int i, int upTo) const;
+  TPolygon ResolvedPointsAt(int i, int upTo) const;
 
  private:
   TPWRec& Append();

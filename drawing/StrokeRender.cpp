@@ -91,15 +91,32 @@ void AndMask(QImage& pen, const QImage& mask, const QRect& rect) {
 
 QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
                    const TRenderStyle& style) {
+  return RenderRecordClipped(pen, scratch, item, points, style, QRegion());
+}
+
+QRect RenderRecordClipped(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
+                          const TRenderStyle& style, const QRegion& clip) {
+  const bool clipped = !clip.isEmpty();
   const QRect rect = RecordRect(item, points, style, pen.size());
-  if (rect.isEmpty()) return {};
+  if (rect.isEmpty() || (clipped && !clip.intersects(rect))) return {};
   const TPolygon pts = RenderedPoints(item, points, style);
   const float opacity = StrokeOpacity(item.PenType, style.MkOpacity);
+  // Every pixel touched, on either layer, lies inside the clip: bands of one
+  // layer can then be drawn side by side.
+  std::vector<QRect> parts;
+  if (clipped) {
+    for (const QRect& r : clip) {
+      if (r.intersects(rect)) parts.push_back(r & rect);
+    }
+  } else {
+    parts.push_back(rect);
+  }
 
   if (IsRainbow(item.PenType)) {
     // Opaque segments first, then one blend: no darker overlaps at the caps.
     {
       QPainter s(&scratch);
+      if (clipped) s.setClipRegion(clip);
       s.setRenderHint(QPainter::Antialiasing, true);
       for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
         s.setPen(StrokePen(RainbowSegmentColor(static_cast<int>(i)), item.PenThickness, item.PenDash));
@@ -109,30 +126,49 @@ QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const 
     {
       QPainter p(&pen);
       p.setOpacity(opacity);
-      p.drawImage(rect.topLeft(), scratch, rect);
+      for (const QRect& part : parts) p.drawImage(part.topLeft(), scratch, part);
     }
-    ClearRect(scratch, rect);
+    for (const QRect& part : parts) ClearRect(scratch, part);
     return rect;
   }
 
   if (item.PenType == pwEr) {
-    FillRect(scratch, rect, 0xFFFFFFFF);
+    for (const QRect& part : parts) FillRect(scratch, part, 0xFFFFFFFF);
     {
       QPainter s(&scratch);
+      if (clipped) s.setClipRegion(clip);
       s.setRenderHint(QPainter::Antialiasing, true);
       s.setPen(StrokePen(0xFF000000, item.PenThickness, sdSolid));
       StrokePath(s, PolylinePath(pts));
     }
-    AndMask(pen, scratch, rect);
-    ClearRect(scratch, rect);
+    for (const QRect& part : parts) AndMask(pen, scratch, part);
+    for (const QRect& part : parts) ClearRect(scratch, part);
     return rect;
   }
 
   QPainter p(&pen);
+  if (clipped) p.setClipRegion(clip);
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setOpacity(opacity);
   p.setPen(StrokePen(item.PenColor, item.PenThickness, item.PenDash));
   p.setBrush(Qt::NoBrush);
   StrokePath(p, RecordPath(item, pts, style));
   return rect;
+}
+
+void AddRecordTiles(TTileSet& tiles, const TPWMenuItem& item, const TPolygon& points, const TRenderStyle& style) {
+  if (points.empty() || !IsStrokeKind(item.PenType)) return;
+  const QPainterPath path = RecordPath(item, RenderedPoints(item, points, style), style);
+  const qreal m = StrokeMargin(item.PenThickness);
+  const int n = path.elementCount();
+  for (int i = 0; i < n; ++i) {
+    const QPointF here = path.elementAt(i);
+    const bool lineFollows = i + 1 < n && path.elementAt(i + 1).isLineTo();
+    if (path.elementAt(i).isLineTo()) {
+      const QPointF prev = path.elementAt(i - 1);
+      tiles.Add(QRectF(prev, here).normalized().adjusted(-m, -m, m, m).toAlignedRect());
+    } else if (!lineFollows) {
+      tiles.Add(QRectF(here, here).adjusted(-m, -m, m, m).toAlignedRect());
+    }
+  }
 }

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 
+#include "LayerPatch.h"
 #include "PenItem.h"
 
 // How records are rendered; the surface passes its current values, so that a
@@ -26,6 +27,10 @@ qreal StrokeMargin(float thickness);
 // (empty when nothing was drawn).
 QRect RenderRecord(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
                    const TRenderStyle& style);
+// The same, changing only pixels inside clip, where they come out exactly as
+// without it.
+QRect RenderRecordClipped(QImage& pen, QImage& scratch, const TPWMenuItem& item, const TPolygon& points,
+                          const TRenderStyle& style, const QRegion& clip);
 
 // The rectangle RenderRecord would change, without drawing.
 QRect RecordRect(const TPWMenuItem& item, const TPolygon& points, const TRenderStyle& style, const QSize& surface);
@@ -33,3 +38,7 @@ QRect RecordRect(const TPWMenuItem& item, const TPolygon& points, const TRenderS
 // Each byte of every pen pixel in rect AND the red byte of the mask pixel,
 // on straight (not premultiplied) values as the eraser defines it.
 void AndMask(QImage& pen, const QImage& mask, const QRect& rect);
+
+// Marks every tile the record's pen can touch, segment by segment (a long
+// diagonal stroke touches far fewer tiles than its bounding box holds).
+void AddRecordTiles(TTileSet& tiles, const TPWMenuItem& item, const TPolygon& points, const TRenderStyle& style);

@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <algorithm>
+#include <vector>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -17,16 +19,30 @@ class TRecordingReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
+      const std::string& name = r.run_name.function_name;
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
+        Times[name] = r.GetAdjustedRealTime() * Scale(r.time_unit);
+        CpuTimes[name] = r.GetAdjustedCPUTime() * Scale(r.time_unit);
+        continue;
+      }
       if (r.run_type != Run::RT_Iteration) continue;
-      Times[r.run_name.function_name] = r.GetAdjustedRealTime() * Scale(r.time_unit);
-      CpuTimes[r.run_name.function_name] = r.GetAdjustedCPUTime() * Scale(r.time_unit);
+      FWall[name].push_back(r.GetAdjustedRealTime() * Scale(r.time_unit));
+      FCpu[name].push_back(r.GetAdjustedCPUTime() * Scale(r.time_unit));
+      Times[name] = Median(FWall[name]);
+      CpuTimes[name] = Median(FCpu[name]);
     }
   }
-  // Wall-clock and processor time per iteration, in milliseconds, by name.
+  // Wall-clock and processor time per iteration in milliseconds, by name;
+  // the median over repetitions when a benchmark is repeated.
   std::map<std::string, double> Times;
   std::map<std::string, double> CpuTimes;
 
  private:
+  static double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  }
+  std::map<std::string, std::vector<double>> FWall, FCpu;
   static double Scale(benchmark::TimeUnit u) {
     switch (u) {
       case benchmark::kNanosecond: return 1e-6;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
 #include <cmath>
@@ -104,6 +105,22 @@ TEST_F(PWImageTest, LeavingCommitsTheStrokeAndComingBackDoesNotContinueIt) {
     EXPECT_EQ(s.image->History().p(), 0) << "coming back does not continue or start a stroke";
     EXPECT_EQ(qAlpha(s.Pen(175, 120)), 0);
   }
+}
+
+TEST_F(PWImageTest, AnotherButtonDuringAStrokeDoesNotRestartIt) {
+  Surface s;
+  s.image->SetCrPen(kRedPen);
+  s.Press({20, 20});
+  s.Move({60, 20});
+  QTest::mousePress(s.image, Qt::RightButton, {}, {60, 20});
+  s.Move({100, 20});
+  QTest::mouseRelease(s.image, Qt::RightButton, {}, {100, 20});
+  EXPECT_TRUE(s.image->isWorking()) << "the other button's release ended the stroke";
+  s.Move({140, 20});
+  s.Release({140, 20});
+  ASSERT_EQ(s.image->History().p(), 0);
+  EXPECT_EQ(s.image->History().Rec()[0].Points.size(), 4u);
+  EXPECT_EQ(s.Pen(30, 20), 0xFFFF0000u);
 }
 
 TEST_F(PWImageTest, WriteModeOffIgnoresPressesAndTogglingKeepsStrokes) {
@@ -236,19 +253,39 @@ TEST_F(PWImageTest, PenSetterAndPointerPicture) {
   EXPECT_TRUE(s.image->CursorGeometry().isEmpty());
 }
 
+// Records the region of every paint event of a widget.
+class PaintSpy : public QObject {
+ public:
+  QRegion painted;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+};
+
 TEST_F(PWImageTest, RepaintsOnlyWhatAMoveChanged) {
   Surface s(QSize(800, 600));
   s.image->SetCrPen(kRedPen);
+  PaintSpy spy;
+  s.image->installEventFilter(&spy);
   s.Press({100, 100});
   s.Move({110, 105});
+  QCoreApplication::processEvents();
+  spy.painted = QRegion();
+  s.Move({130, 110});
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(spy.painted.isEmpty());
+  EXPECT_LE(spy.painted.boundingRect().width(), 20 + 2 * 10) << "the window repainted more than the move changed";
+  EXPECT_LE(spy.painted.boundingRect().height(), 5 + 2 * 10);
+  EXPECT_EQ(s.image->grab(QRect(120, 108, 1, 1)).toImage().pixel(0, 0), 0xFFFF0000u);
   s.image->Engine().TakeDirty();
-  s.image->Engine().Move(QPointF(120, 110));
+  s.image->Engine().Move(QPointF(140, 115));
   const QRect dirty = s.image->Engine().TakeDirty().boundingRect();
   EXPECT_FALSE(dirty.isEmpty());
-  EXPECT_TRUE(dirty.contains(QRect(110, 105, 10, 5)));
+  EXPECT_TRUE(dirty.contains(QRect(130, 110, 10, 5)));
   EXPECT_LE(dirty.width(), 10 + 2 * 10);
   EXPECT_LE(dirty.height(), 5 + 2 * 10);
-  s.Release({120, 110});
+  s.Release({140, 115});
 }
 
 }  // namespace

@@ -1,0 +1,315 @@
+// Rebuilding the pen layer from the history, and undo and redo on a long one.
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <random>
+
+#include "BenchSupport.h"
+#include "drawing/PWEngine.h"
+#include "drawing/StrokeGeometry.h"
+#include "drawing/StrokePen.h"
+#include "settings/Settings.h"
+
+namespace {
+
+const QSize kSizes[] = {{3840, 2160}, {1920, 1080}};
+
+// A wandering stroke of n points, on average step pixels apart.
+TPolygon Wander(std::mt19937& rng, QSize size, int n, float step) {
+  std::uniform_real_distribution<float> u(0, 1);
+  TPolygon pts;
+  float x = 100 + u(rng) * (size.width() - 200), y = 100 + u(rng) * (size.height() - 200);
+  float heading = u(rng) * 6.28f;
+  for (int i = 0; i < n; ++i) {
+    pts.push_back({x, y});
+    heading += (u(rng) - 0.5f) * 0.6f;
+    const float d = step * (0.5f + u(rng));
+    x = std::clamp(x + d * std::cos(heading), 0.f, float(size.width() - 1));
+    y = std::clamp(y + d * std::sin(heading), 0.f, float(size.height() - 1));
+  }
+  return pts;
+}
+
+// Kinds in the given numbers, shuffled; widths 8 to 40.
+std::vector<TPWMenuItem> Pens(std::mt19937& rng, int pens, int markers, int rainbows, int arrows, int erasers) {
+  std::vector<TPWMenuItem> items;
+  std::uniform_real_distribution<float> width(8, 40);
+  auto colour = [&] { return 0xFF000000u | static_cast<TAlphaColor>(rng() & 0xFFFFFFu); };
+  auto dash = [&] { return static_cast<TStrokeDash>(rng() % 3 == 0 ? 1 + rng() % 4 : 0); };
+  for (int i = 0; i < pens; ++i) items.push_back({pwPn, colour(), width(rng), dash()});
+  for (int i = 0; i < markers; ++i) items.push_back({pwMk, colour(), width(rng), dash()});
+  for (int i = 0; i < rainbows; ++i) items.push_back({i % 2 ? pwRbPn : pwRbMk, 0, width(rng), dash()});
+  for (int i = 0; i < arrows; ++i) items.push_back({TPWPenType(pwArPn0 + i % 4), colour(), width(rng), dash()});
+  for (int i = 0; i < erasers; ++i) items.push_back({pwEr, 0, width(rng), sdSolid});
+  std::shuffle(items.begin(), items.end(), rng);
+  return items;
+}
+
+void Draw(TPWEngine& e, const TPWMenuItem& pen, const TPolygon& pts) {
+  e.SetCrPen(pen);
+  e.Press({pts[0].x, pts[0].y});
+  for (std::size_t i = 1; i < pts.size(); ++i) e.Move({pts[i].x, pts[i].y});
+  e.Release({pts.back().x, pts.back().y});
+  e.TakeDirty();
+}
+
+// Draws the pens in turn (and every moveEvery strokes a lasso move) until
+// the history holds records records.
+std::unique_ptr<TPWEngine> Drawn(QSize size, const std::vector<TPWMenuItem>& pens, std::uint32_t seed,
+                                 int moveEvery, float step, int records) {
+  std::mt19937 rng(seed);
+  auto e = std::make_unique<TPWEngine>();
+  e->Resize(size);
+  e->SetCanWrite(true);
+  int k = 0;
+  for (std::size_t n = 0; e->History().c() + 1 < records; ++n) {
+    const TPWMenuItem& pen = pens[n % pens.size()];
+    Draw(*e, pen, Wander(rng, size, 100, step));
+    if (e->History().c() + 1 >= records) break;
+    if (moveEvery > 0 && ++k % moveEvery == 0) {
+      // A lasso loop around a corner of the surface, dragged a little.
+      const float x = float(rng() % (size.width() - 600)), y = float(rng() % (size.height() - 600));
+      Draw(*e, {pwLasso, 0, 0, sdSolid}, {{x, y}, {x + 600, y}, {x + 600, y + 600}, {x, y + 600}});
+      if (!e->SelLines().empty()) {
+        const QPointF c = e->SelRF().center();
+        e->Press(c);
+        e->Move(c + QPointF(40, 25));
+        e->Release(c + QPointF(40, 25));
+      }
+      e->LassoUpdate();
+    }
+  }
+  e->TakeDirty();
+  return e;
+}
+
+// The literal rebuild: every rainbow and eraser record clears and blends or
+// masks the whole scratch and pen layers.
+void LiteralReplay(TPWEngine& e, QImage& pen, QImage& scratch, QImage& display) {
+  pen.fill(0);
+  TRenderStyle style;
+  style.MkOpacity = e.MKOpacity();
+  style.Smoothing = isSmoothing;
+  const TPWRecArray& h = e.History();
+  for (int i = 0; i <= h.p(); ++i) {
+    const TPWRec& rec = h.Rec()[i];
+    if (!rec.IsStroke()) continue;
+    const TPWMenuItem& item = rec.Menu;
+    const TPolygon raw = h.ResolvedPoints(i);
+    const TPolygon pts = style.Smoothing && item.PenType != pwEr ? SmoothPoints(raw) : raw;
+    if (IsRainbow(item.PenType)) {
+      scratch.fill(0);
+      {
+        QPainter s(&scratch);
+        s.setRenderHint(QPainter::Antialiasing, true);
+        for (std::size_t k = 0; k + 1 < pts.size(); ++k) {
+          s.setPen(StrokePen(RainbowSegmentColor(int(k)), item.PenThickness, item.PenDash));
+          s.drawLine(QPointF(pts[k].x, pts[k].y), QPointF(pts[k + 1].x, pts[k + 1].y));
+        }
+      }
+      QPainter p(&pen);
+      p.setOpacity(item.PenType == pwRbMk ? style.MkOpacity : 1.0);
+      p.drawImage(0, 0, scratch);
+    } else if (item.PenType == pwEr) {
+      scratch.fill(0xFFFFFFFF);
+      {
+        QPainter s(&scratch);
+        s.setRenderHint(QPainter::Antialiasing, true);
+        s.setPen(StrokePen(0xFF000000, item.PenThickness, sdSolid));
+        s.drawPath(PolylinePath(pts));
+      }
+      AndMask(pen, scratch, pen.rect());
+    } else {
+      QPainter p(&pen);
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.setOpacity(IsMarkerKind(item.PenType) ? style.MkOpacity : 1.0);
+      p.setPen(StrokePen(item.PenColor, item.PenThickness, item.PenDash));
+      p.drawPath(IsArrowKind(item.PenType)
+                     ? ArrowPath(pts, HasStartHead(item.PenType), item.PenThickness, style.ArrowSize)
+                     : PolylinePath(pts));
+    }
+  }
+  QPainter d(&display);
+  d.setCompositionMode(QPainter::CompositionMode_Source);
+  d.fillRect(display.rect(), QColor::fromRgba(TPWEngine::WriteBackground));
+  d.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  d.drawImage(0, 0, pen);
+}
+
+std::map<std::string, std::string> gNotes;
+
+std::string SizeName(QSize s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); }
+
+// Points about 4 pixels apart, as a hand moves the pointer (the live drawing
+// benchmark's strokes), and 10 apart: strokes two and a half times as long.
+constexpr float kSteps4 = 4, kSteps10 = 10;
+
+TPWEngine& ReplayHistory(QSize size, float step) {
+  static std::map<std::pair<int, float>, std::unique_ptr<TPWEngine>> engines;
+  auto& e = engines[{size.width(), step}];
+  if (!e) {
+    std::mt19937 rng(5);
+    e = Drawn(size, Pens(rng, 150, 60, 30, 30, 30), 17, 0, step, 300);
+  }
+  return *e;
+}
+
+void BM_ReplayBaseline(benchmark::State& state, QSize size, float step) {
+  EnsureGuiApp();
+  TPWEngine& e = ReplayHistory(size, step);
+  QImage pen(size, QImage::Format_ARGB32_Premultiplied), scratch = pen, display = pen;
+  for (auto _ : state) LiteralReplay(e, pen, scratch, display);
+  e.Replay();
+  gNotes["replay same pixels " + SizeName(size) + " step " + std::to_string(int(step))] =
+      pen == e.PenBitmap() && display == e.Display() ? "yes" : "NO";
+}
+
+void BM_ReplayOurs(benchmark::State& state, QSize size, float step) {
+  EnsureGuiApp();
+  TPWEngine& e = ReplayHistory(size, step);
+  for (auto _ : state) e.Replay();
+}
+
+TPWEngine& UndoHistory(QSize size) {
+  static std::map<int, std::unique_ptr<TPWEngine>> engines;
+  auto& e = engines[size.width()];
+  if (!e) {
+    std::mt19937 rng(9);
+    // Strokes in the proportions of the replay history, a lasso move after
+    // every 49th: 1,000 mixed records.
+    e = Drawn(size, Pens(rng, 490, 196, 98, 98, 98), 23, 49, kSteps4, 1000);
+  }
+  return *e;
+}
+
+constexpr int kSteps = 30;
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void BM_Undo(benchmark::State& state, QSize size) {
+  EnsureGuiApp();
+  TPWEngine& e = UndoHistory(size);
+  std::vector<double> ms;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    e.PWUndo();
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  state.counters["median_ms"] = Median(ms);
+  state.counters["records"] = e.History().c() + 1;
+  int moves = 0;
+  for (int i = 0; i <= e.History().c(); ++i) moves += e.History().Rec()[i].IsMove();
+  state.counters["moves"] = moves;
+  // The stepped layer against a full rebuild of the same history.
+  const QImage stepped = e.PenBitmap().copy();
+  const auto t0 = std::chrono::steady_clock::now();
+  e.Replay();
+  const double full = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  gNotes["undo same pixels as full replay " + SizeName(size)] = stepped == e.PenBitmap() ? "yes" : "NO";
+  gNotes["full replay of the history, ms " + SizeName(size)] = std::to_string(full);
+}
+
+// A lasso loop over a sixth of the surface, a drag and the commit, on the
+// long history: what a move costs when its strokes lie under many others.
+void BM_LassoMove(benchmark::State& state, QSize size) {
+  EnsureGuiApp();
+  TPWEngine& e = UndoHistory(size);
+  const float w = size.width() / 3.f, h = size.height() / 2.f;
+  std::vector<double> select, commit;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    Draw(e, {pwLasso, 0, 0, sdSolid}, {{w, h / 2}, {2 * w, h / 2}, {2 * w, 1.5f * h}, {w, 1.5f * h}});
+    select.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    if (!e.SelLines().empty()) {
+      const QPointF c = e.SelRF().center();
+      e.Press(c);
+      e.Move(c + QPointF(30, 20));
+      e.Release(c + QPointF(30, 20));
+    }
+    t0 = std::chrono::steady_clock::now();
+    e.LassoUpdate();
+    commit.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    state.counters["selected"] = double(e.History().Rec()[e.History().p()].Lines.size());
+    state.PauseTiming();
+    e.PWUndo();  // leave the history as it was
+    state.ResumeTiming();
+  }
+  state.counters["select_ms"] = Median(select);
+  state.counters["commit_ms"] = Median(commit);
+}
+
+void BM_Redo(benchmark::State& state, QSize size) {
+  EnsureGuiApp();
+  TPWEngine& e = UndoHistory(size);
+  std::vector<double> ms;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    e.PWRedo();
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  state.counters["median_ms"] = Median(ms);
+  const QImage stepped = e.PenBitmap().copy();
+  e.Replay();
+  gNotes["redo same pixels as full replay " + SizeName(size)] = stepped == e.PenBitmap() ? "yes" : "NO";
+  const double layer = double(size.width()) * size.height() * 4;
+  gNotes["undo cache MB (budget MB, records kept of all) " + SizeName(size)] =
+      std::to_string(e.UndoCacheBytes() / 1e6) + " (" + std::to_string(e.UndoCacheBudget() / 1e6) + ", " +
+      std::to_string(e.UndoCacheRecords()) + " of " + std::to_string(e.History().c() + 1) + "); layers " +
+      std::to_string(e.UndoCacheBytes() / layer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (const float step : {kSteps4, kSteps10}) {
+    for (const QSize s : kSizes) {
+      const std::string tail = SizeName(s) + "/step" + std::to_string(int(step));
+      // Processor time of every thread: ours rebuilds bands side by side.
+      benchmark::RegisterBenchmark(("Replay300/baseline/" + tail).c_str(), BM_ReplayBaseline, s, step)
+          ->Unit(benchmark::kMillisecond)
+          ->MeasureProcessCPUTime()
+          ->UseRealTime()
+          ->Iterations(4);
+      benchmark::RegisterBenchmark(("Replay300/ours/" + tail).c_str(), BM_ReplayOurs, s, step)
+          ->Unit(benchmark::kMillisecond)
+          ->MeasureProcessCPUTime()
+          ->UseRealTime()
+          ->Iterations(4);
+    }
+  }
+  for (const QSize s : kSizes) {
+    benchmark::RegisterBenchmark(("Undo1000/" + SizeName(s)).c_str(), BM_Undo, s)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(kSteps);
+    benchmark::RegisterBenchmark(("Redo1000/" + SizeName(s)).c_str(), BM_Redo, s)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(kSteps);
+    benchmark::RegisterBenchmark(("LassoMove1000/" + SizeName(s)).c_str(), BM_LassoMove, s)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+  }
+  benchmark::Initialize(&argc, argv);
+  TRecordingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n");
+  for (const float step : {kSteps4, kSteps10}) {
+    for (const QSize s : kSizes) {
+      const std::string tail = SizeName(s) + "/step" + std::to_string(int(step));
+      const double b = reporter.Times["Replay300/baseline/" + tail];
+      const double o = reporter.Times["Replay300/ours/" + tail];
+      const double bc = reporter.CpuTimes["Replay300/baseline/" + tail];
+      const double oc = reporter.CpuTimes["Replay300/ours/" + tail];
+      if (b > 0 && o > 0) {
+        std::printf("replay of 300 records %s, %d px a point: baseline %.1f ms, ours %.1f ms, %.2fx "
+                    "(processor time of all threads %.1f / %.1f ms, %.2fx)\n",
+                    SizeName(s).c_str(), int(step), b, o, b / o, bc, oc, bc / oc);
+      }
+    }
+  }
+  for (const auto& [k, v] : gNotes) std::printf("%s: %s\n", k.c_str(), v.c_str());
+  return 0;
+}

@@ -1,0 +1,221 @@
+// Undo, redo and lasso moves step the pen layer by kept changes and bounded
+// rebuilds; whatever the path, the layer must equal a full rebuild.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "EngineTestSupport.h"
+#include "QtTestApp.h"
+#include "drawing/StrokeRender.h"
+#include "settings/Settings.h"
+
+namespace {
+
+// The history drawn from nothing, the selected strokes left out.
+QImage Rebuilt(const TPWEngine& e) {
+  QImage pen(e.Size(), QImage::Format_ARGB32_Premultiplied);
+  pen.fill(0);
+  QImage scratch = pen;
+  TRenderStyle style;
+  style.MkOpacity = e.MKOpacity();
+  style.Smoothing = isSmoothing;
+  const TPWRecArray& h = e.History();
+  for (int i = 0; i <= h.p(); ++i) {
+    if (!h.Rec()[i].IsStroke()) continue;
+    if (std::find(e.SelLines().begin(), e.SelLines().end(), i) != e.SelLines().end()) continue;
+    RenderRecord(pen, scratch, h.Rec()[i].Menu, h.ResolvedPoints(i), style);
+  }
+  return pen;
+}
+
+class UndoCacheTest : public ::testing::Test {
+ protected:
+  void TearDown() override { isSmoothing = true; }
+};
+
+TEST_F(UndoCacheTest, RandomEditsAlwaysMatchAFullRebuild) {
+  std::mt19937 rng(11);
+  auto uni = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
+  auto pick = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  TPWEngine e;
+  Ready(e, 320, 280);
+  int fastSteps = 0;
+  for (int op = 0; op < 400; ++op) {
+    const int what = pick(0, 99);
+    std::string name;
+    if (what < 45) {
+      name = "stroke";
+      TPWMenuItem pen{static_cast<TPWPenType>(pick(1, 9)), 0xFF000000u | std::uint32_t(pick(0, 0xFFFFFF)),
+                      float(uni(2, 30)), static_cast<TStrokeDash>(pick(0, 4))};
+      e.SetCrPen(pen);
+      QPointF p(uni(0, 320), uni(0, 280));
+      e.Press(p);
+      for (int k = pick(0, 10); k > 0; --k) {
+        p += QPointF(uni(-60, 60), uni(-60, 60));
+        e.Move(p);
+      }
+      e.Release(p);
+    } else if (what < 60) {
+      name = "lasso";
+      const double x = uni(0, 250), y = uni(0, 180), w = uni(20, 200), h = uni(20, 150);
+      e.SetCrPen({pwLasso, 0, 0, sdSolid});
+      e.Press({x, y});
+      e.Move({x + w, y});
+      e.Move({x + w, y + h});
+      e.Move({x, y + h});
+      e.Release({x, y + h});
+      for (int k = pick(0, 2); k > 0 && !e.SelLines().empty(); --k) {
+        const QPointF from = e.SelRF().center();
+        e.Press(from);
+        e.Move(from + QPointF(uni(-80, 80), uni(-80, 80)));
+        e.Release(from + QPointF(pick(0, 3) == 0 ? 0 : uni(-80, 80), uni(-80, 80)));
+      }
+    } else if (what < 80) {
+      name = "undo";
+      const int before = e.History().p();
+      const int cached = e.UndoCacheRecords();
+      e.PWUndo();
+      if (e.History().p() < before && cached > 0) ++fastSteps;
+    } else if (what < 95) {
+      name = "redo";
+      e.PWRedo();
+    } else if (what < 98) {
+      name = "commit";
+      e.LassoUpdate();
+    } else {
+      // A change of smoothing shows at the next rebuild (checked on its own below).
+      name = "smoothing";
+      isSmoothing = !isSmoothing;
+      e.Replay();
+    }
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "after " << name << " at step " << op;
+    ASSERT_LE(e.UndoCacheBytes(), e.UndoCacheBudget());
+  }
+  EXPECT_GT(fastSteps, 20) << "undo never stepped by a kept change";
+}
+
+TEST_F(UndoCacheTest, StaysWithinTwoLayersAndFallsBackBeyondThem) {
+  isSmoothing = false;
+  TPWEngine e;
+  Ready(e, 128, 96);
+  // Busy strokes over the whole small surface outgrow two layers quickly.
+  std::mt19937 rng(3);
+  for (int i = 0; i < 60; ++i) {
+    std::vector<QPointF> pts;
+    for (int k = 0; k < 8; ++k) pts.emplace_back(rng() % 128, rng() % 96);
+    e.SetCrPen({pwMk, 0xFF000000u | std::uint32_t(rng() & 0xFFFFFF), 9, sdDot});
+    e.Press(pts[0]);
+    for (const QPointF& p : pts) e.Move(p);
+    e.Release(pts.back());
+    ASSERT_LE(e.UndoCacheBytes(), e.UndoCacheBudget());
+  }
+  EXPECT_LT(e.UndoCacheRecords(), 60) << "the test should outgrow the budget";
+  EXPECT_GT(e.UndoCacheRecords(), 0);
+  for (int i = 0; i < 60; ++i) {
+    e.PWUndo();
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "undo " << i;
+  }
+  EXPECT_TRUE(AllTransparent(e.PenBitmap()));
+  for (int i = 0; i < 60; ++i) {
+    e.PWRedo();
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "redo " << i;
+  }
+}
+
+TEST_F(UndoCacheTest, ChangedSmoothingShowsAtTheNextRebuildAndUndoStaysExact) {
+  isSmoothing = false;
+  TPWEngine e;
+  Ready(e, 200, 150);
+  Stroke(e, {pwPn, 0xFF0000FF, 6, sdSolid}, {{20, 20}, {100, 120}, {180, 20}});
+  const QImage raw = e.PenBitmap().copy();
+  isSmoothing = true;
+  Stroke(e, {pwMk, 0xFFFF0000, 12, sdSolid}, {{20, 130}, {100, 60}, {180, 130}});
+  EXPECT_EQ(e.PenBitmap().pixel(100, 118), raw.pixel(100, 118)) << "the old stroke changed before a rebuild";
+  e.PWUndo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e)) << "undo after the change must rebuild in the new look";
+  EXPECT_NE(e.PenBitmap(), raw);
+  e.PWRedo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+  e.PWUndo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+}
+
+TEST_F(UndoCacheTest, RebuildInBandsMatchesRecordByRecord) {
+  // Enough records and rows that the rebuild is split into bands.
+  std::mt19937 rng(5);
+  TPWEngine e;
+  Ready(e, 300, 400);
+  for (int i = 0; i < 80; ++i) {
+    const TPWMenuItem pen{static_cast<TPWPenType>(1 + i % 9), 0xFF000000u | std::uint32_t(rng() & 0xFFFFFF),
+                          float(4 + rng() % 30), static_cast<TStrokeDash>(rng() % 5)};
+    // Wandering strokes that cross the band boundaries (row 200 for two
+    // bands; 100, 200 and 300 for four) many times.
+    std::vector<QPointF> pts;
+    QPointF p(rng() % 300, 150 + rng() % 100);
+    for (int k = 0; k < 40; ++k) {
+      p += QPointF(int(rng() % 41) - 20, int(rng() % 61) - 30);
+      pts.push_back(p);
+    }
+    e.SetCrPen(pen);
+    e.Press(pts[0]);
+    for (const QPointF& p : pts) e.Move(p);
+    e.Release(pts.back());
+  }
+  const QImage drawn = e.PenBitmap().copy();
+  e.Replay();
+  EXPECT_EQ(e.PenBitmap(), drawn);
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+}
+
+TEST_F(UndoCacheTest, LargeLassoMoveRebuildsItsTilesInBands) {
+  // Many strokes under a tall selection: its tiles are rebuilt in bands.
+  std::mt19937 rng(8);
+  TPWEngine e;
+  Ready(e, 300, 600);
+  for (int i = 0; i < 50; ++i) {
+    const TPWMenuItem pen{static_cast<TPWPenType>(1 + i % 9), 0xFF000000u | std::uint32_t(rng() & 0xFFFFFF),
+                          float(4 + rng() % 20), static_cast<TStrokeDash>(rng() % 5)};
+    std::vector<QPointF> pts;
+    for (int k = 0; k < 8; ++k) pts.emplace_back(20 + rng() % 260, 20 + rng() % 560);
+    e.SetCrPen(pen);
+    e.Press(pts[0]);
+    for (const QPointF& p : pts) e.Move(p);
+    e.Release(pts.back());
+  }
+  // Short strokes in a tall column, and a lasso around the column.
+  for (int y = 30; y < 570; y += 40) Stroke(e, {pwMk, 0xFF2080FF, 12, sdSolid}, {{140, double(y)}, {160, y + 20.0}});
+  e.SetCrPen({pwLasso, 0, 0, sdSolid});
+  e.Press({120, 10});
+  e.Move({180, 10});
+  e.Move({180, 595});
+  e.Move({120, 595});
+  e.Release({120, 595});
+  ASSERT_GE(e.SelLines().size(), 14u);
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e)) << "lifting the selection";
+  e.Press(e.SelRF().center());
+  e.Move(e.SelRF().center() + QPointF(90, -5));
+  e.Release(e.SelRF().center() + QPointF(90, -5));
+  e.LassoUpdate();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e)) << "committing the move";
+  e.PWUndo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+  e.PWRedo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+}
+
+TEST_F(UndoCacheTest, DisplayFollowsTheStep) {
+  isSmoothing = false;
+  TPWEngine e;
+  Ready(e, 200, 100);
+  Stroke(e, {pwPn, 0xFF00FF00, 10, sdSolid}, {{20, 50}, {180, 50}});
+  e.TakeDirty();
+  e.PWUndo();
+  const QRegion dirty = e.TakeDirty();
+  EXPECT_TRUE(dirty.contains(QPoint(100, 50)));
+  EXPECT_LT(dirty.boundingRect().height(), 100) << "the whole surface was repainted";
+  EXPECT_EQ(e.Display().pixel(100, 50), qPremultiply(TPWEngine::WriteBackground));
+  e.PWRedo();
+  EXPECT_EQ(e.Display().pixel(100, 50), 0xFF00FF00u);
+}
+
+}  // namespace
