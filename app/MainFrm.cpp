@@ -99,6 +99,8 @@ void TMainFrm::FormCreate() {
   PWImage->SetCrPen(start);
   PrPen = PWImage->CrPen();
   FormResize();
+  // The pictures folder stands in for the default image folder of the
+  // settings until they provide one.
   SaveDialog->setDirectory(SaveDialogFolder(
       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QLatin1Char('/')));
   ActiveWindowHandle = 0;
@@ -108,6 +110,7 @@ void TMainFrm::FormCreate() {
 void TMainFrm::FormDestroy() {
   if (FDestroyed) return;
   FDestroyed = true;
+  // No tick may reach a surface that is being destroyed.
   Timer1->stop();
   MetroTimer->stop();
   SaveSetup();
@@ -115,6 +118,8 @@ void TMainFrm::FormDestroy() {
   PWImage = nullptr;
 }
 
+// The first paint is where the tile column gets its layout at the size the
+// window really has once shown.
 void TMainFrm::FormPaint() {
   if (!isFirst) return;
   isFirst = false;
