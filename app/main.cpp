@@ -25,7 +25,7 @@ void PaintNow(QWidget& window) {
   waited.start();
   do {
     QCoreApplication::processEvents();
-  } while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 300);
+  } while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 1000);
   window.repaint();
   QCoreApplication::processEvents();
 }

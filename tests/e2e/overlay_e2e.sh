@@ -119,7 +119,9 @@ done
 [ -n "$OVERLAY" ] || fail "no overlay window"
 [ $SPLASH_FIRST -ne 0 ] || fail "no splash seen"
 echo "splash seen for at least $((SPLASH_LAST - SPLASH_FIRST)) ms"
-[ $((SPLASH_LAST - SPLASH_FIRST)) -ge 400 ] || fail "splash shown too briefly"
+# Polls are slow on a loaded machine; without the pause the splash would
+# be gone within a few tens of milliseconds.
+[ $((SPLASH_LAST - SPLASH_FIRST)) -ge 250 ] || fail "splash shown too briefly"
 kill -0 $APP_PID || fail "program ended"
 
 # The input shape says where the overlay takes the pointer. Probes: the two
