@@ -1,37 +1,65 @@
-#include <QApplication>
-#include <QPainter>
-#include <QWidget>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QGuiApplication>
+#include <QThread>
+#include <QWindow>
+#include <memory>
 
-#include "drawing/PenSample.h"
+#include "app/Application.h"
+#include "app/MainFrm.h"
+#include "dialogs/SplashFrm.h"
+#include "platform/Platform.h"
 
 namespace {
 
-// Until the overlay exists: a window that shows the pen previews.
-class TPenSampleWindow : public QWidget {
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.fillRect(rect(), QColor(0x1F, 0x1F, 0x1F));
-    const TPWMenuItem pens[] = {
-        {pwPn, 0xFFFF0000, 4, sdSolid},   {pwMk, 0xFFFFFF00, 16, sdSolid},
-        {pwRbPn, 0, 8, sdSolid},          {pwArPn0, 0xFF0000FF, 6, sdDash},
-        {pwEr, 0, 12, sdSolid},           {pwPn, 0xFF00AA00, 6, sdDot},
-    };
-    int y = 10;
-    for (const auto& pen : pens) {
-      DrawPenSample(pen, p, QRectF(10, y, width() - 20, 40));
-      y += 50;
-    }
-  }
-};
+std::unique_ptr<TWindowSystem> WindowSystemOf(const QGuiApplication& app) {
+  void* connection = nullptr;
+  if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
+    connection = x11->connection();
+  return CreateWindowSystem(QGuiApplication::platformName().toStdString(), connection);
+}
+
+// Lets the splash be drawn before the pause blocks the event loop.
+void PaintNow(QWidget& window) {
+  QElapsedTimer waited;
+  waited.start();
+  do {
+    QCoreApplication::processEvents();
+  } while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 1000);
+  window.repaint();
+  QCoreApplication::processEvents();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  TPenSampleWindow w;
-  w.setWindowTitle("KORIVAN D");
-  w.resize(400, 320);
-  w.show();
+  // Held until the process ends; a second start ends here, silently.
+  const TSingleInstance instance("KORIVAN_ORVEL_NET");
+  if (instance.State() == TInstanceState::AlreadyRunning) return 0;
+
+  TApplication app(argc, argv);
+  app.setApplicationDisplayName(QStringLiteral("KORIVAN D"));
+  const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);
+
+  auto splash = std::make_unique<TSplashFrm>();
+  splash->show();
+  PaintNow(*splash);
+  QThread::msleep(500);
+
+  TMainFrm mainFrm(*windowSystem);
+  splash.reset();
+
+  // The system's request to end closes the window, so that the settings are
+  // written as on any other close.
+  std::unique_ptr<QSocketNotifier> closeRequests;
+  if (const int fd = CloseRequestDescriptor(); fd >= 0) {
+    closeRequests = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(closeRequests.get(), &QSocketNotifier::activated, &mainFrm, [&mainFrm] {
+      AcknowledgeCloseRequest();
+      mainFrm.close();
+    });
+  }
+
+  mainFrm.ShowOverlay();
   return app.exec();
 }

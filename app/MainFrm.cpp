@@ -1,0 +1,291 @@
+#include "app/MainFrm.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <vector>
+
+#include "app/PaintRect.h"
+#include "drawing/PWImage.h"
+#include "resources/Pictures.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr int CornerSize = 30;
+constexpr int MenuPanelWidth = 140;
+constexpr QRgb MenuPanelFill = 0xFF1F1F1F;
+constexpr double CornerOpacity = 0.4;
+
+// A corner picture over the whole button, faint, scaled without smoothing.
+// A missing picture draws nothing.
+void DrawCornerPicture(QPainter& canvas, const QRect& rect, const char* name) {
+  const QImage picture = LoadPicture(QString::fromLatin1(name));
+  if (picture.isNull()) return;
+  canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  canvas.setOpacity(CornerOpacity);
+  canvas.drawImage(QRectF(rect), picture);
+}
+
+TPlatformRect ToPlatform(const QRect& r, qreal scale) {
+  return {static_cast<std::int32_t>(r.x() * scale), static_cast<std::int32_t>(r.y() * scale),
+          static_cast<std::int32_t>(r.width() * scale), static_cast<std::int32_t>(r.height() * scale)};
+}
+
+}  // namespace
+
+TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
+    : QWidget(parent), FWindowSystem(windowSystem) {
+  // Bypassing the window manager is what keeps the overlay above a
+  // fullscreen window on X11; it also keeps clicks on it from taking the
+  // focus from the program in front.
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                 Qt::X11BypassWindowManagerHint);
+  setAttribute(Qt::WA_TranslucentBackground);
+  setWindowTitle(QStringLiteral("KORIVAN D"));
+  setCursor(Qt::ArrowCursor);
+  resize(600, 400);
+
+  RectBK = new TPaintRect(this);
+  ModeRect = new TPaintRect(this);
+  ModeRect->resize(CornerSize, CornerSize);
+  ModeRect->setCursor(Qt::PointingHandCursor);
+  ModeRect->OnPaint = [this](QPainter& c, const QRect& r) { ModeRectPaint(c, r); };
+  ModeRect->OnClick = [this] { ModeRectClick(); };
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(200);
+  connect(Timer1, &QTimer::timeout, this, &TMainFrm::Timer1Timer);
+  WriteRect = new TPaintRect(this);
+  WriteRect->resize(CornerSize, CornerSize);
+  WriteRect->setCursor(Qt::PointingHandCursor);
+  WriteRect->OnPaint = [this](QPainter& c, const QRect& r) { WriteRectPaint(c, r); };
+  WriteRect->OnClick = [this] { WriteRectClick(); };
+  MenuPanel = new TPaintRect(this);
+  MenuPanel->resize(MenuPanelWidth, 400 - CornerSize);
+  MenuPanel->OnPaint = [](QPainter& c, const QRect& r) {
+    c.fillRect(r, QColor::fromRgba(MenuPanelFill));
+    c.setPen(Qt::black);
+    c.drawRect(r.adjusted(0, 0, -1, -1));
+  };
+  MenuPanel->OnMouseLeave = [this] { MenuPanelMouseLeave(); };
+  MetroTimer = new QTimer(this);
+  MetroTimer->setInterval(500);
+  MetroTimer->setSingleShot(true);
+  connect(MetroTimer, &QTimer::timeout, this, &TMainFrm::MetroTimerTimer);
+  SaveDialog = new QFileDialog(this);
+  SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+
+  FormCreate();
+  Timer1->start();
+}
+
+TMainFrm::~TMainFrm() { FormDestroy(); }
+
+void TMainFrm::FormCreate() {
+  isFirst = true;
+  isWorking = true;
+  CrSetup = -1;
+  LoadSetup();
+  isMenu = true;
+  PWImage = new TPWImage(this);
+  PWImage->setParent(RectBK);
+  PWImage->show();
+  TPWMenuItem start;
+  GetStartPen(start, PenIndex);
+  PWImage->SetCrPen(start);
+  PrPen = PWImage->CrPen();
+  FormResize();
+  // The pictures folder stands in for the default image folder of the
+  // settings until they provide one.
+  SaveDialog->setDirectory(SaveDialogFolder(
+      QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QLatin1Char('/')));
+  ActiveWindowHandle = 0;
+  isWorking = false;
+}
+
+void TMainFrm::FormDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  // No tick may reach a surface that is being destroyed.
+  Timer1->stop();
+  MetroTimer->stop();
+  SaveSetup();
+  delete PWImage;
+  PWImage = nullptr;
+}
+
+// The first paint is where the tile column gets its layout at the size the
+// window really has once shown.
+void TMainFrm::FormPaint() {
+  if (!isFirst) return;
+  isFirst = false;
+}
+
+void TMainFrm::FormResize() {
+  const int w = width();
+  const int h = height();
+  RectBK->setGeometry(0, 0, w, h);
+  ModeRect->move(w - ModeRect->width(), 0);
+  WriteRect->move(w - 2 * ModeRect->width(), 0);
+  MenuPanel->setGeometry(w - MenuPanel->width(), ModeRect->height(), MenuPanel->width(),
+                         h - ModeRect->height());
+  if (PWImage) PWImage->setGeometry(0, 0, w, h);
+  UpdateInputShape();
+}
+
+void TMainFrm::WriteRectPaint(QPainter& canvas, const QRect& rect) {
+  DrawCornerPicture(canvas, rect, PWImage && PWImage->CanWrite() ? "PW_PEN" : "PW_ARROW");
+}
+
+void TMainFrm::WriteRectClick() {
+  RunCommand([this] {
+    PWImage->SetCanWrite(!PWImage->CanWrite());
+    WriteRect->update();
+    PWImage->update();
+    UpdateInputShape();
+    RestoreActiveWindow();
+  });
+}
+
+void TMainFrm::ModeRectPaint(QPainter& canvas, const QRect& rect) {
+  DrawCornerPicture(canvas, rect, isMenu ? "PW_RIGHT" : "PW_LEFT");
+}
+
+void TMainFrm::ModeRectClick() {
+  RunCommand([this] {
+    isMenu = !isMenu;
+    MenuPanel->setVisible(isMenu);
+    ModeRect->update();
+    UpdateInputShape();
+  });
+}
+
+void TMainFrm::Timer1Timer() {
+  if (!isVisible()) return;
+  const TNativeWindow h = winId();
+  const TNativeWindow f = FWindowSystem.ForegroundWindow();
+  if (f != h) {
+    ActiveWindowHandle = f;
+    FWindowSystem.PlaceTopMost(h);
+  }
+  if (FWindowSystem.KeyPressed(vkMultiply)) {
+    int key = vkMultiply;
+    KeyDown(key, QChar(), Qt::NoModifier);
+  }
+}
+
+void TMainFrm::MetroTimerTimer() {
+  MetroTimer->stop();
+  // Tiles set this flag when the pointer enters them; until they exist the
+  // panel has nothing the pointer could have moved onto.
+  ModeRectClick();
+}
+
+void TMainFrm::MenuPanelMouseLeave() { MetroTimer->start(); }
+
+bool TMainFrm::KeyDown(int& key, QChar, Qt::KeyboardModifiers) {
+  if (IsBusy()) return false;
+  switch (key) {
+    case vkMultiply:
+      WriteRectClick();
+      return true;
+    case vkSubtract:
+      RunCommand([this] { PWImage->EraseAll(); });
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TMainFrm::UpdateInputShape() {
+  if (!PWImage || !isVisible() || !windowHandle()) return;
+  const TNativeWindow h = winId();
+  if (PWImage->CanWrite()) {
+    FWindowSystem.SetFullInput(h);
+    return;
+  }
+  const qreal scale = devicePixelRatioF();
+  std::vector<TPlatformRect> rects{ToPlatform(ModeRect->geometry(), scale),
+                                   ToPlatform(WriteRect->geometry(), scale)};
+  if (MenuPanel->isVisible()) rects.push_back(ToPlatform(MenuPanel->geometry(), scale));
+  FWindowSystem.SetInputRegion(h, rects);
+}
+
+void TMainFrm::RunCommand(const std::function<void()>& work) {
+  // Lifts the hold however the work ends.
+  struct TGuard {
+    TMainFrm* Form;
+    ~TGuard() {
+      Form->Timer1->start();
+      Form->isWorking = false;
+    }
+  };
+  isWorking = true;
+  PWImage->LassoUpdate();
+  Timer1->stop();
+  TGuard guard{this};
+  work();
+}
+
+void TMainFrm::ShowOverlay() {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+  show();
+  UpdateInputShape();
+  FWindowSystem.PlaceTopMost(winId());
+}
+
+void TMainFrm::RestoreActiveWindow() {
+  if (ActiveWindowHandle != 0) FWindowSystem.RaiseWindow(ActiveWindowHandle);
+}
+
+bool TMainFrm::IsBusy() const { return isWorking || (PWImage && PWImage->isWorking()); }
+
+void TMainFrm::paintEvent(QPaintEvent*) { FormPaint(); }
+
+void TMainFrm::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FormResize();
+}
+
+void TMainFrm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The input shape holds only once the window is mapped, which happens
+  // after this event.
+  QTimer::singleShot(0, this, &TMainFrm::UpdateInputShape);
+}
+
+void TMainFrm::keyPressEvent(QKeyEvent* event) {
+  int key = KeypadVirtualKey(event->key(), event->modifiers());
+  if (key != 0 && KeyDown(key, event->text().isEmpty() ? QChar() : event->text().front(),
+                          event->modifiers())) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+QString SaveDialogFolder(const QString& imagePath) {
+  QString folder = imagePath;
+  const auto isSeparator = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };
+  const bool isRoot = folder.size() == 1 ||
+                      (folder.size() == 3 && folder[1] == QLatin1Char(':'));  // "/", "C:\"
+  if (!folder.isEmpty() && isSeparator(folder.back()) && !isRoot) folder.chop(1);
+  return folder;
+}
+
+int KeypadVirtualKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+  if (!(modifiers & Qt::KeypadModifier)) return 0;
+  switch (qtKey) {
+    case Qt::Key_Asterisk: return vkMultiply;
+    case Qt::Key_Plus: return vkAdd;
+    case Qt::Key_Minus: return vkSubtract;
+    case Qt::Key_Period:
+    case Qt::Key_Comma: return vkDecimal;
+    case Qt::Key_Slash: return vkDivide;
+    default: return 0;
+  }
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "drawing/PenItem.h"
+#include "platform/Platform.h"
+
+class QFileDialog;
+class QPainter;
+class QTimer;
+class TPaintRect;
+class TPWImage;
+
+// The overlay: a frameless, per-pixel transparent window over the whole
+// primary screen and above every other window. The drawing surface fills
+// it; two corner buttons switch drawing and the tile column, which lies
+// below them along the right edge.
+//
+// Controls and fields are public like a form's design, so that the command
+// dispatch and the dialogs reach them as the other parts of the program do.
+class TMainFrm : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The window services are used for the life of the window.
+  explicit TMainFrm(TWindowSystem& windowSystem, QWidget* parent = nullptr);
+  ~TMainFrm() override;
+
+  // Covers the primary screen, shows the window and takes the top-most place.
+  void ShowOverlay();
+
+  // Controls, in painting order.
+  TPaintRect* RectBK = nullptr;
+  TPaintRect* ModeRect = nullptr;
+  QTimer* Timer1 = nullptr;
+  TPaintRect* WriteRect = nullptr;
+  TPaintRect* MenuPanel = nullptr;
+  QTimer* MetroTimer = nullptr;
+  QFileDialog* SaveDialog = nullptr;
+
+  TNativeWindow ActiveWindowHandle = 0;
+  bool isFirst = false;
+  bool isMenu = false;
+  TPWImage* PWImage = nullptr;
+  std::int32_t PenIndex = 0;
+  bool isWorking = false;
+  std::int32_t CrSetup = 0;
+  TPWMenuItem PrPen;
+
+  void FormCreate();
+  void FormDestroy();
+  void FormPaint();
+  void FormResize();
+
+  void WriteRectPaint(QPainter& canvas, const QRect& rect);
+  void WriteRectClick();
+  void ModeRectPaint(QPainter& canvas, const QRect& rect);
+  void ModeRectClick();
+  void Timer1Timer();
+  void MetroTimerTimer();
+  void MenuPanelMouseLeave();
+  // A keypad hot key by its virtual-key code; false when it was not handled
+  // and belongs to the inherited handler.
+  bool KeyDown(int& key, QChar keyChar, Qt::KeyboardModifiers shift);
+
+  // The pointer reaches the window only where it has to: everywhere while
+  // drawing, else on the corner buttons and the visible tile panel.
+  void UpdateInputShape();
+
+  // One command of the window, with hot keys and the top-most upkeep held
+  // off while it runs: a pending lasso selection is settled first. The hold
+  // is lifted even when the command fails; its error goes on to the report.
+  void RunCommand(const std::function<void()>& work);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void RestoreActiveWindow();
+  bool IsBusy() const;
+
+  TWindowSystem& FWindowSystem;
+  bool FDestroyed = false;
+};
+
+// The save dialog's folder for a default image folder: without its trailing
+// separator, except for the root, which keeps it.
+QString SaveDialogFolder(const QString& imagePath);
+
+// The virtual-key code of a keypad key event; 0 for any other key.
+int KeypadVirtualKey(int qtKey, Qt::KeyboardModifiers modifiers);

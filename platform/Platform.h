@@ -1,0 +1,111 @@
+#pragma once
+
+// Operating-system services of the overlay, one backend per window system.
+// Free of Qt types so that the Win32 backend and its tests build without Qt.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+// A native top-level window: an X11 window id or a Win32 HWND.
+using TNativeWindow = std::uintptr_t;
+
+struct TPlatformRect {
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+  std::int32_t Width = 0;
+  std::int32_t Height = 0;
+  friend bool operator==(const TPlatformRect&, const TPlatformRect&) = default;
+};
+
+// Virtual-key codes of the numeric keypad, as the hot keys name them.
+enum TVirtualKey : int {
+  vkMultiply = 106,
+  vkAdd = 107,
+  vkSeparator = 108,
+  vkSubtract = 109,
+  vkDecimal = 110,
+  vkDivide = 111,
+};
+
+class TWindowSystem {
+ public:
+  virtual ~TWindowSystem() = default;
+
+  // "x11", "null", ...
+  virtual std::string_view Name() const = 0;
+
+  // Only these rectangles (window coordinates) take the pointer; elsewhere it
+  // reaches the windows below. Where the system already passes the pointer
+  // through fully transparent pixels this does nothing.
+  virtual void SetInputRegion(TNativeWindow window, std::span<const TPlatformRect> rects) = 0;
+  // The whole window takes the pointer again.
+  virtual void SetFullInput(TNativeWindow window) = 0;
+
+  // The window that has the user's focus; 0 when none is known.
+  virtual TNativeWindow ForegroundWindow() = 0;
+  // Puts the window above every other, a fullscreen one included, without
+  // moving, sizing or activating it.
+  virtual void PlaceTopMost(TNativeWindow window) = 0;
+  // Brings a window to the top of the ordinary stacking order and lets it
+  // have the keyboard; it is neither moved nor sized.
+  virtual void RaiseWindow(TNativeWindow window) = 0;
+
+  // Whether the key is down now or was pressed since the previous call for
+  // it, whichever window has the focus; a quick tap between two polls counts.
+  virtual bool KeyPressed(int virtualKey) = 0;
+};
+
+// Does nothing and reports no foreground window and no keys: for headless runs.
+std::unique_ptr<TWindowSystem> CreateNullWindowSystem();
+
+// The backend for a Qt platform name ("xcb", "windows", "offscreen", ...).
+// nativeConnection is the window system's connection the toolkit uses (an
+// xcb_connection_t* on X11), so that requests keep their order with the
+// toolkit's own; nullptr falls back to a connection of the backend's own.
+// Falls back to the null backend when the system cannot be reached.
+std::unique_ptr<TWindowSystem> CreateWindowSystem(std::string_view platformName,
+                                                  void* nativeConnection);
+
+enum class TInstanceState {
+  First,           // this process holds the guard
+  AlreadyRunning,  // another process holds it
+  Unguarded,       // the guard could not be made; run as if first
+};
+
+// The single-instance guard, held for the life of the object (the system
+// releases it when the process ends, however it ends). Not inherited by
+// started programs.
+class TSingleInstance {
+ public:
+  // In the user's runtime folder.
+  explicit TSingleInstance(std::string_view name);
+  // In the given folder (which must exist).
+  TSingleInstance(std::string_view name, const std::string& folder);
+  ~TSingleInstance();
+  TSingleInstance(const TSingleInstance&) = delete;
+  TSingleInstance& operator=(const TSingleInstance&) = delete;
+
+  TInstanceState State() const { return FState; }
+
+ private:
+  void Acquire(std::string_view name, const std::string& folder);
+
+  TInstanceState FState = TInstanceState::Unguarded;
+  std::intptr_t FHandle = -1;
+};
+
+// The folder for the user's runtime files: $XDG_RUNTIME_DIR, or a private
+// folder of this user's that is created when missing. Empty when neither
+// can be had safely.
+std::string UserRuntimeFolder();
+
+// A descriptor that becomes readable when the system asks the program to end
+// (a terminal's interrupt, a hang-up, the session ending), so that the
+// program can close its window and end as the user closing it would. Set up
+// once; -1 where the system delivers such requests as window messages.
+int CloseRequestDescriptor();
+// Reads what made the descriptor readable.
+void AcknowledgeCloseRequest();

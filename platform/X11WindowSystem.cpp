@@ -1,0 +1,278 @@
+// X11 through xcb. Window requests go over the toolkit's own connection when
+// it is given, so that they follow its map and configure requests in order;
+// key taps are watched on a second connection of our own, whose events the
+// toolkit never sees.
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+#include <xcb/xinput.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace {
+
+template <typename T>
+using TReply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T>
+TReply<T> Own(T* reply) {
+  return TReply<T>(reply, &std::free);
+}
+
+xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
+  auto reply = Own(xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_window_t FirstRoot(xcb_connection_t* c) {
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+  return it.rem > 0 ? it.data->root : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+// Keypad keysyms in the order of the virtual keys 106..111.
+constexpr std::uint32_t FirstKeypadSym = 0xffaa;  // KP_Multiply
+constexpr int FirstKeypadVk = vkMultiply;
+constexpr int KeypadCount = vkDivide - vkMultiply + 1;
+
+// Watches keypad taps anywhere through XInput2 raw key events, which report
+// every press without taking the key from the focused window.
+class TKeyWatcher {
+ public:
+  TKeyWatcher() {
+    int screen = 0;
+    FConn = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(FConn)) return;
+    // Without XInput2 the key state at the moment of the poll still works.
+    FOk = MapKeycodes();
+    FHasRawKeys = FOk && SelectRawKeys();
+    xcb_flush(FConn);
+  }
+  ~TKeyWatcher() {
+    if (FConn) xcb_disconnect(FConn);
+  }
+
+  bool KeyPressed(int vk) {
+    const int index = vk - FirstKeypadVk;
+    if (!FOk || index < 0 || index >= KeypadCount) return false;
+    if (FHasRawKeys) Drain();
+    bool pressed = FTapped[index];
+    FTapped[index] = false;
+    if (!pressed) pressed = IsDownNow(index);
+    return pressed;
+  }
+
+ private:
+  bool MapKeycodes() {
+    const xcb_setup_t* setup = xcb_get_setup(FConn);
+    const int first = setup->min_keycode;
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto map = Own(xcb_get_keyboard_mapping_reply(
+        FConn, xcb_get_keyboard_mapping(FConn, setup->min_keycode, static_cast<std::uint8_t>(count)),
+        nullptr));
+    if (!map) return false;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+    const int perCode = map->keysyms_per_keycode;
+    const int total = xcb_get_keyboard_mapping_keysyms_length(map.get());
+    for (int code = 0; code < count; ++code) {
+      for (int k = 0; k < perCode && code * perCode + k < total; ++k) {
+        const std::uint32_t sym = syms[code * perCode + k];
+        if (sym >= FirstKeypadSym && sym < FirstKeypadSym + KeypadCount)
+          FCodes[sym - FirstKeypadSym].push_back(static_cast<std::uint8_t>(first + code));
+      }
+    }
+    return true;
+  }
+
+  bool SelectRawKeys() {
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(FConn, &xcb_input_id);
+    if (!ext || !ext->present) return false;
+    FXiOpcode = ext->major_opcode;
+    auto version = Own(xcb_input_xi_query_version_reply(
+        FConn, xcb_input_xi_query_version(FConn, 2, 0), nullptr));
+    if (!version || version->major_version < 2) return false;
+    struct {
+      xcb_input_event_mask_t head;
+      std::uint32_t mask;
+    } select{};
+    select.head.deviceid = XCB_INPUT_DEVICE_ALL_MASTER;
+    select.head.mask_len = 1;
+    select.mask = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS;
+    const xcb_window_t root = FirstRoot(FConn);
+    if (root == XCB_WINDOW_NONE) return false;
+    xcb_input_xi_select_events(FConn, root, 1, &select.head);
+    return true;
+  }
+
+  void Drain() {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(FConn)) {
+      if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
+        auto* ge = reinterpret_cast<xcb_ge_generic_event_t*>(event);
+        if (ge->extension == FXiOpcode && ge->event_type == XCB_INPUT_RAW_KEY_PRESS) {
+          const auto code = reinterpret_cast<xcb_input_raw_key_press_event_t*>(event)->detail;
+          for (int i = 0; i < KeypadCount; ++i)
+            for (std::uint8_t c : FCodes[i])
+              if (c == code) FTapped[i] = true;
+        }
+      }
+      std::free(event);
+    }
+  }
+
+  bool IsDownNow(int index) {
+    auto keymap = Own(xcb_query_keymap_reply(FConn, xcb_query_keymap(FConn), nullptr));
+    if (!keymap) return false;
+    for (std::uint8_t c : FCodes[index])
+      if (keymap->keys[c / 8] & (1u << (c % 8))) return true;
+    return false;
+  }
+
+  xcb_connection_t* FConn = nullptr;
+  bool FOk = false;
+  bool FHasRawKeys = false;
+  std::uint8_t FXiOpcode = 0;
+  std::array<std::vector<std::uint8_t>, KeypadCount> FCodes;
+  std::array<bool, KeypadCount> FTapped{};
+};
+
+class TX11WindowSystem final : public TWindowSystem {
+ public:
+  // Takes ownership of conn only when owned is true.
+  TX11WindowSystem(xcb_connection_t* conn, bool owned) : FConn(conn), FOwned(owned) {
+    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(FConn, &xcb_shape_id);
+    FHasShape = shape && shape->present;
+    FActiveAtom = InternAtom(FConn, "_NET_ACTIVE_WINDOW");
+    FRoot = FirstRoot(FConn);
+  }
+  ~TX11WindowSystem() override {
+    if (FOwned) xcb_disconnect(FConn);
+  }
+
+  std::string_view Name() const override { return "x11"; }
+
+  void SetInputRegion(TNativeWindow window, std::span<const TPlatformRect> rects) override {
+    if (!FHasShape || window == 0) return;
+    std::vector<xcb_rectangle_t> xr;
+    xr.reserve(rects.size());
+    for (const TPlatformRect& r : rects) {
+      if (r.Width <= 0 || r.Height <= 0) continue;
+      xr.push_back({static_cast<std::int16_t>(r.X), static_cast<std::int16_t>(r.Y),
+                    static_cast<std::uint16_t>(r.Width), static_cast<std::uint16_t>(r.Height)});
+    }
+    xcb_shape_rectangles(FConn, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+                         Window(window), 0, 0, static_cast<std::uint32_t>(xr.size()), xr.data());
+    xcb_flush(FConn);
+  }
+
+  void SetFullInput(TNativeWindow window) override {
+    if (!FHasShape || window == 0) return;
+    xcb_shape_mask(FConn, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, Window(window), 0, 0, XCB_NONE);
+    xcb_flush(FConn);
+  }
+
+  TNativeWindow ForegroundWindow() override {
+    if (FActiveAtom == XCB_ATOM_NONE || FRoot == XCB_WINDOW_NONE) return 0;
+    auto reply = Own(xcb_get_property_reply(
+        FConn, xcb_get_property(FConn, 0, FRoot, FActiveAtom, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32 ||
+        xcb_get_property_value_length(reply.get()) < 4)
+      return 0;
+    xcb_window_t active = 0;
+    std::memcpy(&active, xcb_get_property_value(reply.get()), sizeof active);
+    return active;
+  }
+
+  // Raises the window's top-level frame when some mapped window lies above it;
+  // a window that bypasses the window manager then stays above a fullscreen one.
+  void PlaceTopMost(TNativeWindow window) override {
+    if (window == 0) return;
+    xcb_window_t root = XCB_WINDOW_NONE;
+    const xcb_window_t top = TopLevel(Window(window), root);
+    if (top == XCB_WINDOW_NONE) return;
+    auto rootTree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, root), nullptr));
+    if (!rootTree) return;
+    const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
+    const int n = xcb_query_tree_children_length(rootTree.get());
+    int own = -1;
+    for (int i = 0; i < n; ++i)
+      if (children[i] == top) own = i;
+    if (own < 0) return;
+    // Children come bottom to top; ask about those above ours in one go.
+    std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    for (int i = own + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(FConn, children[i]));
+    bool covered = false;
+    for (auto cookie : cookies) {
+      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookie, nullptr));
+      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE) covered = true;
+    }
+    if (!covered) return;
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(FConn);
+  }
+
+  void RaiseWindow(TNativeWindow window) override {
+    if (window == 0 || FActiveAtom == XCB_ATOM_NONE || FRoot == XCB_WINDOW_NONE) return;
+    xcb_client_message_event_t msg{};
+    msg.response_type = XCB_CLIENT_MESSAGE;
+    msg.format = 32;
+    msg.window = Window(window);
+    msg.type = FActiveAtom;
+    msg.data.data32[0] = 2;  // the request comes from a pager-like tool: honour it
+    msg.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(FConn, 0, FRoot,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&msg));
+    xcb_flush(FConn);
+  }
+
+  bool KeyPressed(int virtualKey) override {
+    if (!FKeys) FKeys = std::make_unique<TKeyWatcher>();
+    return FKeys->KeyPressed(virtualKey);
+  }
+
+ private:
+  static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }
+
+  // The ancestor that is a child of the root: the frame, if a window manager added one.
+  xcb_window_t TopLevel(xcb_window_t w, xcb_window_t& root) {
+    for (int depth = 0; depth < 16; ++depth) {
+      auto tree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, w), nullptr));
+      if (!tree) return XCB_WINDOW_NONE;
+      root = tree->root;
+      if (tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE) return w;
+      w = tree->parent;
+    }
+    return XCB_WINDOW_NONE;
+  }
+
+  xcb_connection_t* FConn;
+  bool FOwned;
+  bool FHasShape = false;
+  xcb_atom_t FActiveAtom = XCB_ATOM_NONE;
+  xcb_window_t FRoot = XCB_WINDOW_NONE;
+  std::unique_ptr<TKeyWatcher> FKeys;
+};
+
+}  // namespace
+
+std::unique_ptr<TWindowSystem> CreateX11WindowSystem(void* nativeConnection) {
+  if (nativeConnection) {
+    auto* conn = static_cast<xcb_connection_t*>(nativeConnection);
+    if (xcb_connection_has_error(conn)) return nullptr;
+    return std::make_unique<TX11WindowSystem>(conn, false);
+  }
+  xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(conn)) {
+    xcb_disconnect(conn);
+    return nullptr;
+  }
+  return std::make_unique<TX11WindowSystem>(conn, true);
+}
