@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimer>
 #include <vector>
 
@@ -83,7 +82,15 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
   Timer1->start();
 }
 
-TMainFrm::~TMainFrm() { FormDestroy(); }
+TMainFrm::~TMainFrm() {
+  // The entry point runs FormDestroy itself and reports a failed write; here
+  // an exception must not leave the destructor.
+  try {
+    FormDestroy();
+  } catch (const std::exception& e) {
+    qWarning("%s", e.what());
+  }
+}
 
 void TMainFrm::FormCreate() {
   isFirst = true;
@@ -101,8 +108,7 @@ void TMainFrm::FormCreate() {
   FormResize();
   // The pictures folder stands in for the default image folder of the
   // settings until they provide one.
-  SaveDialog->setDirectory(SaveDialogFolder(
-      QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QLatin1Char('/')));
+  SaveDialog->setDirectory(SaveDialogFolder(ImagePathDefault));
   ActiveWindowHandle = 0;
   isWorking = false;
 }
@@ -113,7 +119,13 @@ void TMainFrm::FormDestroy() {
   // No tick may reach a surface that is being destroyed.
   Timer1->stop();
   MetroTimer->stop();
-  SaveSetup();
+  try {
+    SaveSetup();
+  } catch (...) {
+    delete PWImage;
+    PWImage = nullptr;
+    throw;
+  }
   delete PWImage;
   PWImage = nullptr;
 }

@@ -1,4 +1,5 @@
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QGuiApplication>
 #include <QThread>
@@ -61,5 +62,13 @@ int main(int argc, char** argv) {
   }
 
   mainFrm.ShowOverlay();
-  return app.exec();
+  const int status = app.exec();
+  // The event loop is over, so a failed settings write is shown here.
+  try {
+    mainFrm.FormDestroy();
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QStringLiteral("KORIVAN D"), QString::fromLocal8Bit(e.what()));
+    return 1;
+  }
+  return status;
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -314,6 +318,67 @@ TEST(SaveDialogFolder, DropsTheTrailingSeparatorButNotARoot) {
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(SaveDialogFolder(c.in), QString(c.out)) << c.in;
+}
+
+}  // namespace
+
+namespace {
+
+class MainFrmSettingsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    QFile::remove(SetupFilePath());
+    DefaultSetup();
+  }
+  TFakeWindowSystem System;
+};
+
+TEST_F(MainFrmSettingsTest, WrittenOnceAtCloseAndReadBackAtTheNextStart) {
+  QFile::remove(SetupFilePath());
+  auto first = std::make_unique<TMainFrm>(System);
+  const TPWMenuItem edited{pwMk, 0xFF00FF00, 12, sdDash};
+  StockPens[0] = edited;
+  ImageTypeDefault = 4;
+  isSmoothing = false;
+
+  first->FormDestroy();  // what the entry point does once the loop is over
+  ASSERT_TRUE(QFile::exists(SetupFilePath()));
+  QFile::remove(SetupFilePath());
+  first.reset();
+  EXPECT_FALSE(QFile::exists(SetupFilePath())) << "the settings were written a second time";
+
+  // Written again by hand the same way, then read by a fresh window.
+  QTemporaryDir pictures;
+  ASSERT_TRUE(pictures.isValid());
+  StockPens[0] = edited;
+  ImageTypeDefault = 4;
+  isSmoothing = false;
+  ImagePathDefault = QDir::toNativeSeparators(pictures.path()) + QDir::separator();
+  SaveSetup();
+  DefaultSetup();
+  auto second = std::make_unique<TMainFrm>(System);
+  EXPECT_EQ(second->PWImage->CrPen(), edited);
+  EXPECT_EQ(second->PenIndex, 0);
+  EXPECT_EQ(ImageTypeDefault, 4);
+  EXPECT_FALSE(isSmoothing);
+  EXPECT_EQ(second->SaveDialog->directory().absolutePath(), QDir(pictures.path()).absolutePath());
+}
+
+TEST_F(MainFrmSettingsTest, FailedWriteIsRaisedAndTheWindowStillGoes) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString blocker = dir.filePath("not-a-folder");
+  {
+    QFile f(blocker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  const QString saved = SetupFolder();
+  SetSetupFolderOverride(blocker);
+  auto frm = std::make_unique<TMainFrm>(System);
+  EXPECT_THROW(frm->FormDestroy(), ESetupWriteError);
+  EXPECT_EQ(frm->PWImage, nullptr);
+  EXPECT_NO_THROW(frm.reset());
+  SetSetupFolderOverride(saved);
 }
 
 }  // namespace
