@@ -5,12 +5,15 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <unordered_set>
 
 #include "StrokeGeometry.h"
 #include "StrokePen.h"
 #include "settings/Settings.h"
 
 namespace {
+
+constexpr int kFirstCheckpointStep = 16;
 
 void ClearRect(QImage& img, const QRect& r) {
   for (int y = r.top(); y <= r.bottom(); ++y) {
@@ -276,6 +279,7 @@ void TPWEngine::CommitStroke() {
   RenderRecord(FPnBitmap, FDLnBitmap, FCrPen, FCrPoints, CurrentStyle());
   changed.Add(tiles);
   compose(changed);
+  MaybeCheckpoint();
 }
 
 TRenderStyle TPWEngine::CurrentStyle() {
@@ -313,6 +317,7 @@ void TPWEngine::SettleSelection() {
   const TTileSet tiles = RecordTiles(m);
   if (FLayerExact) StorePatch(m, TLayerPatch::Capture(FPnBitmap, tiles));
   ReplayTiles(tiles);
+  MaybeCheckpoint();
 }
 
 void TPWEngine::CommitLasso() {
@@ -384,11 +389,12 @@ void TPWEngine::ReplayAll() {
   FLayerExact = true;
 }
 
-void TPWEngine::ReplayTiles(const TTileSet& tiles) {
+void TPWEngine::ReplayTiles(const TTileSet& tiles, bool compose) {
   const QRegion clip = tiles.Region();
   if (clip.isEmpty()) return;
   for (const QRect& r : clip) ClearRect(FPnBitmap, r);
   RenderHistory(clip, CurrentStyle());
+  if (!compose) return;
   for (const QRect& r : clip) Compose(r);
 }
 
@@ -474,18 +480,26 @@ void TPWEngine::StorePatch(int r, TLayerPatch patch) {
   if (r < 0) return;
   if (FPatches.size() <= std::size_t(r)) FPatches.resize(std::size_t(r) + 1);
   auto& slot = FPatches[std::size_t(r)];
+  patch.Pack();
   if (slot) FPatchBytes -= slot->Bytes();
   FPatchBytes += patch.Bytes();
   slot = std::move(patch);
   TrimPatches();
 }
 
+std::size_t TPWEngine::PatchBudget() const {
+  const std::size_t budget = UndoCacheBudget();
+  return FCheckpointBytes >= budget ? 0 : budget - FCheckpointBytes;
+}
+
 void TPWEngine::TrimPatches() {
-  // Over budget, the changes farthest from the present go first.
+  // Over budget, the changes farthest from the present go first; those of
+  // the redo side count as twice as far, since redoing a stroke without its
+  // kept change only draws that stroke.
   std::size_t lo = 0, hi = FPatches.size();
-  while (FPatchBytes > UndoCacheBudget() && lo < hi) {
+  while (FPatchBytes > PatchBudget() && lo < hi) {
     const int p = FHistory.p();
-    const bool dropLow = (p - int(lo)) >= (int(hi) - 1 - p);
+    const bool dropLow = (p - int(lo)) >= 2 * (int(hi) - 1 - p);
     auto& victim = dropLow ? FPatches[lo++] : FPatches[--hi];
     if (victim) {
       FPatchBytes -= victim->Bytes();
@@ -499,18 +513,70 @@ void TPWEngine::DropPatchesFrom(int r) {
     if (FPatches[i]) FPatchBytes -= FPatches[i]->Bytes();
   }
   if (FPatches.size() > std::size_t(std::max(r, 0))) FPatches.resize(std::size_t(std::max(r, 0)));
+  DropCheckpointsFrom(r);
 }
 
 void TPWEngine::DropAllPatches() {
   FPatches.clear();
   FPatchBytes = 0;
+  FCheckpoints.clear();
+  FCheckpointBytes = 0;
+  FCheckpointStep = kFirstCheckpointStep;
+}
+
+void TPWEngine::DropCheckpointsFrom(int r) {
+  const auto from = FCheckpoints.lower_bound(r);
+  if (from == FCheckpoints.end()) return;
+  FCheckpoints.erase(from, FCheckpoints.end());
+  CountCheckpointBytes();
+}
+
+void TPWEngine::CountCheckpointBytes() {
+  std::unordered_set<const char*> seen;
+  FCheckpointBytes = 0;
+  for (const auto& [at, ck] : FCheckpoints) FCheckpointBytes += ck.Bytes(seen);
+}
+
+void TPWEngine::MaybeCheckpoint() {
+  const int p = FHistory.p();
+  if (p < 0 || !OnGrid(p) || FCheckpoints.count(p) || !FSelLines.empty() || !LayerIsCurrent()) return;
+  AddCheckpoint(p);
+  TrimPatches();
+}
+
+void TPWEngine::AddCheckpoint(int at) {
+  // Only the blocks the records since the checkpoint below reached differ
+  // from it; the rest is shared.
+  const auto next = FCheckpoints.lower_bound(at);
+  if (next != FCheckpoints.begin()) {
+    const auto& [base, ck] = *std::prev(next);
+    TTileSet changed(FPnBitmap.size());
+    for (int j = base + 1; j <= at; ++j) changed.Add(RecordTiles(j));
+    FCheckpoints.insert_or_assign(at, TLayerCheckpoint::Capture(FPnBitmap, &ck, &changed));
+  } else {
+    FCheckpoints.insert_or_assign(at, TLayerCheckpoint::Capture(FPnBitmap, nullptr, nullptr));
+  }
+  CountCheckpointBytes();
+  // Checkpoints take at most a quarter of the budget, the kept changes near
+  // the present the rest: past it, every other checkpoint goes and they lie
+  // twice as far apart.
+  while (FCheckpointBytes > UndoCacheBudget() / 4 && !FCheckpoints.empty()) {
+    FCheckpointStep *= 2;
+    std::erase_if(FCheckpoints, [this](const auto& entry) { return !OnGrid(entry.first); });
+    CountCheckpointBytes();
+  }
 }
 
 bool TPWEngine::SwapPatch(int r) {
   if (r < 0 || std::size_t(r) >= FPatches.size() || !FPatches[std::size_t(r)]) return false;
   auto& slot = FPatches[std::size_t(r)];
   TLayerPatch other = slot->Recapture(FPnBitmap);
-  slot->Restore(FPnBitmap);
+  other.Pack();
+  if (!slot->Restore(FPnBitmap)) {
+    FPatchBytes -= slot->Bytes();
+    slot.reset();
+    return false;
+  }
   const QRegion changed = slot->Region();
   FPatchBytes -= slot->Bytes();
   FPatchBytes += other.Bytes();
@@ -545,10 +611,64 @@ void TPWEngine::PWUndo() {
   // Without a kept change: keep the present pixels for the redo, rebuild.
   std::optional<TLayerPatch> after;
   if (LayerIsCurrent()) after = TLayerPatch::Capture(FPnBitmap, RecordTiles(r));
-  FHistory.Undo();
-  ReplayAll();
+  RebuildTo(r - 1);
   if (after) StorePatch(r, std::move(*after));
-  PWImageBitmapUpdate();
+}
+
+void TPWEngine::RebuildTo(int target) {
+  const bool current = LayerIsCurrent();
+  // A layer of another look: nothing kept matches the new one.
+  if (!current) DropAllPatches();
+  const int present = FHistory.p();
+  int from = -1;
+  if (const auto it = FCheckpoints.upper_bound(target); it != FCheckpoints.begin()) from = std::prev(it)->first;
+  // The layer differs from the checkpoint only where the records since it
+  // drew; elsewhere it already holds the checkpoint's pixels.
+  TTileSet area(FPnBitmap.size());
+  if (current) {
+    for (int j = from + 1; j <= present; ++j) area.Add(RecordTiles(j));
+  } else {
+    area.Add(FPnBitmap.rect());
+  }
+  while (FHistory.p() > from) FHistory.Undo();
+  FLayerStyle = CurrentStyle();
+  FLayerExact = true;
+  if (from < 0) {
+    for (const QRect& rect : area.Region()) ClearRect(FPnBitmap, rect);
+  } else if (!FCheckpoints.at(from).Restore(FPnBitmap, area)) {
+    while (FHistory.p() < target) FHistory.Redo();
+    DropAllPatches();
+    Replay();
+    return;
+  }
+  // Forward record by record, keeping the changes of the stretch below the
+  // target that further undo steps will take, and the checkpoints of the grid.
+  const int keepFrom = target - std::min(2 * FCheckpointStep, 128);
+  std::vector<std::pair<int, TLayerPatch>> kept;
+  for (int j = from + 1; j <= target; ++j) {
+    FHistory.Redo();
+    const TTileSet tiles = RecordTiles(j);
+    if (j > keepFrom) kept.emplace_back(j, TLayerPatch::Capture(FPnBitmap, tiles));
+    ApplyRecord(j, tiles, false);
+    if (OnGrid(j) && !FCheckpoints.count(j)) AddCheckpoint(j);
+  }
+  for (auto& [j, patch] : kept) StorePatch(j, std::move(patch));
+  TrimPatches();
+  if (current) {
+    for (const QRect& rect : area.Region()) Compose(rect);
+  } else {
+    PWImageBitmapUpdate();
+  }
+}
+
+void TPWEngine::ApplyRecord(int r, const TTileSet& tiles, bool compose) {
+  const TPWRec& rec = FHistory.Rec()[r];
+  if (rec.IsStroke()) {
+    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, rec.Points, FLayerStyle);
+    if (compose) Compose(rect);
+  } else {
+    ReplayTiles(tiles, compose);
+  }
 }
 
 void TPWEngine::PWRedo() {
@@ -568,13 +688,7 @@ void TPWEngine::PWRedo() {
   // The layer holds the drawing without record r: keep its tiles, then add r.
   const TTileSet tiles = RecordTiles(r);
   StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
-  const TPWRec& rec = FHistory.Rec()[r];
-  if (rec.IsStroke()) {
-    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, rec.Points, FLayerStyle);
-    Compose(rect);
-  } else {
-    ReplayTiles(tiles);
-  }
+  ApplyRecord(r, tiles, true);
 }
 
 QRegion TPWEngine::TakeDirty() {
