@@ -76,7 +76,7 @@ class TLayerPatch {
 // changed between them.
 class TLayerCheckpoint {
  public:
-  static constexpr int Block = 4 * TTileSet::Size;
+  static constexpr int Block = 2 * TTileSet::Size;
 
   // Compresses layer. With a base of the same size, only blocks touching
   // changed are compressed anew; the others are taken from the base, which

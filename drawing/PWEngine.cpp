@@ -469,7 +469,14 @@ TTileSet TPWEngine::RecordTiles(int r) const {
 }
 
 std::size_t TPWEngine::UndoCacheBudget() const {
+  if (FBudget > 0) return FBudget;
   return 2 * std::size_t(FPnBitmap.width()) * std::size_t(FPnBitmap.height()) * 4;
+}
+
+void TPWEngine::SetUndoCacheBudget(std::size_t bytes) {
+  FBudget = bytes;
+  ThinCheckpoints();
+  TrimPatches();
 }
 
 int TPWEngine::UndoCacheRecords() const {
@@ -557,10 +564,14 @@ void TPWEngine::AddCheckpoint(int at) {
     FCheckpoints.insert_or_assign(at, TLayerCheckpoint::Capture(FPnBitmap, nullptr, nullptr));
   }
   CountCheckpointBytes();
-  // Checkpoints take at most a quarter of the budget, the kept changes near
-  // the present the rest: past it, every other checkpoint goes and they lie
+  ThinCheckpoints();
+}
+
+void TPWEngine::ThinCheckpoints() {
+  // Checkpoints take at most half the budget, the kept changes near the
+  // present the rest: past it, every other checkpoint goes and they lie
   // twice as far apart.
-  while (FCheckpointBytes > UndoCacheBudget() / 4 && !FCheckpoints.empty()) {
+  while (FCheckpointBytes > UndoCacheBudget() / 2 && !FCheckpoints.empty()) {
     FCheckpointStep *= 2;
     std::erase_if(FCheckpoints, [this](const auto& entry) { return !OnGrid(entry.first); });
     CountCheckpointBytes();
@@ -606,6 +617,7 @@ void TPWEngine::PWUndo() {
   const int r = FHistory.p();
   if (LayerIsCurrent() && SwapPatch(r)) {
     FHistory.Undo();
+    ++FStats.Swaps;
     return;
   }
   // Without a kept change: keep the present pixels for the redo, rebuild.
@@ -652,6 +664,9 @@ void TPWEngine::RebuildTo(int target) {
     ApplyRecord(j, tiles, false);
     if (OnGrid(j) && !FCheckpoints.count(j)) AddCheckpoint(j);
   }
+  ++FStats.Rebuilds;
+  if (from >= 0) ++FStats.FromCheckpoint;
+  FStats.MostReplayed = std::max(FStats.MostReplayed, target - from);
   for (auto& [j, patch] : kept) StorePatch(j, std::move(patch));
   TrimPatches();
   if (current) {
@@ -677,6 +692,7 @@ void TPWEngine::PWRedo() {
   const int r = FHistory.p() + 1;
   if (LayerIsCurrent() && SwapPatch(r)) {
     FHistory.Redo();
+    MaybeCheckpoint();
     return;
   }
   const bool current = LayerIsCurrent();
@@ -689,6 +705,7 @@ void TPWEngine::PWRedo() {
   const TTileSet tiles = RecordTiles(r);
   StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
   ApplyRecord(r, tiles, true);
+  MaybeCheckpoint();
 }
 
 QRegion TPWEngine::TakeDirty() {

@@ -85,6 +85,16 @@ class TPWEngine {
   std::size_t UndoCacheBudget() const;
   // Records whose change is kept, so that undoing or redoing them is a copy.
   int UndoCacheRecords() const;
+  // A budget other than two layers (0: two layers again), for tests.
+  void SetUndoCacheBudget(std::size_t bytes);
+  // How undo steps went since the engine was made.
+  struct TUndoStats {
+    int Swaps = 0;           // by a kept change
+    int Rebuilds = 0;        // by a forward rebuild
+    int FromCheckpoint = 0;  // of those, from a checkpoint rather than from nothing
+    int MostReplayed = 0;    // most records one rebuild drew
+  };
+  const TUndoStats& UndoStats() const { return FStats; }
   // Whole-layer checkpoints kept, and the number of records between them.
   int UndoCheckpoints() const { return static_cast<int>(FCheckpoints.size()); }
   int CheckpointStep() const { return FCheckpointStep; }
@@ -111,6 +121,7 @@ class TPWEngine {
   // Keeps a checkpoint of the present when it lies on the grid.
   void MaybeCheckpoint();
   void AddCheckpoint(int at);
+  void ThinCheckpoints();
   void DropCheckpointsFrom(int r);
   void CountCheckpointBytes();
   // The budget left for kept changes besides the checkpoints.
@@ -180,6 +191,8 @@ class TPWEngine {
   std::map<int, TLayerCheckpoint> FCheckpoints;
   std::size_t FCheckpointBytes = 0;
   int FCheckpointStep = 16;  // grows as the drawing does
+  std::size_t FBudget = 0;
+  TUndoStats FStats;
   // The pen layer under the selected strokes before they were lifted off it.
   std::optional<TLayerPatch> FSelBefore;
 };
