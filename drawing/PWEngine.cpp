@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <thread>
 #include <unordered_set>
 
@@ -546,7 +547,7 @@ void TPWEngine::CountCheckpointBytes() {
 
 void TPWEngine::MaybeCheckpoint() {
   const int p = FHistory.p();
-  if (p < 0 || !OnGrid(p) || FCheckpoints.count(p) || !FSelLines.empty() || !LayerIsCurrent()) return;
+  if (!CheckpointDue(p) || !FSelLines.empty() || !LayerIsCurrent()) return;
   AddCheckpoint(p);
   TrimPatches();
 }
@@ -567,15 +568,42 @@ void TPWEngine::AddCheckpoint(int at) {
   ThinCheckpoints();
 }
 
+bool TPWEngine::CheckpointDue(int r) const {
+  if (r < 0 || FCheckpoints.count(r)) return false;
+  const auto next = FCheckpoints.lower_bound(r);
+  const int below = next == FCheckpoints.begin() ? -1 : std::prev(next)->first;
+  return r - below >= FCheckpointStep;
+}
+
 void TPWEngine::ThinCheckpoints() {
   // Checkpoints take at most half the budget, the kept changes near the
-  // present the rest: past it, every other checkpoint goes and they lie
-  // twice as far apart.
+  // present the rest. Past it, the checkpoint whose neighbours lie closest
+  // goes, so that the longest stretch a rebuild replays grows as little as
+  // it can; new ones are laid no closer than the stretch it leaves, or
+  // laying and dropping would alternate at every record.
   while (FCheckpointBytes > UndoCacheBudget() / 2 && !FCheckpoints.empty()) {
-    FCheckpointStep *= 2;
-    std::erase_if(FCheckpoints, [this](const auto& entry) { return !OnGrid(entry.first); });
+    auto victim = FCheckpoints.begin();
+    int shortest = std::numeric_limits<int>::max();
+    int prev = -1;
+    for (auto it = FCheckpoints.begin(); it != FCheckpoints.end(); ++it) {
+      const auto next = std::next(it);
+      const int after = next == FCheckpoints.end() ? std::max(FHistory.c(), it->first) : next->first;
+      if (after - prev <= shortest) {
+        shortest = after - prev;
+        victim = it;
+      }
+      prev = it->first;
+    }
+    FCheckpoints.erase(victim);
+    FCheckpointStep = std::max(FCheckpointStep, shortest);
     CountCheckpointBytes();
   }
+}
+
+std::vector<int> TPWEngine::CheckpointRecords() const {
+  std::vector<int> at;
+  for (const auto& entry : FCheckpoints) at.push_back(entry.first);
+  return at;
 }
 
 bool TPWEngine::SwapPatch(int r) {
@@ -662,7 +690,7 @@ void TPWEngine::RebuildTo(int target) {
     const TTileSet tiles = RecordTiles(j);
     if (j > keepFrom) kept.emplace_back(j, TLayerPatch::Capture(FPnBitmap, tiles));
     ApplyRecord(j, tiles, false);
-    if (OnGrid(j) && !FCheckpoints.count(j)) AddCheckpoint(j);
+    if (CheckpointDue(j)) AddCheckpoint(j);
   }
   ++FStats.Rebuilds;
   if (from >= 0) ++FStats.FromCheckpoint;

@@ -95,9 +95,11 @@ class TPWEngine {
     int MostReplayed = 0;    // most records one rebuild drew
   };
   const TUndoStats& UndoStats() const { return FStats; }
-  // Whole-layer checkpoints kept, and the number of records between them.
+  // Whole-layer checkpoints kept, the least number of records between new
+  // ones, and the records they were taken at.
   int UndoCheckpoints() const { return static_cast<int>(FCheckpoints.size()); }
   int CheckpointStep() const { return FCheckpointStep; }
+  std::vector<int> CheckpointRecords() const;
 
  private:
   void Compose(const QRect& rect);
@@ -118,7 +120,7 @@ class TPWEngine {
   void RebuildTo(int target);
   // Draws record r (just redone) onto a layer holding records 0..r-1.
   void ApplyRecord(int r, const TTileSet& tiles, bool compose);
-  // Keeps a checkpoint of the present when it lies on the grid.
+  // Keeps a checkpoint of the present when one is due.
   void MaybeCheckpoint();
   void AddCheckpoint(int at);
   void ThinCheckpoints();
@@ -126,7 +128,8 @@ class TPWEngine {
   void CountCheckpointBytes();
   // The budget left for kept changes besides the checkpoints.
   std::size_t PatchBudget() const;
-  bool OnGrid(int r) const { return (r + 1) % FCheckpointStep == 0; }
+  // A checkpoint is due at r when the one below lies a step or more away.
+  bool CheckpointDue(int r) const;
   // Draws every record in effect that reaches into area, changing pixels
   // only there.
   void RenderHistory(const QRegion& area, const TRenderStyle& style);

@@ -255,7 +255,12 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
                 "%d checkpoints every %d records",
                 most / 1e6, e.UndoCacheBudget() / 1e6, most / layer, e.UndoCacheBytes() / 1e6,
                 e.UndoCacheRecords(), e.UndoCheckpoints(), e.CheckpointStep());
-  gNotes["undo/redo memory " + n] = start + std::string(line);
+  std::string at;
+  for (const int r : e.CheckpointRecords()) {
+    at += ' ';
+    at += std::to_string(r);
+  }
+  gNotes["undo/redo memory " + n] = start + std::string(line) + "; checkpoints after records" + at;
   gNotes["undo/redo same pixels as full replay " + n] =
       std::to_string(same) + " of " + std::to_string(checked) + " states checked";
   gNotes["full replay of the history, ms " + n] = std::to_string(full);
