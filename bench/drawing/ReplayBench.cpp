@@ -232,6 +232,23 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
     }
     check();
   }
+  const std::size_t endBytes = e.UndoCacheBytes();
+  const int endRecords = e.UndoCacheRecords(), endCheckpoints = e.UndoCheckpoints(), endStep = e.CheckpointStep();
+  const std::vector<int> endAt = e.CheckpointRecords();
+  // After a change of smoothing nothing kept matches the new look: the first
+  // undo rebuilds from nothing, laying checkpoints, the second is bounded.
+  isSmoothing = !isSmoothing;
+  auto t0 = std::chrono::steady_clock::now();
+  e.PWUndo();
+  const double firstAfterLook = Since(t0);
+  t0 = std::chrono::steady_clock::now();
+  e.PWUndo();
+  const double secondAfterLook = Since(t0);
+  check();
+  isSmoothing = !isSmoothing;
+  e.PWRedo();
+  e.PWRedo();
+  e.Replay();
   const double layer = double(size.width()) * size.height() * 4;
   int moves = 0;
   for (int i = 0; i < records; ++i) moves += e.History().Rec()[i].IsMove();
@@ -250,13 +267,15 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
                 Median(undo), *std::max_element(undo.begin(), undo.end()), Median(redo),
                 *std::max_element(redo.begin(), redo.end()), undo.size(), redo.size(), records, moves);
   gNotes["undo/redo walk " + n] = line;
+  std::snprintf(line, sizeof line, "first undo %.1f ms, second %.1f ms", firstAfterLook, secondAfterLook);
+  gNotes["undo after a change of smoothing " + n] = line;
   std::snprintf(line, sizeof line,
                 "most %.2f MB of budget %.2f MB (%.3f of a layer, budget 2); at the end %.2f MB, %d changes and "
                 "%d checkpoints every %d records",
-                most / 1e6, e.UndoCacheBudget() / 1e6, most / layer, e.UndoCacheBytes() / 1e6,
-                e.UndoCacheRecords(), e.UndoCheckpoints(), e.CheckpointStep());
+                most / 1e6, e.UndoCacheBudget() / 1e6, most / layer, endBytes / 1e6, endRecords, endCheckpoints,
+                endStep);
   std::string at;
-  for (const int r : e.CheckpointRecords()) {
+  for (const int r : endAt) {
     at += ' ';
     at += std::to_string(r);
   }
