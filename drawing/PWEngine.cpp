@@ -682,7 +682,7 @@ void TPWEngine::RebuildTo(int target) {
     return;
   }
   // Forward record by record, keeping the changes of the stretch below the
-  // target that further undo steps will take, and the checkpoints of the grid.
+  // target that further undo steps will take, and the checkpoints due.
   const int keepFrom = target - std::min(2 * FCheckpointStep, 128);
   std::vector<std::pair<int, TLayerPatch>> kept;
   for (int j = from + 1; j <= target; ++j) {
