@@ -188,6 +188,10 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
+int Over(const std::vector<double>& v, double ms) {
+  return static_cast<int>(std::count_if(v.begin(), v.end(), [ms](double x) { return x > ms; }));
+}
+
 double Since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
@@ -263,9 +267,10 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
   char line[400];
   std::snprintf(line, sizeof line,
                 "undo median %.2f ms, worst %.1f ms; redo median %.2f ms, worst %.1f ms over %zu undos and %zu "
-                "redos (%d records, %d moves)",
+                "redos (%d records, %d moves); steps over 50 ms: %d undos, %d redos",
                 Median(undo), *std::max_element(undo.begin(), undo.end()), Median(redo),
-                *std::max_element(redo.begin(), redo.end()), undo.size(), redo.size(), records, moves);
+                *std::max_element(redo.begin(), redo.end()), undo.size(), redo.size(), records, moves, Over(undo, 50),
+                Over(redo, 50));
   gNotes["undo/redo walk " + n] = line;
   std::snprintf(line, sizeof line, "first undo %.1f ms, second %.1f ms", firstAfterLook, secondAfterLook);
   gNotes["undo after a change of smoothing " + n] = line;
