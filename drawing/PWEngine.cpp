@@ -4,13 +4,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <thread>
+#include <unordered_set>
 
 #include "StrokeGeometry.h"
 #include "StrokePen.h"
 #include "settings/Settings.h"
 
 namespace {
+
+constexpr int kFirstCheckpointStep = 16;
 
 void ClearRect(QImage& img, const QRect& r) {
   for (int y = r.top(); y <= r.bottom(); ++y) {
@@ -276,6 +280,7 @@ void TPWEngine::CommitStroke() {
   RenderRecord(FPnBitmap, FDLnBitmap, FCrPen, FCrPoints, CurrentStyle());
   changed.Add(tiles);
   compose(changed);
+  MaybeCheckpoint();
 }
 
 TRenderStyle TPWEngine::CurrentStyle() {
@@ -313,6 +318,7 @@ void TPWEngine::SettleSelection() {
   const TTileSet tiles = RecordTiles(m);
   if (FLayerExact) StorePatch(m, TLayerPatch::Capture(FPnBitmap, tiles));
   ReplayTiles(tiles);
+  MaybeCheckpoint();
 }
 
 void TPWEngine::CommitLasso() {
@@ -384,11 +390,12 @@ void TPWEngine::ReplayAll() {
   FLayerExact = true;
 }
 
-void TPWEngine::ReplayTiles(const TTileSet& tiles) {
+void TPWEngine::ReplayTiles(const TTileSet& tiles, bool compose) {
   const QRegion clip = tiles.Region();
   if (clip.isEmpty()) return;
   for (const QRect& r : clip) ClearRect(FPnBitmap, r);
   RenderHistory(clip, CurrentStyle());
+  if (!compose) return;
   for (const QRect& r : clip) Compose(r);
 }
 
@@ -463,7 +470,14 @@ TTileSet TPWEngine::RecordTiles(int r) const {
 }
 
 std::size_t TPWEngine::UndoCacheBudget() const {
+  if (FBudget > 0) return FBudget;
   return 2 * std::size_t(FPnBitmap.width()) * std::size_t(FPnBitmap.height()) * 4;
+}
+
+void TPWEngine::SetUndoCacheBudget(std::size_t bytes) {
+  FBudget = bytes;
+  ThinCheckpoints();
+  TrimPatches();
 }
 
 int TPWEngine::UndoCacheRecords() const {
@@ -474,18 +488,26 @@ void TPWEngine::StorePatch(int r, TLayerPatch patch) {
   if (r < 0) return;
   if (FPatches.size() <= std::size_t(r)) FPatches.resize(std::size_t(r) + 1);
   auto& slot = FPatches[std::size_t(r)];
+  patch.Pack();
   if (slot) FPatchBytes -= slot->Bytes();
   FPatchBytes += patch.Bytes();
   slot = std::move(patch);
   TrimPatches();
 }
 
+std::size_t TPWEngine::PatchBudget() const {
+  const std::size_t budget = UndoCacheBudget();
+  return FCheckpointBytes >= budget ? 0 : budget - FCheckpointBytes;
+}
+
 void TPWEngine::TrimPatches() {
-  // Over budget, the changes farthest from the present go first.
+  // Over budget, the changes farthest from the present go first; those of
+  // the redo side count as twice as far, since redoing a stroke without its
+  // kept change only draws that stroke.
   std::size_t lo = 0, hi = FPatches.size();
-  while (FPatchBytes > UndoCacheBudget() && lo < hi) {
+  while (FPatchBytes > PatchBudget() && lo < hi) {
     const int p = FHistory.p();
-    const bool dropLow = (p - int(lo)) >= (int(hi) - 1 - p);
+    const bool dropLow = (p - int(lo)) >= 2 * (int(hi) - 1 - p);
     auto& victim = dropLow ? FPatches[lo++] : FPatches[--hi];
     if (victim) {
       FPatchBytes -= victim->Bytes();
@@ -499,18 +521,101 @@ void TPWEngine::DropPatchesFrom(int r) {
     if (FPatches[i]) FPatchBytes -= FPatches[i]->Bytes();
   }
   if (FPatches.size() > std::size_t(std::max(r, 0))) FPatches.resize(std::size_t(std::max(r, 0)));
+  DropCheckpointsFrom(r);
 }
 
 void TPWEngine::DropAllPatches() {
   FPatches.clear();
   FPatchBytes = 0;
+  FCheckpoints.clear();
+  FCheckpointBytes = 0;
+  FCheckpointStep = kFirstCheckpointStep;
+}
+
+void TPWEngine::DropCheckpointsFrom(int r) {
+  const auto from = FCheckpoints.lower_bound(r);
+  if (from == FCheckpoints.end()) return;
+  FCheckpoints.erase(from, FCheckpoints.end());
+  CountCheckpointBytes();
+}
+
+void TPWEngine::CountCheckpointBytes() {
+  std::unordered_set<const char*> seen;
+  FCheckpointBytes = 0;
+  for (const auto& [at, ck] : FCheckpoints) FCheckpointBytes += ck.Bytes(seen);
+}
+
+void TPWEngine::MaybeCheckpoint() {
+  const int p = FHistory.p();
+  if (!CheckpointDue(p) || !FSelLines.empty() || !LayerIsCurrent()) return;
+  AddCheckpoint(p);
+  TrimPatches();
+}
+
+void TPWEngine::AddCheckpoint(int at) {
+  // Only the blocks the records since the checkpoint below reached differ
+  // from it; the rest is shared.
+  const auto next = FCheckpoints.lower_bound(at);
+  if (next != FCheckpoints.begin()) {
+    const auto& [base, ck] = *std::prev(next);
+    TTileSet changed(FPnBitmap.size());
+    for (int j = base + 1; j <= at; ++j) changed.Add(RecordTiles(j));
+    FCheckpoints.insert_or_assign(at, TLayerCheckpoint::Capture(FPnBitmap, &ck, &changed));
+  } else {
+    FCheckpoints.insert_or_assign(at, TLayerCheckpoint::Capture(FPnBitmap, nullptr, nullptr));
+  }
+  CountCheckpointBytes();
+  ThinCheckpoints();
+}
+
+bool TPWEngine::CheckpointDue(int r) const {
+  if (r < 0 || FCheckpoints.count(r)) return false;
+  const auto next = FCheckpoints.lower_bound(r);
+  const int below = next == FCheckpoints.begin() ? -1 : std::prev(next)->first;
+  return r - below >= FCheckpointStep;
+}
+
+void TPWEngine::ThinCheckpoints() {
+  // Checkpoints take at most half the budget, the kept changes near the
+  // present the rest. Past it, the checkpoint whose neighbours lie closest
+  // goes, so that the longest stretch a rebuild replays grows as little as
+  // it can; new ones are laid no closer than the stretch it leaves, or
+  // laying and dropping would alternate at every record.
+  while (FCheckpointBytes > UndoCacheBudget() / 2 && !FCheckpoints.empty()) {
+    auto victim = FCheckpoints.begin();
+    int shortest = std::numeric_limits<int>::max();
+    int prev = -1;
+    for (auto it = FCheckpoints.begin(); it != FCheckpoints.end(); ++it) {
+      const auto next = std::next(it);
+      const int after = next == FCheckpoints.end() ? std::max(FHistory.c(), it->first) : next->first;
+      if (after - prev <= shortest) {
+        shortest = after - prev;
+        victim = it;
+      }
+      prev = it->first;
+    }
+    FCheckpoints.erase(victim);
+    FCheckpointStep = std::max(FCheckpointStep, shortest);
+    CountCheckpointBytes();
+  }
+}
+
+std::vector<int> TPWEngine::CheckpointRecords() const {
+  std::vector<int> at;
+  for (const auto& entry : FCheckpoints) at.push_back(entry.first);
+  return at;
 }
 
 bool TPWEngine::SwapPatch(int r) {
   if (r < 0 || std::size_t(r) >= FPatches.size() || !FPatches[std::size_t(r)]) return false;
   auto& slot = FPatches[std::size_t(r)];
   TLayerPatch other = slot->Recapture(FPnBitmap);
-  slot->Restore(FPnBitmap);
+  other.Pack();
+  if (!slot->Restore(FPnBitmap)) {
+    FPatchBytes -= slot->Bytes();
+    slot.reset();
+    return false;
+  }
   const QRegion changed = slot->Region();
   FPatchBytes -= slot->Bytes();
   FPatchBytes += other.Bytes();
@@ -540,15 +645,73 @@ void TPWEngine::PWUndo() {
   const int r = FHistory.p();
   if (LayerIsCurrent() && SwapPatch(r)) {
     FHistory.Undo();
+    ++FStats.Swaps;
     return;
   }
   // Without a kept change: keep the present pixels for the redo, rebuild.
   std::optional<TLayerPatch> after;
   if (LayerIsCurrent()) after = TLayerPatch::Capture(FPnBitmap, RecordTiles(r));
-  FHistory.Undo();
-  ReplayAll();
+  RebuildTo(r - 1);
   if (after) StorePatch(r, std::move(*after));
-  PWImageBitmapUpdate();
+}
+
+void TPWEngine::RebuildTo(int target) {
+  const bool current = LayerIsCurrent();
+  // A layer of another look: nothing kept matches the new one.
+  if (!current) DropAllPatches();
+  const int present = FHistory.p();
+  int from = -1;
+  if (const auto it = FCheckpoints.upper_bound(target); it != FCheckpoints.begin()) from = std::prev(it)->first;
+  // The layer differs from the checkpoint only where the records since it
+  // drew; elsewhere it already holds the checkpoint's pixels.
+  TTileSet area(FPnBitmap.size());
+  if (current) {
+    for (int j = from + 1; j <= present; ++j) area.Add(RecordTiles(j));
+  } else {
+    area.Add(FPnBitmap.rect());
+  }
+  while (FHistory.p() > from) FHistory.Undo();
+  FLayerStyle = CurrentStyle();
+  FLayerExact = true;
+  if (from < 0) {
+    for (const QRect& rect : area.Region()) ClearRect(FPnBitmap, rect);
+  } else if (!FCheckpoints.at(from).Restore(FPnBitmap, area)) {
+    while (FHistory.p() < target) FHistory.Redo();
+    DropAllPatches();
+    Replay();
+    return;
+  }
+  // Forward record by record, keeping the changes of the stretch below the
+  // target that further undo steps will take, and the checkpoints due.
+  const int keepFrom = target - std::min(2 * FCheckpointStep, 128);
+  std::vector<std::pair<int, TLayerPatch>> kept;
+  for (int j = from + 1; j <= target; ++j) {
+    FHistory.Redo();
+    const TTileSet tiles = RecordTiles(j);
+    if (j > keepFrom) kept.emplace_back(j, TLayerPatch::Capture(FPnBitmap, tiles));
+    ApplyRecord(j, tiles, false);
+    if (CheckpointDue(j)) AddCheckpoint(j);
+  }
+  ++FStats.Rebuilds;
+  if (from >= 0) ++FStats.FromCheckpoint;
+  FStats.MostReplayed = std::max(FStats.MostReplayed, target - from);
+  for (auto& [j, patch] : kept) StorePatch(j, std::move(patch));
+  TrimPatches();
+  if (current) {
+    for (const QRect& rect : area.Region()) Compose(rect);
+  } else {
+    PWImageBitmapUpdate();
+  }
+}
+
+void TPWEngine::ApplyRecord(int r, const TTileSet& tiles, bool compose) {
+  const TPWRec& rec = FHistory.Rec()[r];
+  if (rec.IsStroke()) {
+    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, rec.Points, FLayerStyle);
+    if (compose) Compose(rect);
+  } else {
+    ReplayTiles(tiles, compose);
+  }
 }
 
 void TPWEngine::PWRedo() {
@@ -557,6 +720,7 @@ void TPWEngine::PWRedo() {
   const int r = FHistory.p() + 1;
   if (LayerIsCurrent() && SwapPatch(r)) {
     FHistory.Redo();
+    MaybeCheckpoint();
     return;
   }
   const bool current = LayerIsCurrent();
@@ -568,13 +732,8 @@ void TPWEngine::PWRedo() {
   // The layer holds the drawing without record r: keep its tiles, then add r.
   const TTileSet tiles = RecordTiles(r);
   StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
-  const TPWRec& rec = FHistory.Rec()[r];
-  if (rec.IsStroke()) {
-    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, rec.Menu, rec.Points, FLayerStyle);
-    Compose(rect);
-  } else {
-    ReplayTiles(tiles);
-  }
+  ApplyRecord(r, tiles, true);
+  MaybeCheckpoint();
 }
 
 QRegion TPWEngine::TakeDirty() {

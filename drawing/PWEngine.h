@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRegion>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -80,10 +81,25 @@ class TPWEngine {
 
   // Bytes held to make undo and redo fast, beyond the layers themselves,
   // and the most they may come to: two layers' worth.
-  std::size_t UndoCacheBytes() const { return FPatchBytes; }
+  std::size_t UndoCacheBytes() const { return FPatchBytes + FCheckpointBytes; }
   std::size_t UndoCacheBudget() const;
   // Records whose change is kept, so that undoing or redoing them is a copy.
   int UndoCacheRecords() const;
+  // A budget other than two layers (0: two layers again), for tests.
+  void SetUndoCacheBudget(std::size_t bytes);
+  // How undo steps went since the engine was made.
+  struct TUndoStats {
+    int Swaps = 0;           // by a kept change
+    int Rebuilds = 0;        // by a forward rebuild
+    int FromCheckpoint = 0;  // of those, from a checkpoint rather than from nothing
+    int MostReplayed = 0;    // most records one rebuild drew
+  };
+  const TUndoStats& UndoStats() const { return FStats; }
+  // Whole-layer checkpoints kept, the least number of records between new
+  // ones, and the records they were taken at.
+  int UndoCheckpoints() const { return static_cast<int>(FCheckpoints.size()); }
+  int CheckpointStep() const { return FCheckpointStep; }
+  std::vector<int> CheckpointRecords() const;
 
  private:
   void Compose(const QRect& rect);
@@ -97,7 +113,23 @@ class TPWEngine {
   void ReplayAll();
   // Rebuilds the pen layer inside tiles only, drawing just the records that
   // reach into them; the pixels come out as a full rebuild's.
-  void ReplayTiles(const TTileSet& tiles);
+  void ReplayTiles(const TTileSet& tiles, bool compose = true);
+  // Brings the pen layer to the drawing of records 0..target (below the
+  // present), from the nearest checkpoint at or below it, keeping the
+  // changes of the records it passes.
+  void RebuildTo(int target);
+  // Draws record r (just redone) onto a layer holding records 0..r-1.
+  void ApplyRecord(int r, const TTileSet& tiles, bool compose);
+  // Keeps a checkpoint of the present when one is due.
+  void MaybeCheckpoint();
+  void AddCheckpoint(int at);
+  void ThinCheckpoints();
+  void DropCheckpointsFrom(int r);
+  void CountCheckpointBytes();
+  // The budget left for kept changes besides the checkpoints.
+  std::size_t PatchBudget() const;
+  // A checkpoint is due at r when the one below lies a step or more away.
+  bool CheckpointDue(int r) const;
   // Draws every record in effect that reaches into area, changing pixels
   // only there.
   void RenderHistory(const QRegion& area, const TRenderStyle& style);
@@ -158,6 +190,12 @@ class TPWEngine {
   std::vector<std::optional<TLayerPatch>> FPatches;
   std::size_t FPatchBytes = 0;
   bool FLayerExact = true;
+  // The pen layer with records 0..key in effect, drawn with FLayerStyle.
+  std::map<int, TLayerCheckpoint> FCheckpoints;
+  std::size_t FCheckpointBytes = 0;
+  int FCheckpointStep = 16;  // grows as the drawing does
+  std::size_t FBudget = 0;
+  TUndoStats FStats;
   // The pen layer under the selected strokes before they were lifted off it.
   std::optional<TLayerPatch> FSelBefore;
 };

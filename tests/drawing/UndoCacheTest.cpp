@@ -28,6 +28,12 @@ QImage Rebuilt(const TPWEngine& e) {
   return pen;
 }
 
+// A few colours, as a drawing has: the layers compress as a drawing's do.
+TAlphaColor PaletteColour(unsigned k) {
+  static constexpr TAlphaColor colours[] = {0xFFE02020, 0xFF2050E0, 0xFF20A040, 0xFF101010, 0xFFF0C000, 0xFF8030C0};
+  return colours[k % 6];
+}
+
 class UndoCacheTest : public ::testing::Test {
  protected:
   void TearDown() override { isSmoothing = true; }
@@ -216,6 +222,229 @@ TEST_F(UndoCacheTest, DisplayFollowsTheStep) {
   EXPECT_EQ(e.Display().pixel(100, 50), qPremultiply(TPWEngine::WriteBackground));
   e.PWRedo();
   EXPECT_EQ(e.Display().pixel(100, 50), 0xFF00FF00u);
+}
+
+// Random edits with a budget small enough that most undo steps beyond the
+// last few records go through checkpoints and forward rebuilds; changes of
+// smoothing and marker opacity in between.
+TEST_F(UndoCacheTest, RandomEditsThroughCheckpointsMatchAFullRebuild) {
+  std::mt19937 rng(29);
+  auto uni = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
+  auto pick = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  TPWEngine e;
+  Ready(e, 320, 280);
+  e.SetUndoCacheBudget(180 * 1024);
+  int mostCheckpoints = 0, longest = 0;
+  for (int op = 0; op < 450; ++op) {
+    // A drawing of some length first, then edits of every kind.
+    const int what = op < 100 ? 0 : pick(0, 99);
+    std::string name;
+    if (what < 55) {
+      name = "stroke";
+      TPWMenuItem pen{static_cast<TPWPenType>(pick(1, 9)), PaletteColour(unsigned(pick(0, 5))), float(uni(2, 14)),
+                      static_cast<TStrokeDash>(pick(0, 4) / 3)};
+      e.SetCrPen(pen);
+      QPointF p(uni(0, 320), uni(0, 280));
+      e.Press(p);
+      for (int k = pick(0, 8); k > 0; --k) {
+        p += QPointF(uni(-20, 20), uni(-20, 20));
+        e.Move(p);
+      }
+      e.Release(p);
+    } else if (what < 62) {
+      name = "lasso move";
+      const double x = uni(0, 250), y = uni(0, 180), w = uni(40, 200), h = uni(40, 150);
+      e.SetCrPen({pwLasso, 0, 0, sdSolid});
+      e.Press({x, y});
+      e.Move({x + w, y});
+      e.Move({x + w, y + h});
+      e.Move({x, y + h});
+      e.Release({x, y + h});
+      if (!e.SelLines().empty()) {
+        const QPointF from = e.SelRF().center();
+        e.Press(from);
+        e.Move(from + QPointF(uni(-60, 60), uni(-60, 60)));
+        e.Release(from + QPointF(uni(-60, 60), uni(-60, 60)));
+      }
+      e.LassoUpdate();
+    } else if (what < 82) {
+      name = "undos";
+      for (int k = pick(1, 16); k > 0; --k) {
+        e.PWUndo();
+        ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "undo at step " << op << ", p " << e.History().p();
+      }
+    } else if (what < 95) {
+      name = "redos";
+      for (int k = pick(1, 12); k > 0; --k) {
+        e.PWRedo();
+        ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "redo at step " << op << ", p " << e.History().p();
+      }
+    } else if (what < 96) {
+      name = "nothing";
+    } else {
+      // The new look shows at the next rebuild: the undo right after it.
+      name = what < 97 ? "smoothing, undo" : "marker opacity, undo";
+      if (what < 97) {
+        isSmoothing = !isSmoothing;
+      } else {
+        e.SetMKOpacity(e.MKOpacity() == 0.4f ? 0.7f : 0.4f);
+      }
+      if (e.History().CanUndo()) {
+        e.PWUndo();
+      } else {
+        e.Replay();
+      }
+    }
+    mostCheckpoints = std::max(mostCheckpoints, e.UndoCheckpoints());
+    longest = std::max(longest, e.History().c() + 1);
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "after " << name << " at step " << op;
+    ASSERT_LE(e.UndoCacheBytes(), e.UndoCacheBudget()) << "after " << name << " at step " << op;
+  }
+  const TPWEngine::TUndoStats& stats = e.UndoStats();
+  EXPECT_GT(mostCheckpoints, 1);
+  EXPECT_GE(stats.FromCheckpoint, 3) << "the checkpoint path was hardly taken";
+  EXPECT_GT(stats.Swaps, 100) << "undo rarely stepped by a kept change";
+}
+
+// Holding undo down through a long history and redo back up: every state
+// exact, within the budget, and no step draws more than the records between
+// two checkpoints.
+TEST_F(UndoCacheTest, WalkingTheWholeHistoryStaysExactAndBounded) {
+  isSmoothing = false;
+  std::mt19937 rng(41);
+  TPWEngine e;
+  Ready(e, 320, 240);  // the budget of two layers
+  for (int i = 0; i < 240; ++i) {
+    std::vector<QPointF> pts;
+    QPointF p(rng() % 320, rng() % 240);
+    for (int k = 0; k < 6; ++k) {
+      pts.push_back(p);
+      p += QPointF(int(rng() % 31) - 15, int(rng() % 31) - 15);
+    }
+    const TPWMenuItem pen{static_cast<TPWPenType>(1 + i % 9), PaletteColour(rng()), float(3 + rng() % 10),
+                          static_cast<TStrokeDash>(rng() % 5 / 3)};
+    e.SetCrPen(pen);
+    e.Press(pts[0]);
+    for (const QPointF& q : pts) e.Move(q);
+    e.Release(pts.back());
+  }
+  ASSERT_GT(e.UndoCheckpoints(), 1);
+  ASSERT_LT(e.UndoCacheRecords(), 200) << "the history should outgrow the kept changes";
+  // The longest stretch between checkpoints (and below the first).
+  int step = 0, below = -1;
+  for (const int at : e.CheckpointRecords()) {
+    step = std::max(step, at - below);
+    below = at;
+  }
+  step = std::max(step, e.History().p() - below);
+  while (e.History().CanUndo()) {
+    const int rebuilds = e.UndoStats().Rebuilds;
+    e.PWUndo();
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "undo to " << e.History().p();
+    ASSERT_LE(e.UndoCacheBytes(), e.UndoCacheBudget());
+    ASSERT_LE(e.UndoStats().Rebuilds - rebuilds, 1);
+  }
+  EXPECT_TRUE(AllTransparent(e.PenBitmap()));
+  EXPECT_LE(e.UndoStats().MostReplayed, step) << "a rebuild went past the nearest checkpoint";
+  EXPECT_GT(e.UndoStats().FromCheckpoint, 0);
+  // Rebuilds keep the changes of their stretch: far fewer rebuilds than steps.
+  EXPECT_LT(e.UndoStats().Rebuilds, 240 / 4);
+  while (e.History().CanRedo()) {
+    e.PWRedo();
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "redo to " << e.History().p();
+    ASSERT_LE(e.UndoCacheBytes(), e.UndoCacheBudget());
+  }
+}
+
+// Whatever makes the kept layers stale drops them: a new branch of the
+// history, another look, erase-all, a resize.
+TEST_F(UndoCacheTest, CheckpointsFollowTheHistoryAndTheLook) {
+  isSmoothing = false;
+  std::mt19937 rng(47);
+  TPWEngine e;
+  Ready(e, 200, 160);
+  auto scribble = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      const QPointF a(rng() % 200, rng() % 160), b = a + QPointF(int(rng() % 41) - 20, int(rng() % 41) - 20);
+      Stroke(e, {static_cast<TPWPenType>(1 + i % 5), PaletteColour(rng()), float(3 + rng() % 8), sdSolid},
+             {a, (a + b) / 2 + QPointF(9, -7), b});
+    }
+  };
+  auto walk = [&](const char* what) {
+    while (e.History().CanUndo()) {
+      e.PWUndo();
+      ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << what << ": undo to " << e.History().p();
+    }
+    while (e.History().CanRedo()) {
+      e.PWRedo();
+      ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << what << ": redo to " << e.History().p();
+    }
+  };
+  scribble(150);
+  ASSERT_GT(e.UndoCheckpoints(), 1);
+  // Back below several checkpoints, then a new branch: their states are gone.
+  for (int i = 0; i < 100; ++i) e.PWUndo();
+  const int checkpointsBelow = e.UndoCheckpoints();
+  scribble(1);
+  EXPECT_LT(e.UndoCheckpoints(), checkpointsBelow);
+  scribble(60);
+  walk("new branch");
+  // A lasso move over much of the drawing, then undone and redone through it.
+  e.SetCrPen({pwLasso, 0, 0, sdSolid});
+  e.Press({10, 10});
+  e.Move({150, 10});
+  e.Move({150, 150});
+  e.Move({10, 150});
+  e.Release({10, 150});
+  if (!e.SelLines().empty()) {
+    e.Press(e.SelRF().center());
+    e.Move(e.SelRF().center() + QPointF(30, 5));
+    e.Release(e.SelRF().center() + QPointF(30, 5));
+  }
+  e.LassoUpdate();
+  scribble(20);
+  walk("lasso move");
+  // Another look: the next undo rebuilds in it, and the walk stays exact.
+  e.SetMKOpacity(0.8f);
+  isSmoothing = true;
+  e.PWUndo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e)) << "first undo in the new look";
+  walk("new look");
+  EXPECT_GT(e.UndoCheckpoints(), 0) << "the rebuild in the new look should lay checkpoints again";
+  e.EraseAll();
+  EXPECT_EQ(e.UndoCacheBytes(), 0u);
+  EXPECT_EQ(e.UndoCheckpoints(), 0);
+  scribble(40);
+  EXPECT_GT(e.UndoCacheBytes(), 0u);
+  e.Resize(QSizeF(180, 150));
+  EXPECT_EQ(e.UndoCacheBytes(), 0u);
+  EXPECT_EQ(e.UndoCheckpoints(), 0);
+}
+
+// Strokes in groups, each group inside one block of its own, the groups
+// coming back to the same places later, and a group starting on the record
+// a checkpoint is taken at: a checkpoint that shared a block its last record
+// changed, or a rebuild that put back too little, shows when a later stroke
+// brings the rebuild there.
+TEST_F(UndoCacheTest, CheckpointsKeepEveryChangedBlock) {
+  isSmoothing = false;
+  TPWEngine e;
+  Ready(e, 640, 320);
+  e.SetUndoCacheBudget(400 * 1024);
+  for (int i = 0; i < 400; ++i) {
+    const int cell = (i + 1) / 16 % 20;
+    const double x = 64.0 * (cell % 10) + 10 + (i % 5) * 5, y = 128.0 * (cell / 10) + 10 + (i % 4) * 5;
+    Stroke(e, {static_cast<TPWPenType>(1 + i % 2), PaletteColour(unsigned(i)), 8, sdSolid},
+           {{x, y}, {x + 18, y + 16}, {x + 4, y + 26}});
+  }
+  ASSERT_GT(e.UndoCheckpoints(), 1);
+  while (e.History().CanUndo()) {
+    e.PWUndo();
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << "undo to " << e.History().p();
+  }
+  EXPECT_GT(e.UndoStats().FromCheckpoint, 2);
+  while (e.History().CanRedo()) e.PWRedo();
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
 }
 
 }  // namespace
