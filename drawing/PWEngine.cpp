@@ -268,7 +268,7 @@ void TPWEngine::CommitStroke() {
   // A stroke drawn after a change of smoothing or opacity lies on a layer of
   // the old look: kept changes would no longer match a rebuild.
   if (!LayerIsCurrent()) {
-    DropAllPatches();
+    DropAllPatches(true);
     FLayerExact = false;
   }
   FHistory.AddStroke(FCrPen, FCrPoints);
@@ -385,7 +385,7 @@ void TPWEngine::ReplayAll() {
   FPnBitmap.fill(0);
   const TRenderStyle style = CurrentStyle();
   RenderHistory(QRegion(FPnBitmap.rect()), style);
-  if (!(style == FLayerStyle)) DropAllPatches();
+  if (!(style == FLayerStyle)) DropAllPatches(true);
   FLayerStyle = style;
   FLayerExact = true;
 }
@@ -399,14 +399,14 @@ void TPWEngine::ReplayTiles(const TTileSet& tiles, bool compose) {
   for (const QRect& r : clip) Compose(r);
 }
 
-void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style) {
+void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, int first) {
   struct Job {
     const TPWMenuItem* menu;
     TPolygon points;
   };
   const QRect bounds = area.boundingRect();
   std::vector<Job> jobs;
-  for (int i = 0; i <= FHistory.p(); ++i) {
+  for (int i = std::max(first, 0); i <= FHistory.p(); ++i) {
     const TPWRec& rec = FHistory.Rec()[i];
     if (!rec.IsStroke() || Skipped(i)) continue;
     TPolygon points = FHistory.ResolvedPoints(i);
@@ -524,12 +524,12 @@ void TPWEngine::DropPatchesFrom(int r) {
   DropCheckpointsFrom(r);
 }
 
-void TPWEngine::DropAllPatches() {
+void TPWEngine::DropAllPatches(bool keepStep) {
   FPatches.clear();
   FPatchBytes = 0;
   FCheckpoints.clear();
   FCheckpointBytes = 0;
-  FCheckpointStep = kFirstCheckpointStep;
+  if (!keepStep) FCheckpointStep = kFirstCheckpointStep;
 }
 
 void TPWEngine::DropCheckpointsFrom(int r) {
@@ -657,27 +657,28 @@ void TPWEngine::PWUndo() {
 
 void TPWEngine::RebuildTo(int target) {
   const bool current = LayerIsCurrent();
-  // A layer of another look: nothing kept matches the new one.
-  if (!current) DropAllPatches();
-  const int present = FHistory.p();
   int from = -1;
-  if (const auto it = FCheckpoints.upper_bound(target); it != FCheckpoints.begin()) from = std::prev(it)->first;
+  if (const auto it = FCheckpoints.upper_bound(target); current && it != FCheckpoints.begin()) {
+    from = std::prev(it)->first;
+  }
+  // A layer of another look (nothing kept matches it), or a long way from
+  // nothing without a checkpoint: going record by record, keeping changes,
+  // would cost many full rebuilds; one banded pass costs one.
+  if (!current || (from < 0 && target >= 2 * FCheckpointStep)) {
+    RebuildWhole(target);
+    return;
+  }
+  const int present = FHistory.p();
   // The layer differs from the checkpoint only where the records since it
   // drew; elsewhere it already holds the checkpoint's pixels.
   TTileSet area(FPnBitmap.size());
-  if (current) {
-    for (int j = from + 1; j <= present; ++j) area.Add(RecordTiles(j));
-  } else {
-    area.Add(FPnBitmap.rect());
-  }
+  for (int j = from + 1; j <= present; ++j) area.Add(RecordTiles(j));
   while (FHistory.p() > from) FHistory.Undo();
-  FLayerStyle = CurrentStyle();
-  FLayerExact = true;
   if (from < 0) {
     for (const QRect& rect : area.Region()) ClearRect(FPnBitmap, rect);
   } else if (!FCheckpoints.at(from).Restore(FPnBitmap, area)) {
     while (FHistory.p() < target) FHistory.Redo();
-    DropAllPatches();
+    DropAllPatches(true);
     Replay();
     return;
   }
@@ -695,13 +696,47 @@ void TPWEngine::RebuildTo(int target) {
   ++FStats.Rebuilds;
   if (from >= 0) ++FStats.FromCheckpoint;
   FStats.MostReplayed = std::max(FStats.MostReplayed, target - from);
+  FStats.Captured += static_cast<int>(kept.size());
   for (auto& [j, patch] : kept) StorePatch(j, std::move(patch));
   TrimPatches();
-  if (current) {
-    for (const QRect& rect : area.Region()) Compose(rect);
-  } else {
-    PWImageBitmapUpdate();
+  for (const QRect& rect : area.Region()) Compose(rect);
+}
+
+void TPWEngine::RebuildWhole(int target) {
+  // Kept changes of another look are of no use; the step the drawing had
+  // grown to still fits the budget in the new one.
+  if (!LayerIsCurrent()) DropAllPatches(true);
+  while (FHistory.p() > target) FHistory.Undo();
+  const int present = FHistory.p();
+  FLayerStyle = CurrentStyle();
+  FLayerExact = true;
+  FPnBitmap.fill(0);
+  const QRegion whole(FPnBitmap.rect());
+  // Stretches end at the checkpoints due. Within one, the strokes are drawn
+  // as the history stands at its end; where a move of the stretch took
+  // strokes drawn before it, the tiles are redrawn whole, since there the
+  // layer at the stretch's start held them elsewhere.
+  while (FHistory.p() >= 0) FHistory.Undo();
+  int below = -1;
+  while (below < present) {
+    const auto next = FCheckpoints.upper_bound(below);
+    int end = std::min(present, below + std::max(FCheckpointStep, 1));
+    // A checkpoint kept from before (this look) ends a stretch too.
+    if (next != FCheckpoints.end()) end = std::min(end, next->first);
+    while (FHistory.p() < end) FHistory.Redo();
+    RenderHistory(whole, FLayerStyle, below + 1);
+    TTileSet moved(FPnBitmap.size());
+    for (int j = below + 1; j <= end; ++j) {
+      if (FHistory.Rec()[j].IsMove()) moved.Add(RecordTiles(j));
+    }
+    if (!moved.Empty()) ReplayTiles(moved, false);
+    if (CheckpointDue(end)) AddCheckpoint(end);
+    below = end;
   }
+  ++FStats.Rebuilds;
+  ++FStats.FullRebuilds;
+  TrimPatches();
+  PWImageBitmapUpdate();
 }
 
 void TPWEngine::ApplyRecord(int r, const TTileSet& tiles, bool compose) {
@@ -726,7 +761,7 @@ void TPWEngine::PWRedo() {
   const bool current = LayerIsCurrent();
   FHistory.Redo();
   if (!current) {
-    Replay();
+    RebuildWhole(r);
     return;
   }
   // The layer holds the drawing without record r: keep its tiles, then add r.

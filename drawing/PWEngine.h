@@ -92,7 +92,9 @@ class TPWEngine {
     int Swaps = 0;           // by a kept change
     int Rebuilds = 0;        // by a forward rebuild
     int FromCheckpoint = 0;  // of those, from a checkpoint rather than from nothing
-    int MostReplayed = 0;    // most records one rebuild drew
+    int MostReplayed = 0;    // most records one bounded rebuild drew
+    int FullRebuilds = 0;    // of the rebuilds, those drawing the whole history in one pass
+    int Captured = 0;        // records whose change a rebuild kept on its way
   };
   const TUndoStats& UndoStats() const { return FStats; }
   // Whole-layer checkpoints kept, the least number of records between new
@@ -118,6 +120,10 @@ class TPWEngine {
   // present), from the nearest checkpoint at or below it, keeping the
   // changes of the records it passes.
   void RebuildTo(int target);
+  // Brings the pen layer to records 0..target (the history's p must be at
+  // or above it) in one pass as a full rebuild draws, laying the checkpoints
+  // that are due on the way but keeping no per-record change.
+  void RebuildWhole(int target);
   // Draws record r (just redone) onto a layer holding records 0..r-1.
   void ApplyRecord(int r, const TTileSet& tiles, bool compose);
   // Keeps a checkpoint of the present when one is due.
@@ -130,9 +136,9 @@ class TPWEngine {
   std::size_t PatchBudget() const;
   // A checkpoint is due at r when the one below lies a step or more away.
   bool CheckpointDue(int r) const;
-  // Draws every record in effect that reaches into area, changing pixels
-  // only there.
-  void RenderHistory(const QRegion& area, const TRenderStyle& style);
+  // Draws every record in effect from first on that reaches into area,
+  // changing pixels only there.
+  void RenderHistory(const QRegion& area, const TRenderStyle& style, int first = 0);
   // Puts a pending selection back: its strokes return to the pen layer, and
   // a move becomes a history record.
   void SettleSelection();
@@ -144,7 +150,9 @@ class TPWEngine {
   void StorePatch(int r, TLayerPatch patch);
   void TrimPatches();
   void DropPatchesFrom(int r);
-  void DropAllPatches();
+  // Forgets every kept change and checkpoint; the step between checkpoints
+  // starts over unless keepStep (the drawing stays as large in another look).
+  void DropAllPatches(bool keepStep = false);
   // Swaps the kept change of record r with the pen layer's pixels.
   bool SwapPatch(int r);
   void SetLayerSize(QSize size);

@@ -2,6 +2,7 @@
 // rebuilds; whatever the path, the layer must equal a full rebuild.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "EngineTestSupport.h"
@@ -445,6 +446,80 @@ TEST_F(UndoCacheTest, CheckpointsKeepEveryChangedBlock) {
   EXPECT_GT(e.UndoStats().FromCheckpoint, 2);
   while (e.History().CanRedo()) e.PWRedo();
   EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+}
+
+// After a change of look nothing kept matches; the first undo (or redo) must
+// cost one pass over the history, not a record-by-record rebuild keeping
+// every change, yet lay checkpoints so that the steps after it stay bounded.
+TEST_F(UndoCacheTest, FirstStepInANewLookIsOneWholePassLayingCheckpoints) {
+  isSmoothing = false;
+  std::mt19937 rng(53);
+  TPWEngine e;
+  Ready(e, 320, 240);
+  for (int i = 0; i < 200; ++i) {
+    const QPointF a(rng() % 320, rng() % 240), b = a + QPointF(int(rng() % 61) - 30, int(rng() % 61) - 30);
+    Stroke(e, {static_cast<TPWPenType>(1 + i % 9), PaletteColour(rng()), float(3 + rng() % 9), sdSolid},
+           {a, (a + b) / 2 + QPointF(11, -6), b});
+    if (i % 37 == 36) {
+      // Lasso moves among the strokes: the pass must put moved strokes where
+      // each stretch's end has them.
+      e.SetCrPen({pwLasso, 0, 0, sdSolid});
+      const double x = rng() % 200, y = rng() % 120;
+      e.Press({x, y});
+      e.Move({x + 120, y});
+      e.Move({x + 120, y + 120});
+      e.Move({x, y + 120});
+      e.Release({x, y + 120});
+      if (!e.SelLines().empty()) {
+        const QPointF c = e.SelRF().center();
+        e.Press(c);
+        e.Move(c + QPointF(25, 15));
+        e.Release(c + QPointF(25, 15));
+      }
+      e.LassoUpdate();
+    }
+  }
+  ASSERT_GT(e.UndoCheckpoints(), 1);
+  const int step = e.CheckpointStep();
+  struct Case {
+    const char* what;
+    std::function<void()> changeLook;
+    bool undo;
+  } cases[] = {
+      {"smoothing, undo", [] { isSmoothing = !isSmoothing; }, true},
+      {"marker opacity, redo", [&] { e.SetMKOpacity(e.MKOpacity() == 0.5f ? 0.8f : 0.5f); }, false},
+      {"smoothing, redo", [] { isSmoothing = !isSmoothing; }, false},
+      {"marker opacity, undo", [&] { e.SetMKOpacity(e.MKOpacity() == 0.5f ? 0.8f : 0.5f); }, true},
+  };
+  for (const Case& c : cases) {
+    if (!c.undo) e.PWUndo();  // something to redo
+    const TPWEngine::TUndoStats before = e.UndoStats();
+    c.changeLook();
+    if (c.undo) {
+      e.PWUndo();
+    } else {
+      e.PWRedo();
+    }
+    const TPWEngine::TUndoStats& after = e.UndoStats();
+    ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << c.what;
+    EXPECT_EQ(after.FullRebuilds, before.FullRebuilds + 1) << c.what;
+    EXPECT_EQ(after.Rebuilds, before.Rebuilds + 1) << c.what;
+    EXPECT_EQ(after.Captured, before.Captured) << c.what << ": the first step kept per-record changes";
+    EXPECT_GT(e.UndoCheckpoints(), 1) << c.what;
+    EXPECT_GE(e.CheckpointStep(), step) << c.what << ": the step fitted to the drawing was forgotten";
+    EXPECT_LE(e.UndoCacheBytes(), e.UndoCacheBudget()) << c.what;
+    // The steps after it start from those checkpoints: never a whole pass.
+    for (int k = 0; k < 30 && e.History().CanUndo(); ++k) {
+      e.PWUndo();
+      ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << c.what << ": undo to " << e.History().p();
+    }
+    for (int k = 0; k < 30 && e.History().CanRedo(); ++k) {
+      e.PWRedo();
+      ASSERT_EQ(e.PenBitmap(), Rebuilt(e)) << c.what << ": redo to " << e.History().p();
+    }
+    EXPECT_EQ(e.UndoStats().FullRebuilds, after.FullRebuilds) << c.what;
+    EXPECT_LE(e.UndoStats().MostReplayed, 2 * e.CheckpointStep()) << c.what;
+  }
 }
 
 }  // namespace
