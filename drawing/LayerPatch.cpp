@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 TTileSet::TTileSet(QSize layer)
     : FLayer(layer),
@@ -208,42 +209,52 @@ TLayerCheckpoint TLayerCheckpoint::Capture(const QImage& layer, const TLayerChec
   ck.FBlocks.resize(std::size_t(ck.FCols) * ck.FRows);
   const bool incremental = base && changed && base->FLayer == ck.FLayer;
   constexpr int k = Block / TTileSet::Size;
-  QByteArray raw;
-  for (int by = 0; by < ck.FRows; ++by) {
-    for (int bx = 0; bx < ck.FCols; ++bx) {
-      const std::size_t at = std::size_t(by) * ck.FCols + bx;
-      if (incremental) {
-        bool touched = false;
-        for (int ty = by * k; ty < std::min((by + 1) * k, changed->Rows()) && !touched; ++ty) {
-          for (int tx = bx * k; tx < std::min((bx + 1) * k, changed->Cols()) && !touched; ++tx) {
-            touched = changed->Contains(tx, ty);
+  auto rows = [&](int from, int to) {
+    QByteArray raw;
+    for (int by = from; by < to; ++by) {
+      for (int bx = 0; bx < ck.FCols; ++bx) {
+        const std::size_t at = std::size_t(by) * ck.FCols + bx;
+        if (incremental) {
+          bool touched = false;
+          for (int ty = by * k; ty < std::min((by + 1) * k, changed->Rows()) && !touched; ++ty) {
+            for (int tx = bx * k; tx < std::min((bx + 1) * k, changed->Cols()) && !touched; ++tx) {
+              touched = changed->Contains(tx, ty);
+            }
+          }
+          if (!touched) {
+            ck.FBlocks[at] = base->FBlocks[at];
+            continue;
           }
         }
-        if (!touched) {
-          ck.FBlocks[at] = base->FBlocks[at];
-          continue;
+        const QRect r = QRect(bx * Block, by * Block, Block, Block) & layer.rect();
+        const std::size_t rowBytes = std::size_t(r.width()) * 4;
+        raw.resize(qsizetype(rowBytes * r.height()));
+        bool clear = true;
+        for (int y = 0; y < r.height(); ++y) {
+          const uchar* src = layer.constScanLine(r.top() + y) + std::size_t(r.left()) * 4;
+          std::memcpy(raw.data() + rowBytes * y, src, rowBytes);
+          if (clear) {
+            const auto* px = reinterpret_cast<const std::uint32_t*>(src);
+            clear = std::all_of(px, px + r.width(), [](std::uint32_t v) { return v == 0; });
+          }
         }
+        if (clear) continue;
+        // Level 1: several times faster than the default and nearly as small.
+        // The buffer is sized for the worst case; keep only what it holds.
+        QByteArray packed = qCompress(raw, 1);
+        packed.squeeze();
+        ck.FBlocks[at] = std::move(packed);
       }
-      const QRect r = QRect(bx * Block, by * Block, Block, Block) & layer.rect();
-      const std::size_t rowBytes = std::size_t(r.width()) * 4;
-      raw.resize(qsizetype(rowBytes * r.height()));
-      bool clear = true;
-      for (int y = 0; y < r.height(); ++y) {
-        const uchar* src = layer.constScanLine(r.top() + y) + std::size_t(r.left()) * 4;
-        std::memcpy(raw.data() + rowBytes * y, src, rowBytes);
-        if (clear) {
-          const auto* px = reinterpret_cast<const std::uint32_t*>(src);
-          clear = std::all_of(px, px + r.width(), [](std::uint32_t v) { return v == 0; });
-        }
-      }
-      if (clear) continue;
-      // Level 1: several times faster than the default and nearly as small.
-      // The buffer is sized for the worst case; keep only what it holds.
-      QByteArray packed = qCompress(raw, 1);
-      packed.squeeze();
-      ck.FBlocks[at] = std::move(packed);
     }
-  }
+  };
+  // Compressing a whole large layer takes long enough to share the rows of
+  // blocks among the cores; each writes only its own blocks.
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const int parts = ck.FRows < 8 ? 1 : std::clamp(cores, 1, 4);
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < parts; ++t) helpers.emplace_back(rows, ck.FRows * t / parts, ck.FRows * (t + 1) / parts);
+  rows(0, ck.FRows / parts);
+  for (std::thread& t : helpers) t.join();
   return ck;
 }
 

@@ -15,6 +15,12 @@
 namespace {
 
 constexpr int kFirstCheckpointStep = 16;
+// Records a whole rebuild draws in stretches, laying checkpoints, below its
+// target; the rest it draws in one go.
+constexpr int kWholePassTail = 64;
+// The most records between the checkpoints it lays there, so that the steps
+// after it rebuild little.
+constexpr int kWholePassStep = 16;
 
 void ClearRect(QImage& img, const QRect& r) {
   for (int y = r.top(); y <= r.bottom(); ++y) {
@@ -382,6 +388,12 @@ void TPWEngine::Replay() {
 
 void TPWEngine::ReplayAll() {
   SetLayerSize(FDisplay.size());
+  // In a new look, the undo step that follows would find nothing kept: lay
+  // checkpoints on the way (a selection left out would make them wrong).
+  if (FSelLines.empty() && !LayerIsCurrent()) {
+    RebuildWhole(FHistory.p(), false);
+    return;
+  }
   FPnBitmap.fill(0);
   const TRenderStyle style = CurrentStyle();
   RenderHistory(QRegion(FPnBitmap.rect()), style);
@@ -410,7 +422,8 @@ void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, in
     const TPWRec& rec = FHistory.Rec()[i];
     if (!rec.IsStroke() || Skipped(i)) continue;
     TPolygon points = FHistory.ResolvedPoints(i);
-    if (RecordRect(rec.Menu, points, style, FPnBitmap.size()).intersects(bounds)) {
+    // The region, not its bounds: a lasso move's tiles are scattered.
+    if (area.intersects(RecordRect(rec.Menu, points, style, FPnBitmap.size()))) {
       jobs.push_back({&rec.Menu, std::move(points)});
     }
   }
@@ -528,6 +541,7 @@ void TPWEngine::DropAllPatches(bool keepStep) {
   FPatches.clear();
   FPatchBytes = 0;
   FCheckpoints.clear();
+  FCheckpointBlocks.clear();
   FCheckpointBytes = 0;
   if (!keepStep) FCheckpointStep = kFirstCheckpointStep;
 }
@@ -540,9 +554,9 @@ void TPWEngine::DropCheckpointsFrom(int r) {
 }
 
 void TPWEngine::CountCheckpointBytes() {
-  std::unordered_set<const char*> seen;
+  FCheckpointBlocks.clear();
   FCheckpointBytes = 0;
-  for (const auto& [at, ck] : FCheckpoints) FCheckpointBytes += ck.Bytes(seen);
+  for (const auto& [at, ck] : FCheckpoints) FCheckpointBytes += ck.Bytes(FCheckpointBlocks);
 }
 
 void TPWEngine::MaybeCheckpoint() {
@@ -564,7 +578,10 @@ void TPWEngine::AddCheckpoint(int at) {
   } else {
     FCheckpoints.insert_or_assign(at, TLayerCheckpoint::Capture(FPnBitmap, nullptr, nullptr));
   }
-  CountCheckpointBytes();
+  // A new checkpoint's own blocks are new; the rest are counted already.
+  // (Counting all of them anew at every one made a pass laying dozens of
+  // checkpoints quadratic.)
+  FCheckpointBytes += FCheckpoints.at(at).Bytes(FCheckpointBlocks);
   ThinCheckpoints();
 }
 
@@ -702,7 +719,7 @@ void TPWEngine::RebuildTo(int target) {
   for (const QRect& rect : area.Region()) Compose(rect);
 }
 
-void TPWEngine::RebuildWhole(int target) {
+void TPWEngine::RebuildWhole(int target, bool compose) {
   // Kept changes of another look are of no use; the step the drawing had
   // grown to still fits the budget in the new one.
   if (!LayerIsCurrent()) DropAllPatches(true);
@@ -712,31 +729,42 @@ void TPWEngine::RebuildWhole(int target) {
   FLayerExact = true;
   FPnBitmap.fill(0);
   const QRegion whole(FPnBitmap.rect());
-  // Stretches end at the checkpoints due. Within one, the strokes are drawn
-  // as the history stands at its end; where a move of the stretch took
-  // strokes drawn before it, the tiles are redrawn whole, since there the
-  // layer at the stretch's start held them elsewhere.
+  // The history up to some way below the target is drawn in one go, as a
+  // full rebuild does, and kept as a checkpoint; above it, stretches end at
+  // the checkpoints due. Within a stretch, the strokes are drawn as the
+  // history stands at its end; where a move of the stretch took strokes
+  // drawn before it, those tiles are redrawn whole, since there the layer
+  // at the stretch's start held them elsewhere. Checkpoints further down
+  // would each cost such redrawing and a compression of much of the layer:
+  // they are laid when undo goes there.
   while (FHistory.p() >= 0) FHistory.Undo();
+  const int fine = std::clamp(FCheckpointStep, 1, kWholePassStep);
   int below = -1;
   while (below < present) {
     const auto next = FCheckpoints.upper_bound(below);
-    int end = std::min(present, below + std::max(FCheckpointStep, 1));
-    // A checkpoint kept from before (this look) ends a stretch too.
+    int end = std::min(present, below < 0 ? std::max(present - kWholePassTail, fine - 1) : below + fine);
+    // A checkpoint kept from before (in this look) ends a stretch too.
     if (next != FCheckpoints.end()) end = std::min(end, next->first);
     while (FHistory.p() < end) FHistory.Redo();
     RenderHistory(whole, FLayerStyle, below + 1);
     TTileSet moved(FPnBitmap.size());
     for (int j = below + 1; j <= end; ++j) {
-      if (FHistory.Rec()[j].IsMove()) moved.Add(RecordTiles(j));
+      const TPWRec& rec = FHistory.Rec()[j];
+      if (!rec.IsMove()) continue;
+      for (const std::int32_t i : rec.Lines) {
+        if (i < 0 || i > below || !FHistory.Rec()[i].IsStroke()) continue;
+        moved.Add(StrokeTiles(i, j - 1));
+        moved.Add(StrokeTiles(i, j));
+      }
     }
     if (!moved.Empty()) ReplayTiles(moved, false);
-    if (CheckpointDue(end)) AddCheckpoint(end);
+    if (end >= 0 && !FCheckpoints.count(end) && (end < present || CheckpointDue(end))) AddCheckpoint(end);
     below = end;
   }
   ++FStats.Rebuilds;
   ++FStats.FullRebuilds;
   TrimPatches();
-  PWImageBitmapUpdate();
+  if (compose) PWImageBitmapUpdate();
 }
 
 void TPWEngine::ApplyRecord(int r, const TTileSet& tiles, bool compose) {

@@ -5,6 +5,7 @@
 #include <QRegion>
 #include <map>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "LayerPatch.h"
@@ -93,7 +94,7 @@ class TPWEngine {
     int Rebuilds = 0;        // by a forward rebuild
     int FromCheckpoint = 0;  // of those, from a checkpoint rather than from nothing
     int MostReplayed = 0;    // most records one bounded rebuild drew
-    int FullRebuilds = 0;    // of the rebuilds, those drawing the whole history in one pass
+    int FullRebuilds = 0;    // of the rebuilds, those of the whole history in a new look
     int Captured = 0;        // records whose change a rebuild kept on its way
   };
   const TUndoStats& UndoStats() const { return FStats; }
@@ -111,7 +112,8 @@ class TPWEngine {
   void CommitLasso();
   void BuildSelection();
   void ClearLive();
-  // Rebuilds the whole pen layer (leaving out the selection).
+  // Rebuilds the whole pen layer (leaving out the selection); in a new look
+  // as RebuildWhole does.
   void ReplayAll();
   // Rebuilds the pen layer inside tiles only, drawing just the records that
   // reach into them; the pixels come out as a full rebuild's.
@@ -122,8 +124,8 @@ class TPWEngine {
   void RebuildTo(int target);
   // Brings the pen layer to records 0..target (the history's p must be at
   // or above it) in one pass as a full rebuild draws, laying the checkpoints
-  // that are due on the way but keeping no per-record change.
-  void RebuildWhole(int target);
+  // near the target on the way but keeping no per-record change.
+  void RebuildWhole(int target, bool compose = true);
   // Draws record r (just redone) onto a layer holding records 0..r-1.
   void ApplyRecord(int r, const TTileSet& tiles, bool compose);
   // Keeps a checkpoint of the present when one is due.
@@ -201,6 +203,9 @@ class TPWEngine {
   // The pen layer with records 0..key in effect, drawn with FLayerStyle.
   std::map<int, TLayerCheckpoint> FCheckpoints;
   std::size_t FCheckpointBytes = 0;
+  // The blocks counted in FCheckpointBytes (shared ones once). Stale
+  // addresses never linger: every removal counts all of them anew.
+  std::unordered_set<const char*> FCheckpointBlocks;
   int FCheckpointStep = 16;  // grows as the drawing does
   std::size_t FBudget = 0;
   TUndoStats FStats;

@@ -240,7 +240,10 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
   const int endRecords = e.UndoCacheRecords(), endCheckpoints = e.UndoCheckpoints(), endStep = e.CheckpointStep();
   const std::vector<int> endAt = e.CheckpointRecords();
   // After a change of smoothing nothing kept matches the new look: the first
-  // undo rebuilds from nothing, laying checkpoints, the second is bounded.
+  // undo rebuilds the whole history in one pass, laying checkpoints, the
+  // second is bounded. The same for redo after changing it back. Beside
+  // them, the plain full Replay of the history in that look, in this run.
+  const TPWEngine::TUndoStats before = e.UndoStats();
   isSmoothing = !isSmoothing;
   auto t0 = std::chrono::steady_clock::now();
   e.PWUndo();
@@ -249,10 +252,21 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
   e.PWUndo();
   const double secondAfterLook = Since(t0);
   check();
-  isSmoothing = !isSmoothing;
-  e.PWRedo();
-  e.PWRedo();
+  t0 = std::chrono::steady_clock::now();
   e.Replay();
+  const double plainAfterLook = Since(t0);
+  isSmoothing = !isSmoothing;
+  t0 = std::chrono::steady_clock::now();
+  e.PWRedo();
+  const double firstRedoAfterLook = Since(t0);
+  t0 = std::chrono::steady_clock::now();
+  e.PWRedo();
+  const double secondRedoAfterLook = Since(t0);
+  check();
+  t0 = std::chrono::steady_clock::now();
+  e.Replay();
+  const double plainAfterLookBack = Since(t0);
+  const TPWEngine::TUndoStats& after = e.UndoStats();
   const double layer = double(size.width()) * size.height() * 4;
   int moves = 0;
   for (int i = 0; i < records; ++i) moves += e.History().Rec()[i].IsMove();
@@ -272,7 +286,13 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
                 *std::max_element(redo.begin(), redo.end()), undo.size(), redo.size(), records, moves, Over(undo, 50),
                 Over(redo, 50));
   gNotes["undo/redo walk " + n] = line;
-  std::snprintf(line, sizeof line, "first undo %.1f ms, second %.1f ms", firstAfterLook, secondAfterLook);
+  std::snprintf(line, sizeof line,
+                "first undo %.1f ms, second %.1f ms, plain full Replay %.1f ms (first %.2fx of it); changed back: "
+                "first redo %.1f ms, second %.1f ms, plain full Replay %.1f ms (first %.2fx of it); %d whole "
+                "passes, %d changes kept by rebuilds",
+                firstAfterLook, secondAfterLook, plainAfterLook, firstAfterLook / plainAfterLook, firstRedoAfterLook,
+                secondRedoAfterLook, plainAfterLookBack, firstRedoAfterLook / plainAfterLookBack,
+                after.FullRebuilds - before.FullRebuilds, after.Captured - before.Captured);
   gNotes["undo after a change of smoothing " + n] = line;
   std::snprintf(line, sizeof line,
                 "most %.2f MB of budget %.2f MB (%.3f of a layer, budget 2); at the end %.2f MB, %d changes and "
