@@ -56,20 +56,10 @@ void TPWEngine::Resize(QSizeF size) {
 
 void TPWEngine::Init() {
   SetLayerSize(FDisplay.size());
-  FPnBitmap.fill(0);
   // Between drawings the scratch layer is kept transparent; a stroke cut
   // short here leaves none of it behind.
   FDLnBitmap.fill(0);
-  FHistory.ClearHistory();
-  // Indexes of a selection would point into the forgotten history.
-  FSelLines.clear();
-  FSelTrans = TAr3x3::Identity();
-  FSelRF = QRectF(0, 0, 0, 0);
-  FSelPathData = QPainterPath();
-  FSelBefore.reset();
-  DropAllPatches();
-  FLayerStyle = CurrentStyle();
-  FLayerExact = true;
+  ForgetDrawing();
   FIsDown = 0;
   FLiveTiles = TTileSet(FDLnBitmap.size());
 }
@@ -643,8 +633,14 @@ bool TPWEngine::SwapPatch(int r) {
 }
 
 void TPWEngine::EraseAll() {
+  ForgetDrawing();
+  PWImageBitmapUpdate();
+}
+
+void TPWEngine::ForgetDrawing() {
   FPnBitmap.fill(0);
   FHistory.ClearHistory();
+  // Indexes of a selection would point into the forgotten history.
   FSelLines.clear();
   FSelTrans = TAr3x3::Identity();
   FSelRF = QRectF(0, 0, 0, 0);
@@ -653,7 +649,6 @@ void TPWEngine::EraseAll() {
   DropAllPatches();
   FLayerStyle = CurrentStyle();
   FLayerExact = true;
-  PWImageBitmapUpdate();
 }
 
 void TPWEngine::PWUndo() {

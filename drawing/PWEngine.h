@@ -152,6 +152,8 @@ class TPWEngine {
   void StorePatch(int r, TLayerPatch patch);
   void TrimPatches();
   void DropPatchesFrom(int r);
+  // Pen layer, history, selection and kept changes back to nothing.
+  void ForgetDrawing();
   // Forgets every kept change and checkpoint; the step between checkpoints
   // starts over unless keepStep (the drawing stays as large in another look).
   void DropAllPatches(bool keepStep = false);
