@@ -1,7 +1,9 @@
 #include "Settings.h"
+#include "SetupFile.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 
 std::array<TPWMenuItem, MenuCapacity> MenuItems;
 std::int32_t MenuCount = 0;
@@ -59,6 +61,14 @@ bool IsPen(TPWPenType t) { return IsStrokeKind(t) && t != pwEr; }
 
 // A pwMarkPtr entry can only point outside the ten stock pens when the file
 // was edited by hand; such a tile would stand for nothing, so it is dropped.
+// An entry read into a slot that was empty keeps that slot's width of 0 when
+// the file gives none it accepts; a pen of width 0 would draw nothing.
+void RepairWidthAndDash(TPWMenuItem& item) {
+  if (!(std::isfinite(item.PenThickness) && item.PenThickness > 0 && item.PenThickness <= MaxToolThickness))
+    item.PenThickness = IsDrawingTool(item.PenType) ? FallbackToolThickness : 1;
+  if (item.PenDash > sdDashDotDot) item.PenDash = sdSolid;
+}
+
 bool KeepInColumn(const TPWMenuItem& item, bool appExists) {
   switch (item.PenType) {
     case pwNone:
@@ -181,12 +191,15 @@ void CheckSetup() {
   const int count = std::clamp(MenuCount, 0, MenuCapacity);
   int kept = 0;
   for (int i = 0; i < count && kept < MenuBodyCapacity; ++i) {
-    const TPWMenuItem item = MenuItems[static_cast<std::size_t>(i)];
+    TPWMenuItem item = MenuItems[static_cast<std::size_t>(i)];
+    RepairWidthAndDash(item);
     if (KeepInColumn(item, appExists)) MenuItems[static_cast<std::size_t>(kept++)] = item;
   }
   for (TPWPenType t : {pwLaunch, pwSetup, pwClose}) MenuItems[static_cast<std::size_t>(kept++)] = Command(t);
   MenuCount = kept;
   for (auto i = static_cast<std::size_t>(kept); i < MenuItems.size(); ++i) MenuItems[i].PenType = pwNone;
+
+  for (TPWMenuItem& pen : StockPens) RepairWidthAndDash(pen);
 
   for (float& w : PresetThickness) {
     // Written so that NaN lands on the lower bound.

@@ -25,3 +25,5 @@ void WriteSetupTo(TIniFile& ini);
 inline constexpr int MaxTextLength = 2047;
 // Widths of tools read from the file must lie in (0, MaxToolThickness].
 inline constexpr float MaxToolThickness = 1000;
+// What a tool gets when neither the file nor the slot had a usable width.
+inline constexpr float FallbackToolThickness = 8;

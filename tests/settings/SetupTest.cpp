@@ -237,6 +237,21 @@ TEST_F(SetupTest, ToolWidthsMustBeFinitePositiveAndBounded) {
   EXPECT_EQ(StockPens[1].PenThickness, 1000);
 }
 
+TEST_F(SetupTest, EntriesInSlotsThatWereEmptyGetAUsableWidth) {
+  // Slot 16 is empty in the factory table: with no width of its own in the
+  // file, a pen there would otherwise keep the empty slot's width of 0.
+  QByteArray file = "[Menu]\nCount=18\n";
+  for (int i = 0; i < 16; ++i) file += "PenType" + QByteArray::number(i) + "=pwUndo\n";
+  file += "PenType16=pwPn\nPenColor16=$FF0000\nPenType17=pwSave\n";
+  Load(file);
+  ASSERT_EQ(MenuCount, 21);
+  EXPECT_EQ(MenuItems[15].PenType, pwUndo);
+  EXPECT_EQ(MenuItems[16].PenType, pwPn);
+  EXPECT_EQ(MenuItems[16].PenThickness, FallbackToolThickness);
+  EXPECT_EQ(MenuItems[16].PenDash, sdSolid);
+  EXPECT_EQ(SetupInvariantViolation(), QString());
+}
+
 TEST_F(SetupTest, DashOrdinalsWithoutAPatternKeepThePreviousDash) {
   Load("[Mark]\nPenDash0=4\nPenDash1=5\nPenDash2=-1\nPenDash3=300\nPenDash5=0\n");
   EXPECT_EQ(StockPens[0].PenDash, sdDashDotDot);
