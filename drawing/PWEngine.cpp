@@ -149,9 +149,7 @@ void TPWEngine::Release(QPointF pos) {
     if (FCrPoints.size() == 1) FCrPoints.push_back(P1);
     CommitStroke();
   } else if (FIsDown == 3) {
-    const QPointF d = FSelGrXY1 - FSelGrXY0;
-    FSelTrans = TAr3x3::Translation(static_cast<float>(d.x()), static_cast<float>(d.y())) * FSelTrans;
-    FSelRF.translate(d);
+    EndSelectionDrag();
   }
   FIsDown = 0;
 }
@@ -160,11 +158,16 @@ void TPWEngine::Leave() {
   if (FIsDown == 1) {
     CommitStroke();
   } else if (FIsDown == 3) {
-    const QPointF d = FSelGrXY1 - FSelGrXY0;
-    FSelTrans = TAr3x3::Translation(static_cast<float>(d.x()), static_cast<float>(d.y())) * FSelTrans;
-    FSelRF.translate(d);
+    EndSelectionDrag();
   }
   FIsDown = 0;
+}
+
+// The drag adds up in the pending move; the strokes move at the commit.
+void TPWEngine::EndSelectionDrag() {
+  const QPointF d = FSelGrXY1 - FSelGrXY0;
+  FSelTrans = TAr3x3::Translation(static_cast<float>(d.x()), static_cast<float>(d.y())) * FSelTrans;
+  FSelRF.translate(d);
 }
 
 void TPWEngine::LivePreview() {

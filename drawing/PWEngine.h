@@ -152,6 +152,7 @@ class TPWEngine {
   void StorePatch(int r, TLayerPatch patch);
   void TrimPatches();
   void DropPatchesFrom(int r);
+  void EndSelectionDrag();
   // Pen layer, history, selection and kept changes back to nothing.
   void ForgetDrawing();
   // Forgets every kept change and checkpoint; the step between checkpoints
