@@ -1,6 +1,11 @@
 #include "app/MainFrm.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QPointer>
+#include <QWindow>
+#include <algorithm>
+#include <memory>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -80,6 +85,7 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
 
   FormCreate();
   Timer1->start();
+  qApp->installEventFilter(this);
 }
 
 TMainFrm::~TMainFrm() {
@@ -180,10 +186,9 @@ void TMainFrm::Timer1Timer() {
   if (!isVisible()) return;
   const TNativeWindow h = winId();
   const TNativeWindow f = FWindowSystem.ForegroundWindow();
-  if (f != h) {
-    ActiveWindowHandle = f;
-    FWindowSystem.PlaceTopMost(h);
-  }
+  const std::vector<TNativeWindow> own = OwnWindows();
+  if (f != h && std::find(own.begin(), own.end(), f) == own.end()) ActiveWindowHandle = f;
+  if (f != h) FWindowSystem.PlaceTopMost(h, own);
   if (FWindowSystem.KeyPressed(vkMultiply)) {
     int key = vkMultiply;
     KeyDown(key, QChar(), Qt::NoModifier);
@@ -247,7 +252,7 @@ void TMainFrm::ShowOverlay() {
   if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
   show();
   UpdateInputShape();
-  FWindowSystem.PlaceTopMost(winId());
+  FWindowSystem.PlaceTopMost(winId(), OwnWindows());
 }
 
 void TMainFrm::RestoreActiveWindow() {
@@ -255,6 +260,47 @@ void TMainFrm::RestoreActiveWindow() {
 }
 
 bool TMainFrm::IsBusy() const { return isWorking || (PWImage && PWImage->isWorking()); }
+
+std::vector<TNativeWindow> TMainFrm::OwnWindows() const {
+  std::vector<TNativeWindow> own;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible() && w->internalWinId() != 0) own.push_back(w->internalWinId());
+  return own;
+}
+
+// The overlay bypasses the window manager, so a newly managed window is put
+// below it; dialogs and messages are lifted above it and given the keyboard
+// as soon as the screen shows them.
+bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched != this) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->isWindow() && !w->testAttribute(Qt::WA_ShowWithoutActivating))
+      PlaceAboveWhenShown(w);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TMainFrm::PlaceAboveWhenShown(QWidget* window) {
+  QPointer<QWidget> target(window);
+  auto* poll = new QTimer(this);
+  poll->setInterval(20);
+  // A window manager may restack a new frame once more after mapping it, so
+  // the window is placed a few times over its first ticks on screen.
+  auto ticks = std::make_shared<int>(0);
+  auto placed = std::make_shared<int>(0);
+  connect(poll, &QTimer::timeout, this, [this, target, poll, ticks, placed] {
+    bool done = !target || !target->isVisible() || ++*ticks > 100;
+    if (!done && target->windowHandle() && target->windowHandle()->isExposed()) {
+      FWindowSystem.PlaceAboveAll(target->winId());
+      done = ++*placed >= 5;
+    }
+    if (done) {
+      poll->stop();
+      poll->deleteLater();
+    }
+  });
+  poll->start();
+}
 
 void TMainFrm::paintEvent(QPaintEvent*) { FormPaint(); }
 

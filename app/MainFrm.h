@@ -3,15 +3,31 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "drawing/PenItem.h"
 #include "platform/Platform.h"
 
 class QFileDialog;
+class QRect;
 class QPainter;
 class QTimer;
 class TPaintRect;
 class TPWImage;
+
+// What the dialogs do for the window's commands. Filled in by the entry point
+// once the dialogs exist; a missing one makes its command do nothing.
+struct TDialogSet {
+  // The settings dialog; true when the user confirmed.
+  std::function<bool()> Setup;
+  // The pen chooser: the edited pen when confirmed, the given one otherwise.
+  std::function<TPWMenuItem(const TPWMenuItem&)> PenSetup;
+  // The launcher over the window's rectangle; it carries out the chosen
+  // entry itself through MenuButtonClick.
+  std::function<void(const QRect&)> Launcher;
+  // The about box, modal.
+  std::function<void()> About;
+};
 
 // The overlay: a frameless, per-pixel transparent window over the whole
 // primary screen and above every other window. The drawing surface fills
@@ -39,6 +55,8 @@ class TMainFrm : public QWidget {
   TPaintRect* MenuPanel = nullptr;
   QTimer* MetroTimer = nullptr;
   QFileDialog* SaveDialog = nullptr;
+
+  TDialogSet Dialogs;
 
   TNativeWindow ActiveWindowHandle = 0;
   bool isFirst = false;
@@ -75,6 +93,7 @@ class TMainFrm : public QWidget {
   void RunCommand(const std::function<void()>& work);
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -83,6 +102,11 @@ class TMainFrm : public QWidget {
  private:
   void RestoreActiveWindow();
   bool IsBusy() const;
+  // The program's other windows on screen: dialogs and messages, which must
+  // stay above the overlay.
+  std::vector<TNativeWindow> OwnWindows() const;
+  // Puts a window of the program's own above the overlay once it is mapped.
+  void PlaceAboveWhenShown(QWidget* window);
 
   TWindowSystem& FWindowSystem;
   bool FDestroyed = false;

@@ -8,9 +8,12 @@ class TNullWindowSystem final : public TWindowSystem {
   void SetInputRegion(TNativeWindow, std::span<const TPlatformRect>) override {}
   void SetFullInput(TNativeWindow) override {}
   TNativeWindow ForegroundWindow() override { return 0; }
-  void PlaceTopMost(TNativeWindow) override {}
+  void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
+  void PlaceAboveAll(TNativeWindow) override {}
+  void TakeFocus(TNativeWindow) override {}
   void RaiseWindow(TNativeWindow) override {}
   bool KeyPressed(int) override { return false; }
+  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
 };
 
 }  // namespace

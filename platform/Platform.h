@@ -47,8 +47,14 @@ class TWindowSystem {
   // The window that has the user's focus; 0 when none is known.
   virtual TNativeWindow ForegroundWindow() = 0;
   // Puts the window above every other, a fullscreen one included, without
-  // moving, sizing or activating it.
-  virtual void PlaceTopMost(TNativeWindow window) = 0;
+  // moving, sizing or activating it. The program's own windows in keepAbove
+  // (its dialogs and messages) may lie above it and are kept there.
+  virtual void PlaceTopMost(TNativeWindow window, std::span<const TNativeWindow> keepAbove) = 0;
+  // Puts one of the program's own windows (a dialog shown over the overlay)
+  // above every other, the overlay included, and gives it the keyboard.
+  virtual void PlaceAboveAll(TNativeWindow window) = 0;
+  // Gives the window the keyboard without changing the stacking order.
+  virtual void TakeFocus(TNativeWindow window) = 0;
   // Brings a window to the top of the ordinary stacking order and lets it
   // have the keyboard; it is neither moved nor sized.
   virtual void RaiseWindow(TNativeWindow window) = 0;
@@ -56,6 +62,12 @@ class TWindowSystem {
   // Whether the key is down now or was pressed since the previous call for
   // it, whichever window has the focus; a quick tap between two polls counts.
   virtual bool KeyPressed(int virtualKey) = 0;
+
+  // Copies what the screen shows in rect (screen device pixels) as opaque
+  // 0xFFRRGGBB pixels, row after row, into pixels, which holds exactly
+  // rect.Width * rect.Height values. Returns false, with pixels untouched,
+  // when the capture cannot be made.
+  virtual bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) = 0;
 };
 
 // Does nothing and reports no foreground window and no keys: for headless runs.
@@ -109,3 +121,7 @@ std::string UserRuntimeFolder();
 int CloseRequestDescriptor();
 // Reads what made the descriptor readable.
 void AcknowledgeCloseRequest();
+
+// The version of an executable file as "major.minor.release.build"; empty
+// when the file carries no version information.
+std::string FileVersionText(const std::string& fileName);

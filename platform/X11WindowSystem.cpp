@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -189,13 +190,24 @@ class TX11WindowSystem final : public TWindowSystem {
     return active;
   }
 
-  // Raises the window's top-level frame when some mapped window lies above it;
-  // a window that bypasses the window manager then stays above a fullscreen one.
-  void PlaceTopMost(TNativeWindow window) override {
+  // Raises the window's top-level frame when some mapped window other than
+  // the kept ones lies above it; a window that bypasses the window manager
+  // then stays above a fullscreen one. Kept windows that end up below it are
+  // raised above it again.
+  void PlaceTopMost(TNativeWindow window, std::span<const TNativeWindow> keepAbove) override {
     if (window == 0) return;
     xcb_window_t root = XCB_WINDOW_NONE;
     const xcb_window_t top = TopLevel(Window(window), root);
     if (top == XCB_WINDOW_NONE) return;
+    std::vector<xcb_window_t> kept;
+    for (TNativeWindow w : keepAbove) {
+      xcb_window_t ignored = XCB_WINDOW_NONE;
+      if (const xcb_window_t k = TopLevel(Window(w), ignored); k != XCB_WINDOW_NONE && k != top)
+        kept.push_back(k);
+    }
+    const auto isKept = [&](xcb_window_t w) {
+      return std::find(kept.begin(), kept.end(), w) != kept.end();
+    };
     auto rootTree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, root), nullptr));
     if (!rootTree) return;
     const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
@@ -208,13 +220,36 @@ class TX11WindowSystem final : public TWindowSystem {
     std::vector<xcb_get_window_attributes_cookie_t> cookies;
     for (int i = own + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(FConn, children[i]));
     bool covered = false;
-    for (auto cookie : cookies) {
-      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookie, nullptr));
-      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE) covered = true;
+    for (int i = own + 1; i < n; ++i) {
+      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookies[i - own - 1], nullptr));
+      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE && !isKept(children[i])) covered = true;
     }
-    if (!covered) return;
+    bool keptBelow = false;
+    for (int i = 0; i < own; ++i)
+      if (isKept(children[i])) keptBelow = true;
+    if (!covered && !keptBelow) return;
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    if (covered) xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    for (xcb_window_t k : kept) xcb_configure_window(FConn, k, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(FConn);
+  }
+
+  void PlaceAboveAll(TNativeWindow window) override {
+    if (window == 0) return;
+    xcb_window_t root = XCB_WINDOW_NONE;
+    const xcb_window_t top = TopLevel(Window(window), root);
+    if (top == XCB_WINDOW_NONE) return;
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    // The window manager is asked first, so that it knows which window is
+    // active; the direct focus covers a manager that refuses.
+    RaiseWindow(window);
+    TakeFocus(window);
+  }
+
+  void TakeFocus(TNativeWindow window) override {
+    if (window == 0) return;
+    xcb_set_input_focus(FConn, XCB_INPUT_FOCUS_PARENT, Window(window), XCB_CURRENT_TIME);
     xcb_flush(FConn);
   }
 
@@ -237,6 +272,8 @@ class TX11WindowSystem final : public TWindowSystem {
     if (!FKeys) FKeys = std::make_unique<TKeyWatcher>();
     return FKeys->KeyPressed(virtualKey);
   }
+
+  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
 
  private:
   static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }

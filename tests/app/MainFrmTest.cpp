@@ -34,8 +34,13 @@ class TFakeWindowSystem final : public TWindowSystem {
     ++ShapeChanges;
   }
   TNativeWindow ForegroundWindow() override { return Foreground; }
-  void PlaceTopMost(TNativeWindow w) override { TopMost.push_back(w); }
+  void PlaceTopMost(TNativeWindow w, std::span<const TNativeWindow>) override {
+    TopMost.push_back(w);
+  }
+  void PlaceAboveAll(TNativeWindow w) override { PlacedAbove.push_back(w); }
+  void TakeFocus(TNativeWindow w) override { Focused.push_back(w); }
   void RaiseWindow(TNativeWindow w) override { Raised.push_back(w); }
+  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
   bool KeyPressed(int vk) override {
     if (vk != vkMultiply || MultiplyTaps == 0) return false;
     --MultiplyTaps;
@@ -48,6 +53,8 @@ class TFakeWindowSystem final : public TWindowSystem {
   TNativeWindow Foreground = 0;
   std::vector<TNativeWindow> TopMost;
   std::vector<TNativeWindow> Raised;
+  std::vector<TNativeWindow> PlacedAbove;
+  std::vector<TNativeWindow> Focused;
   int MultiplyTaps = 0;
 };
 
