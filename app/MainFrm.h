@@ -83,6 +83,10 @@ class TMainFrm : public QWidget {
   // and belongs to the inherited handler.
   bool KeyDown(int& key, QChar keyChar, Qt::KeyboardModifiers shift);
 
+  // The Save and Save As commands (app/SaveScreen.cpp).
+  void SaveImage();
+  void SaveImageAs();
+
   // The pointer reaches the window only where it has to: everywhere while
   // drawing, else on the corner buttons and the visible tile panel.
   void UpdateInputShape();

@@ -1,0 +1,5 @@
+#include "app/MainFrm.h"
+
+// Saving the screen lands here.
+void TMainFrm::SaveImage() {}
+void TMainFrm::SaveImageAs() {}
