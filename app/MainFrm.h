@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -12,6 +13,7 @@ class QFileDialog;
 class QRect;
 class QPainter;
 class QTimer;
+class TMetroButton;
 class TPaintRect;
 class TPWImage;
 
@@ -83,6 +85,20 @@ class TMainFrm : public QWidget {
   // and belongs to the inherited handler.
   bool KeyDown(int& key, QChar keyChar, Qt::KeyboardModifiers shift);
 
+  // The tile column (app/MenuColumn.cpp).
+  std::array<TMetroButton*, 22> MenuButton{};
+  void CreateMenuButtons();
+  void FreeMenuButtons();
+  void MenuPanelResize();
+  void MenuButtonSet(const TPWMenuItem& item, TMetroButton& button);
+  void MenuButtonSubSet(const TPWMenuItem& item, TMetroButton& button);
+  void MenuButtonUpdate();
+  void MenuButtonExecute(TMetroButton* sender);
+
+  // The command dispatch (app/Dispatch.cpp): every tile, hot key and
+  // launcher choice is carried out here.
+  void MenuButtonClick(const TPWMenuItem& item);
+
   // The Save and Save As commands (app/SaveScreen.cpp).
   void SaveImage();
   void SaveImageAs();
@@ -104,6 +120,11 @@ class TMainFrm : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void StorePrevPen();
+  void EnsureCanWrite();
+  void ExecuteSetup();
+  void ExecuteLauncher();
+  void ExecutePenSetup();
   void RestoreActiveWindow();
   bool IsBusy() const;
   // The program's other windows on screen: dialogs and messages, which must
