@@ -8,6 +8,9 @@
 
 #include "app/Application.h"
 #include "app/MainFrm.h"
+#include "dialogs/AboutDlg.h"
+#include "dialogs/LnchDlg.h"
+#include "dialogs/PenSetupDlg.h"
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
 
@@ -48,6 +51,13 @@ int main(int argc, char** argv) {
   QThread::msleep(500);
 
   TMainFrm mainFrm(*windowSystem);
+  TAboutDlg aboutDlg;
+  TPenSetupDlg penSetupDlg(&mainFrm);
+  TLnchDlg lnchDlg;
+  lnchDlg.MenuButtonClick = [&mainFrm](const TPWMenuItem& item) { mainFrm.MenuButtonClick(item); };
+  mainFrm.Dialogs.PenSetup = [&penSetupDlg](const TPWMenuItem& pen) { return penSetupDlg.Execute(pen); };
+  mainFrm.Dialogs.Launcher = [&lnchDlg](const QRect& rect) { lnchDlg.Execute(rect); };
+  mainFrm.Dialogs.About = [&aboutDlg] { aboutDlg.exec(); };
   splash.reset();
 
   // The system's request to end closes the window, so that the settings are
