@@ -181,6 +181,8 @@ TEST_F(PenSetupDlgTest, LaidOutInItsGroupsAndCentredOnTheMainWindow) {
   // (1921 - 680) / 2 = 620.5 and (1081 - 350) / 2 = 365.5, both to even.
   EXPECT_EQ(centred.pos(), QPoint(100 + 620, 50 + 366));
 
+  dlg.Prepare(StockPens[0]);
+
   struct TAt {
     TGroup group;
     int i;
