@@ -198,7 +198,9 @@ void TMainFrm::Timer1Timer() {
   const std::vector<TNativeWindow> own = OwnWindows();
   if (f != h && f != 0 && std::find(own.begin(), own.end(), f) == own.end()) ActiveWindowHandle = f;
   if (f != h) FWindowSystem.PlaceTopMost(h, own);
-  if (FWindowSystem.KeyPressed(vkMultiply)) {
+  // While the overlay has the keyboard the key's own events toggle drawing;
+  // the poll then only drains the tap, or one tap would toggle twice.
+  if (FWindowSystem.KeyPressed(vkMultiply) && !isActiveWindow()) {
     int key = vkMultiply;
     KeyDown(key, QChar(), Qt::NoModifier);
   }
@@ -347,6 +349,8 @@ void TMainFrm::showEvent(QShowEvent* event) {
 
 void TMainFrm::keyPressEvent(QKeyEvent* event) {
   int key = KeypadVirtualKey(event->key(), event->modifiers());
+  // The key watcher saw this press too; the poll must not count it again.
+  if (key == vkMultiply) FWindowSystem.KeyPressed(vkMultiply);
   if (key != 0 && KeyDown(key, event->text().isEmpty() ? QChar() : event->text().front(),
                           event->modifiers())) {
     event->accept();
