@@ -1,0 +1,44 @@
+#pragma once
+
+#include <vector>
+
+#include "platform/Platform.h"
+
+// Records what the window asks of the system.
+class TFakeWindowSystem final : public TWindowSystem {
+ public:
+  std::string_view Name() const override { return "fake"; }
+  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect> rects) override {
+    Region.assign(rects.begin(), rects.end());
+    FullInput = false;
+    ++ShapeChanges;
+  }
+  void SetFullInput(TNativeWindow) override {
+    Region.clear();
+    FullInput = true;
+    ++ShapeChanges;
+  }
+  TNativeWindow ForegroundWindow() override { return Foreground; }
+  void PlaceTopMost(TNativeWindow w, std::span<const TNativeWindow>) override {
+    TopMost.push_back(w);
+  }
+  void PlaceAboveAll(TNativeWindow w) override { PlacedAbove.push_back(w); }
+  void TakeFocus(TNativeWindow w) override { Focused.push_back(w); }
+  void RaiseWindow(TNativeWindow w) override { Raised.push_back(w); }
+  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
+  bool KeyPressed(int vk) override {
+    if (vk != vkMultiply || MultiplyTaps == 0) return false;
+    --MultiplyTaps;
+    return true;
+  }
+
+  std::vector<TPlatformRect> Region;
+  bool FullInput = false;
+  int ShapeChanges = 0;
+  TNativeWindow Foreground = 0;
+  std::vector<TNativeWindow> TopMost;
+  std::vector<TNativeWindow> Raised;
+  std::vector<TNativeWindow> PlacedAbove;
+  std::vector<TNativeWindow> Focused;
+  int MultiplyTaps = 0;
+};
