@@ -208,7 +208,9 @@ void TMainFrm::Timer1Timer() {
 
 void TMainFrm::MetroTimerTimer() {
   MetroTimer->stop();
-  if (!MetroEntered) ModeRectClick();
+  // A dialog opened by a command takes the pointer from the column; that is
+  // no reason to hide it behind the user's back.
+  if (!MetroEntered && !isWorking) ModeRectClick();
 }
 
 // The panel is left also when the pointer moves onto one of its tiles, which

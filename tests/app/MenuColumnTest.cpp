@@ -198,6 +198,13 @@ TEST_F(MenuColumnTest, ColumnHidesWhenThePointerLeavesForTheDesktopNotForATile) 
   QTest::qWait(700);
   EXPECT_TRUE(Form->isMenu) << "moving onto a tile kept the column";
 
+  // Not while a command (a dialog) holds the window.
+  Form->isWorking = true;
+  Form->MenuPanelMouseLeave();
+  QTest::qWait(700);
+  EXPECT_TRUE(Form->isMenu);
+  Form->isWorking = false;
+
   QTest::mouseMove(Form.get(), panel + QPoint(2, 2));
   QTest::mouseMove(Form.get(), {500, 500});
   QElapsedTimer waited;
