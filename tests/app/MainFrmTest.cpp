@@ -14,7 +14,7 @@
 #include "app/Application.h"
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
-#include "tests/app/FakeWindowSystem.h"
+#include "tests/app/FormTestSupport.h"
 #include "drawing/PWImage.h"
 #include "settings/Settings.h"
 
@@ -35,27 +35,14 @@ TPlatformRect Rect(const QWidget* w) {
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
-class MainFrmTest : public ::testing::Test {
+class MainFrmTest : public TFormTest {
  protected:
-  void SetUp() override {
-    Form = std::make_unique<TMainFrm>(System);
-  }
-  // Shown at the given size and painted once.
-  void Show(int w = 1920, int h = 1080) {
-    Form->resize(w, h);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    QTest::qWait(20);
-  }
   void Drag(QPoint from, QPoint to) {
     QWidget* surface = Form->PWImage;
     QTest::mousePress(surface, Qt::LeftButton, {}, from);
     for (int i = 1; i <= 10; ++i) QTest::mouseMove(surface, from + (to - from) * i / 10);
     QTest::mouseRelease(surface, Qt::LeftButton, {}, to);
   }
-
-  TFakeWindowSystem System;
-  std::unique_ptr<TMainFrm> Form;
 };
 
 TEST_F(MainFrmTest, LaysOutCornerButtonsPanelAndSurface) {

@@ -9,25 +9,19 @@
 #include "app/PaintRect.h"
 #include "drawing/PWImage.h"
 #include "settings/Settings.h"
-#include "tests/app/FakeWindowSystem.h"
+#include "tests/app/FormTestSupport.h"
 #include "widgets/MetroButton.h"
 
 namespace {
 
 constexpr TPWMenuItem RedDots{pwPn, 0xFFFF0000, 12, sdDot};
 
-class MenuColumnTest : public ::testing::Test {
+class MenuColumnTest : public TFormTest {
  protected:
   void SetUp() override {
     // Factory settings: no file left by an earlier window.
     QFile::remove(SetupFilePath());
-    Form = std::make_unique<TMainFrm>(System);
-  }
-  void Show(int w = 1920, int h = 1080) {
-    Form->resize(w, h);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    QTest::qWait(20);
+    TFormTest::SetUp();
   }
   TMetroButton& Tile(int i) { return *Form->MenuButton[static_cast<std::size_t>(i)]; }
   int VisibleTiles() {
@@ -37,9 +31,6 @@ class MenuColumnTest : public ::testing::Test {
   }
   TPWMenuItem Pen() { return Form->PWImage->CrPen(); }
   void Click(TPWPenType type) { Form->MenuButtonClick({type}); }
-
-  TFakeWindowSystem System;
-  std::unique_ptr<TMainFrm> Form;
 };
 
 TEST_F(MenuColumnTest, LayoutFollowsThePanelHeightAndTheEntryCount) {

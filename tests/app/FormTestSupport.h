@@ -1,7 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <memory>
 #include <vector>
 
+#include "app/MainFrm.h"
 #include "platform/Platform.h"
 
 // Records what the window asks of the system.
@@ -41,4 +46,20 @@ class TFakeWindowSystem final : public TWindowSystem {
   std::vector<TNativeWindow> PlacedAbove;
   std::vector<TNativeWindow> Focused;
   int MultiplyTaps = 0;
+};
+
+// A main window over the fake system.
+class TFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Form = std::make_unique<TMainFrm>(System); }
+  // Shown at the given size and painted once.
+  void Show(int w = 1920, int h = 1080) {
+    Form->resize(w, h);
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    QTest::qWait(20);
+  }
+
+  TFakeWindowSystem System;
+  std::unique_ptr<TMainFrm> Form;
 };
