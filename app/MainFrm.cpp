@@ -309,6 +309,11 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
     auto* w = qobject_cast<QWidget*>(watched);
     if (w && w->isWindow() && !w->testAttribute(Qt::WA_ShowWithoutActivating))
       PlaceAboveWhenShown(w);
+  } else if (event->type() == QEvent::Hide && watched != this && isVisible()) {
+    // The overlay went below the dialog to let it lie above; it is back on
+    // top at once, before the window manager raises the next window over it.
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->isWindow()) FWindowSystem.PlaceTopMost(winId(), OwnWindows());
   }
   return QWidget::eventFilter(watched, event);
 }

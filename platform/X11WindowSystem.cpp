@@ -216,14 +216,12 @@ class TX11WindowSystem final : public TWindowSystem {
     for (int i = 0; i < n; ++i)
       if (children[i] == top) own = i;
     if (own < 0) return;
-    // Children come bottom to top; ask about those above ours in one go.
-    std::vector<xcb_get_window_attributes_cookie_t> cookies;
-    for (int i = own + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(FConn, children[i]));
+    // Children come bottom to top. Unmapped ones above count too: once
+    // the window went below a dialog's frame, the window manager stacks what
+    // it raises next above the window, even after the frame is gone.
     bool covered = false;
-    for (int i = own + 1; i < n; ++i) {
-      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookies[i - own - 1], nullptr));
-      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE && !isKept(children[i])) covered = true;
-    }
+    for (int i = own + 1; i < n; ++i)
+      if (!isKept(children[i])) covered = true;
     bool keptBelow = false;
     for (int i = 0; i < own; ++i)
       if (isKept(children[i])) keptBelow = true;
@@ -244,6 +242,7 @@ class TX11WindowSystem final : public TWindowSystem {
     // The window manager is asked first, so that it knows which window is
     // active; the direct focus covers a manager that refuses.
     RaiseWindow(window);
+    LowerOwnBypassingWindows(top, root);
     TakeFocus(window);
   }
 
@@ -277,6 +276,36 @@ class TX11WindowSystem final : public TWindowSystem {
 
  private:
   static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }
+
+  // A managed window's frame belongs to the window manager, which neither
+  // lets others restack it nor stacks it above windows that bypass it, as
+  // the overlay does. So the program's own bypassing windows above the frame
+  // go just below it instead. Own windows are told by the connection's
+  // resource ids; with a connection of the backend's own none match.
+  void LowerOwnBypassingWindows(xcb_window_t top, xcb_window_t root) {
+    const xcb_setup_t* setup = xcb_get_setup(FConn);
+    const auto isOwn = [setup](xcb_window_t w) {
+      return (w & ~setup->resource_id_mask) == setup->resource_id_base;
+    };
+    auto rootTree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, root), nullptr));
+    if (!rootTree) return;
+    const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
+    const int n = xcb_query_tree_children_length(rootTree.get());
+    int at = -1;
+    for (int i = 0; i < n; ++i)
+      if (children[i] == top) at = i;
+    if (at < 0) return;
+    std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> above;
+    for (int i = at + 1; i < n; ++i)
+      if (isOwn(children[i])) above.emplace_back(children[i], xcb_get_window_attributes(FConn, children[i]));
+    for (auto& [w, cookie] : above) {
+      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookie, nullptr));
+      if (!attr || !attr->override_redirect || attr->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+      const std::uint32_t below[] = {top, XCB_STACK_MODE_BELOW};
+      xcb_configure_window(FConn, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, below);
+    }
+    xcb_flush(FConn);
+  }
 
   // The ancestor that is a child of the root: the frame, if a window manager added one.
   xcb_window_t TopLevel(xcb_window_t w, xcb_window_t& root) {
