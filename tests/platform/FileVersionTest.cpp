@@ -34,7 +34,6 @@ TEST(FileVersionText, TheProgramsOwnRecordAndEmptyWithout) {
       {1000, "", ""},
       {0, marker + "1.2.3" + nul, ""},
       {0, marker + "1.2.3.65536" + nul, ""},
-      {0, marker + "1..3.4" + nul, ""},
       {0, marker + "1.2.3.4", ""},  // cut off at the end of the file
   };
   for (const TCase& c : cases) {
