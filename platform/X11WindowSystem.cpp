@@ -190,10 +190,11 @@ class TX11WindowSystem final : public TWindowSystem {
     return active;
   }
 
-  // Raises the window's top-level frame when some mapped window other than
-  // the kept ones lies above it; a window that bypasses the window manager
-  // then stays above a fullscreen one. Kept windows that end up below it are
-  // raised above it again.
+  // Raises the window's top-level frame when some mapped window lies above
+  // it. The program's own windows in keepAbove (dialogs, messages) stay above
+  // it: the overlay then sits directly below the lowest of them. Their frames
+  // belong to the window manager, which would not restack them on our
+  // request, so it is the overlay that moves.
   void PlaceTopMost(TNativeWindow window, std::span<const TNativeWindow> keepAbove) override {
     if (window == 0) return;
     xcb_window_t root = XCB_WINDOW_NONE;
@@ -205,42 +206,44 @@ class TX11WindowSystem final : public TWindowSystem {
       if (const xcb_window_t k = TopLevel(Window(w), ignored); k != XCB_WINDOW_NONE && k != top)
         kept.push_back(k);
     }
-    const auto isKept = [&](xcb_window_t w) {
-      return std::find(kept.begin(), kept.end(), w) != kept.end();
-    };
     auto rootTree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, root), nullptr));
     if (!rootTree) return;
     const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
     const int n = xcb_query_tree_children_length(rootTree.get());
     int own = -1;
-    for (int i = 0; i < n; ++i)
+    int lowestKept = n;
+    for (int i = 0; i < n; ++i) {
       if (children[i] == top) own = i;
-    if (own < 0) return;
-    // Children come bottom to top; ask about those above ours in one go.
-    std::vector<xcb_get_window_attributes_cookie_t> cookies;
-    for (int i = own + 1; i < n; ++i) cookies.push_back(xcb_get_window_attributes(FConn, children[i]));
-    bool covered = false;
-    for (int i = own + 1; i < n; ++i) {
-      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookies[i - own - 1], nullptr));
-      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE && !isKept(children[i])) covered = true;
+      if (lowestKept == n && std::find(kept.begin(), kept.end(), children[i]) != kept.end()) lowestKept = i;
     }
-    bool keptBelow = false;
-    for (int i = 0; i < own; ++i)
-      if (isKept(children[i])) keptBelow = true;
-    if (!covered && !keptBelow) return;
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    if (covered) xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    for (xcb_window_t k : kept) xcb_configure_window(FConn, k, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    if (own < 0) return;
+    // Children come bottom to top; ask about those between ours and the
+    // kept windows (or the top) in one go.
+    std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    for (int i = own + 1; i < lowestKept; ++i)
+      cookies.push_back(xcb_get_window_attributes(FConn, children[i]));
+    bool covered = own > lowestKept;
+    for (auto cookie : cookies) {
+      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookie, nullptr));
+      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE) covered = true;
+    }
+    if (!covered) return;
+    if (lowestKept == n) {
+      const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+      xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    } else {
+      const std::uint32_t below[] = {children[lowestKept], XCB_STACK_MODE_BELOW};
+      xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, below);
+    }
     xcb_flush(FConn);
   }
 
-  void PlaceAboveAll(TNativeWindow window) override {
+  void PlaceAboveOverlay(TNativeWindow window, TNativeWindow overlay) override {
     if (window == 0) return;
-    xcb_window_t root = XCB_WINDOW_NONE;
-    const xcb_window_t top = TopLevel(Window(window), root);
-    if (top == XCB_WINDOW_NONE) return;
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    if (overlay != 0) {
+      const TNativeWindow kept[] = {window};
+      PlaceTopMost(overlay, kept);
+    }
     // The window manager is asked first, so that it knows which window is
     // active; the direct focus covers a manager that refuses.
     RaiseWindow(window);
