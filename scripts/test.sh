@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the normal build (unit, widget and end-to-end tests), the
-# sanitizer build (unit and widget tests), and a short run of each fuzz target.
+# sanitizer build (unit and widget tests), a short run of each fuzz target,
+# and the Windows backend cross-built and tested under wine.
 source "$(dirname "$0")/lib.sh"
 ensure_packages
 
@@ -21,3 +22,6 @@ if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
     -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ctest --test-dir build-fuzz -L fuzz --output-on-failure
 fi
+
+echo "== Windows backend (mingw-w64 cross build, tests under wine)"
+"$ROOT/scripts/test-win.sh"
