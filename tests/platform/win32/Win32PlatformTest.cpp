@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,144 +27,104 @@ std::string Env(const char* name) {
   return value ? value : "";
 }
 
-// This test program started again in one of the roles main() knows, with
-// its standard input and output on pipes. Every inheritable handle of ours
-// goes with it, as with any program the overlay starts.
-class TChild {
+char StateLetter(TInstanceState state) { return "FAU"[static_cast<int>(state)]; }
+
+// This program started again to take the guard: it writes the letter of what
+// it got and holds on until it is ended. It inherits every inheritable
+// handle of ours, as any program the overlay starts would.
+class TGuardChild {
  public:
-  explicit TChild(const std::wstring& role) {
+  TGuardChild() {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE childIn = nullptr, childOut = nullptr;
-    if (!CreatePipe(&FOut, &childOut, &inherit, 0) || !CreatePipe(&childIn, &FIn, &inherit, 0))
-      return;
+    HANDLE childOut = nullptr;
+    if (!CreatePipe(&FOut, &childOut, &inherit, 0)) return;
     SetHandleInformation(FOut, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(FIn, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childIn;
     startup.hStdOutput = childOut;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::wstring command = L"\"" + OwnPath().wstring() + L"\" " + role;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &FInfo))
-      FInfo = {};
-    CloseHandle(childIn);
+    std::wstring command = L"\"" + OwnPath().wstring() + L"\" --guard";
+    CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                   &FInfo);
     CloseHandle(childOut);
   }
-  ~TChild() {
-    if (FInfo.hProcess) {
-      End();
-      CloseHandle(FInfo.hProcess);
-      CloseHandle(FInfo.hThread);
-    }
-    if (FOut) CloseHandle(FOut);
+  ~TGuardChild() {
+    End();
+    CloseHandle(FInfo.hProcess);
+    CloseHandle(FInfo.hThread);
+    CloseHandle(FOut);
   }
-  TChild(const TChild&) = delete;
-  TChild& operator=(const TChild&) = delete;
+  TGuardChild(const TGuardChild&) = delete;
+  TGuardChild& operator=(const TGuardChild&) = delete;
 
-  // What the child wrote up to its first line end.
-  std::string ReadLine() {
-    std::string line;
-    char c = 0;
+  char State() {
+    char c = '?';
     DWORD n = 0;
-    while (FOut && ReadFile(FOut, &c, 1, &n, nullptr) && n == 1 && c != '\n')
-      if (c != '\r') line += c;
-    return line;
+    return FOut && ReadFile(FOut, &c, 1, &n, nullptr) && n == 1 ? c : '?';
   }
-  // Closing its input lets the child end on its own.
   void End() {
-    if (FIn) CloseHandle(FIn), FIn = nullptr;
-    if (FInfo.hProcess) WaitForSingleObject(FInfo.hProcess, 30000);
-  }
-  void Kill() {
     TerminateProcess(FInfo.hProcess, 9);
     WaitForSingleObject(FInfo.hProcess, 30000);
   }
 
  private:
   PROCESS_INFORMATION FInfo{};
-  HANDLE FIn = nullptr;
   HANDLE FOut = nullptr;
 };
 
-const char* StateText(TInstanceState state) {
-  switch (state) {
-    case TInstanceState::First: return "first";
-    case TInstanceState::AlreadyRunning: return "running";
-    case TInstanceState::Unguarded: return "unguarded";
-  }
-  return "?";
-}
-
-// Role "--guard": takes the program's guard, says what it got, and holds it
-// until its input closes.
 int GuardRole() {
   const TSingleInstance guard(GuardName);
-  std::cout << StateText(guard.State()) << std::endl;
-  std::string ignored;
-  while (std::getline(std::cin, ignored)) {
-  }
+  const char letter = StateLetter(guard.State());
+  DWORD n = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), &letter, 1, &n, nullptr);
+  Sleep(INFINITE);
   return 0;
 }
 
 TEST(SingleInstance, SecondProcessIsRefusedUntilTheFirstHasEnded) {
-  TChild first(L"--guard");
-  ASSERT_EQ(first.ReadLine(), "first");
+  TGuardChild first;
+  ASSERT_EQ(first.State(), 'F');
   // Plainly named in the session, as every build of the program names it.
   const HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, L"KORIVAN_ORVEL_NET");
   EXPECT_NE(seen, nullptr);
-  if (seen) CloseHandle(seen);
-
-  TChild second(L"--guard");
-  EXPECT_EQ(second.ReadLine(), "running");
+  CloseHandle(seen);
+  TGuardChild second;
+  EXPECT_EQ(second.State(), 'A');
   const TSingleInstance refused(GuardName);
   EXPECT_EQ(refused.State(), TInstanceState::AlreadyRunning);
-
-  // Ended however it ends; the refused guards still alive keep nothing.
-  first.Kill();
-  TChild third(L"--guard");
-  EXPECT_EQ(third.ReadLine(), "first");
+  // The refused guards, still alive, keep nothing once the first has ended.
+  first.End();
+  EXPECT_EQ(TGuardChild().State(), 'F');
 }
 
 TEST(SingleInstance, StartedProgramDoesNotKeepTheGuard) {
   auto guard = std::make_unique<TSingleInstance>(GuardName);
   ASSERT_EQ(guard->State(), TInstanceState::First);
-  TChild started(L"--guard");
-  EXPECT_EQ(started.ReadLine(), "running");
+  TGuardChild started;
+  EXPECT_EQ(started.State(), 'A');
   guard.reset();
-  // The program started while the guard was held still runs, yet the guard is free.
   EXPECT_EQ(TSingleInstance(GuardName).State(), TInstanceState::First);
 }
 
 TEST(SingleInstance, FolderScopesTheGuardAndUnusableNamesRunUnguarded) {
-  const fs::path dir = OwnPath().parent_path() / ("korivan-guard-" + std::to_string(GetCurrentProcessId()));
+  const fs::path dir = OwnPath().parent_path() / ("guard-" + std::to_string(GetCurrentProcessId()));
   fs::create_directories(dir);
   {
     const TSingleInstance program(GuardName);
-    ASSERT_EQ(program.State(), TInstanceState::First);
     const TSingleInstance scoped(GuardName, dir.string());
     EXPECT_EQ(scoped.State(), TInstanceState::First) << "a test's guard never meets the program's";
     EXPECT_EQ(TSingleInstance(GuardName, dir.string()).State(), TInstanceState::AlreadyRunning);
   }
-  const struct {
-    std::string name, folder;
-  } unusable[] = {
+  const std::pair<std::string, std::string> unusable[] = {
       {"", dir.string()},
       {"Global\\KORIVAN_ORVEL_NET", dir.string()},
       {GuardName, (dir / "missing").string()},
       {GuardName, ""},
   };
-  for (const auto& c : unusable) {
-    SCOPED_TRACE("name '" + c.name + "' folder '" + c.folder + "'");
-    EXPECT_EQ(TSingleInstance(c.name, c.folder).State(), TInstanceState::Unguarded);
-  }
+  for (const auto& [name, folder] : unusable)
+    EXPECT_EQ(TSingleInstance(name, folder).State(), TInstanceState::Unguarded) << name << " " << folder;
   EXPECT_EQ(TSingleInstance("Local\\KORIVAN_ORVEL_NET").State(), TInstanceState::Unguarded);
   fs::remove_all(dir);
-}
-
-LRESULT CALLBACK PlainWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  return DefWindowProcW(h, m, w, l);
 }
 
 void PumpMessages() {
@@ -173,34 +132,33 @@ void PumpMessages() {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-// A visible top-level window of this thread, like one of another program's.
+// A top-level window of this thread, standing in for the overlay, its
+// dialogs or another program's window.
 class TTestWindow {
  public:
-  TTestWindow(int x, int y, bool visible = true) {
+  explicit TTestWindow(int x, bool visible = true) {
     static const bool registered = [] {
       WNDCLASSW c{};
-      c.lpfnWndProc = PlainWindowProc;
+      c.lpfnWndProc = DefWindowProcW;
       c.hInstance = GetModuleHandleW(nullptr);
       c.lpszClassName = L"KorivanTestWindow";
-      c.hbrBackground = CreateSolidBrush(RGB(200, 30, 60));
       return RegisterClassW(&c) != 0;
     }();
     (void)registered;
-    FWindow = CreateWindowExW(0, L"KorivanTestWindow", L"test", WS_POPUP | (visible ? WS_VISIBLE : 0),
-                              x, y, 320, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    FWindow = CreateWindowExW(0, L"KorivanTestWindow", L"", WS_POPUP | (visible ? WS_VISIBLE : 0), x, x,
+                              320, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     PumpMessages();
   }
   ~TTestWindow() { DestroyWindow(FWindow); }
   TTestWindow(const TTestWindow&) = delete;
   TTestWindow& operator=(const TTestWindow&) = delete;
 
-  HWND Handle() const { return FWindow; }
-  TNativeWindow Native() const { return reinterpret_cast<TNativeWindow>(FWindow); }
-  bool TopMost() const { return (GetWindowLongW(FWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
-  RECT Rect() const {
+  TNativeWindow Id() const { return reinterpret_cast<TNativeWindow>(FWindow); }
+  bool TopMost() const { return GetWindowLongW(FWindow, GWL_EXSTYLE) & WS_EX_TOPMOST; }
+  std::vector<LONG> Rect() const {
     RECT r{};
     GetWindowRect(FWindow, &r);
-    return r;
+    return {r.left, r.top, r.right, r.bottom};
   }
   bool Above(const TTestWindow& other) const {
     for (HWND h = GetWindow(FWindow, GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT))
@@ -212,48 +170,39 @@ class TTestWindow {
   HWND FWindow = nullptr;
 };
 
-bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
-
-TEST(WindowSystem, ChosenByPlatformName) {
-  EXPECT_EQ(CreateWindowSystem("windows", nullptr)->Name(), "windows");
+TEST(WindowSystem, TopMostPlacementKeepsTheForegroundAndTheOwnWindowsAbove) {
   EXPECT_EQ(CreateWindowSystem("offscreen", nullptr)->Name(), "null");
   EXPECT_EQ(CloseRequestDescriptor(), -1) << "close requests come as window messages";
-}
-
-TEST(WindowSystem, TopMostPlacementKeepsTheForegroundAndTheOwnWindowsAbove) {
   const auto system = CreateWindowSystem("windows", nullptr);
-  TTestWindow overlay(0, 0), other(40, 40), dialog(80, 80), hidden(120, 120, false);
-  const RECT overlayRect = overlay.Rect();
-
-  system->RaiseWindow(other.Native());
+  ASSERT_EQ(system->Name(), "windows");
+  TTestWindow overlay(0), other(40), dialog(80), hidden(120, false);
+  const auto overlayRect = overlay.Rect();
+  system->RaiseWindow(other.Id());
   PumpMessages();
-  EXPECT_EQ(system->ForegroundWindow(), other.Native());
+  EXPECT_EQ(system->ForegroundWindow(), other.Id());
   EXPECT_TRUE(other.Above(overlay));
 
-  const TNativeWindow own[] = {dialog.Native(), hidden.Native()};
-  system->PlaceTopMost(overlay.Native(), own);
+  const TNativeWindow own[] = {dialog.Id(), hidden.Id()};
+  system->PlaceTopMost(overlay.Id(), own);
   PumpMessages();
-  EXPECT_TRUE(overlay.TopMost());
-  EXPECT_TRUE(overlay.Above(other));
-  EXPECT_TRUE(SameRect(overlay.Rect(), overlayRect)) << "neither moved nor sized";
-  EXPECT_EQ(system->ForegroundWindow(), other.Native()) << "not activated";
-  EXPECT_TRUE(dialog.TopMost());
-  EXPECT_TRUE(dialog.Above(overlay));
+  EXPECT_TRUE(overlay.TopMost() && overlay.Above(other));
+  EXPECT_EQ(overlay.Rect(), overlayRect) << "neither moved nor sized";
+  EXPECT_EQ(system->ForegroundWindow(), other.Id()) << "not activated";
+  EXPECT_TRUE(dialog.TopMost() && dialog.Above(overlay));
   EXPECT_FALSE(hidden.TopMost()) << "a hidden window is left alone";
 
-  // Giving the focus back to the other program's window leaves the overlay on top.
-  system->RaiseWindow(other.Native());
+  // The focus given back to the other program's window: the overlay stays above it.
+  system->RaiseWindow(other.Id());
   PumpMessages();
-  EXPECT_EQ(system->ForegroundWindow(), other.Native());
+  EXPECT_EQ(system->ForegroundWindow(), other.Id());
   EXPECT_TRUE(overlay.Above(other));
 
-  TTestWindow message(160, 160);
-  system->PlaceAboveAll(message.Native());
+  TTestWindow message(160);
+  system->PlaceAboveAll(message.Id());
   PumpMessages();
-  EXPECT_TRUE(message.Above(overlay));
-  EXPECT_TRUE(message.Above(dialog));
-  EXPECT_EQ(system->ForegroundWindow(), message.Native());
-  EXPECT_EQ(GetFocus(), message.Handle());
+  EXPECT_TRUE(message.Above(overlay) && message.Above(dialog));
+  EXPECT_EQ(system->ForegroundWindow(), message.Id());
+  EXPECT_EQ(reinterpret_cast<TNativeWindow>(GetFocus()), message.Id());
 }
 
 void SendKey(int vk, bool down) {
@@ -262,87 +211,74 @@ void SendKey(int vk, bool down) {
   input.ki.wVk = static_cast<WORD>(vk);
   input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
   ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
+  PumpMessages();
 }
 
 TEST(KeyState, TapBetweenPollsIsSeenOnceAndAHeldKeyAtEveryPoll) {
   const auto system = CreateWindowSystem("windows", nullptr);
-  TTestWindow focused(0, 0);
-  system->PlaceAboveAll(focused.Native());
-  PumpMessages();
+  TTestWindow focused(0);
+  system->PlaceAboveAll(focused.Id());
   for (int vk = vkMultiply; vk <= vkDivide; ++vk) system->KeyPressed(vk);  // forget earlier presses
-
   for (int vk = vkMultiply; vk <= vkDivide; ++vk) {
-    SCOPED_TRACE(vk);
-    EXPECT_FALSE(system->KeyPressed(vk));
+    EXPECT_FALSE(system->KeyPressed(vk)) << vk;
     SendKey(vk, true);
     SendKey(vk, false);
-    PumpMessages();
-    EXPECT_TRUE(system->KeyPressed(vk)) << "tap seen although the key is up again";
-    EXPECT_FALSE(system->KeyPressed(vk)) << "tap seen once";
+    EXPECT_TRUE(system->KeyPressed(vk)) << vk << ": tapped, although up again";
+    EXPECT_FALSE(system->KeyPressed(vk)) << vk << ": one tap seen once";
   }
-
   SendKey(vkMultiply, true);
-  PumpMessages();
   for (int poll = 0; poll < 3; ++poll) EXPECT_TRUE(system->KeyPressed(vkMultiply)) << poll;
   SendKey(vkMultiply, false);
-  PumpMessages();
   EXPECT_FALSE(system->KeyPressed(vkMultiply));
-  EXPECT_FALSE(system->KeyPressed(vkAdd)) << "another key";
   for (int vk : {0, -1, 255, 1000}) EXPECT_FALSE(system->KeyPressed(vk)) << vk;
 }
 
 TEST(ScreenCapture, OpaquePixelsOrFalseWithThePixelsUntouched) {
   const auto system = CreateWindowSystem("windows", nullptr);
-  TTestWindow painted(0, 0);
-  UpdateWindow(painted.Handle());
   constexpr std::uint32_t Untouched = 0x12345678;
   std::vector<std::uint32_t> pixels(16 * 8, Untouched);
+  const auto untouched = [&] { return std::count(pixels.begin(), pixels.end(), Untouched) == 16 * 8; };
+  for (const TPlatformRect& wrong : {TPlatformRect{0, 0, 16, 9}, {0, 0, 0, 8}, {0, 0, -16, -8}}) {
+    EXPECT_FALSE(system->CaptureScreen(wrong, pixels));
+    EXPECT_TRUE(untouched());
+  }
+  // Wine without a display has no screen to copy, so this fails there too.
+  if (system->CaptureScreen({10, 10, 16, 8}, pixels))
+    EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p >> 24 == 0xFF; }));
+  else
+    EXPECT_TRUE(untouched());
+}
 
-  const TPlatformRect wrong[] = {{0, 0, 16, 9}, {0, 0, 0, 8}, {0, 0, -16, -8}};
-  for (const TPlatformRect& r : wrong) {
-    EXPECT_FALSE(system->CaptureScreen(r, pixels));
-    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), Untouched), 16 * 8);
-  }
-  // Without a screen to copy (wine without a display) a right-sized capture fails too.
-  if (system->CaptureScreen({10, 10, 16, 8}, pixels)) {
-    for (std::uint32_t p : pixels) ASSERT_EQ(p >> 24, 0xFFu) << std::hex << p;
-  } else {
-    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), Untouched), 16 * 8);
-  }
+std::string Utf8(const fs::path& path) {
+  const std::u8string s = path.u8string();
+  return {s.begin(), s.end()};
 }
 
 TEST(FileVersion, ReadFromTheExecutablesVersionResource) {
-  const fs::path own = OwnPath();
-  const fs::path unusual = OwnPath().parent_path() / L"korivan-versi\u00f3n" / L"K\u00f6rivan.exe";
-  fs::create_directories(unusual.parent_path());
-  fs::copy_file(own, unusual, fs::copy_options::overwrite_existing);
-  const auto utf8 = [](const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-  };
-  const struct {
-    std::string file, text;
-  } cases[] = {
-      {utf8(own), KORIVAN_VERSION_TEXT},
-      {utf8(unusual), KORIVAN_VERSION_TEXT},
-      {utf8(own.parent_path() / KORIVAN_UNVERSIONED_EXE), ""},
-      {utf8(own.parent_path() / "missing.exe"), ""},
+  const fs::path own = OwnPath(), folder = own.parent_path();
+  const fs::path renamed = folder / L"versi\u00f3n" / L"K\u00f6rivan.exe";
+  fs::create_directories(renamed.parent_path());
+  fs::copy_file(own, renamed, fs::copy_options::overwrite_existing);
+  const std::pair<std::string, std::string> cases[] = {
+      {Utf8(own), KORIVAN_VERSION_TEXT},
+      {Utf8(renamed), KORIVAN_VERSION_TEXT},
+      {Utf8(folder / KORIVAN_UNVERSIONED_EXE), ""},
+      {Utf8(folder / "missing.exe"), ""},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(FileVersionText(c.file), c.text) << c.file;
-  fs::remove_all(unusual.parent_path());
+  for (const auto& [file, text] : cases) EXPECT_EQ(FileVersionText(file), text) << file;
+  fs::remove_all(renamed.parent_path());
 }
 
 TEST(Environment, FoldersAreTheShellsOwn) {
   const std::string local = LocalAppDataFolder(), pictures = MyPicturesFolder();
   EXPECT_EQ(local, Env("LOCALAPPDATA"));
   EXPECT_EQ(pictures, Env("USERPROFILE") + "\\Pictures");
-  EXPECT_TRUE(fs::is_directory(local)) << local;
-  EXPECT_TRUE(fs::is_directory(pictures)) << pictures;
+  EXPECT_TRUE(fs::is_directory(local) && fs::is_directory(pictures)) << local << " " << pictures;
 }
 
-// The test command runs this in a few locales, each named with the locale
-// identifier and the help page expected; the locale comes from LANG under wine.
+// The test command runs this in a few locales (wine takes it from LANG),
+// naming the locale identifier and help page expected for each.
 TEST(Environment, JapaneseHelpPageForTheJapaneseLocaleOnly) {
   const std::string expected = Env("KORIVAN_EXPECTED_LOCALE");
   if (expected.empty()) GTEST_SKIP() << "no expected locale given";
