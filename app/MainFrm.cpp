@@ -329,7 +329,7 @@ void TMainFrm::PlaceAboveWhenShown(QWidget* window) {
   connect(poll, &QTimer::timeout, this, [this, target, poll, ticks, placed] {
     bool done = !target || !target->isVisible() || ++*ticks > 100;
     if (!done && target->windowHandle() && target->windowHandle()->isExposed()) {
-      FWindowSystem.PlaceAboveAll(target->winId());
+      FWindowSystem.PlaceAboveOverlay(target->winId(), winId());
       done = ++*placed >= 5;
     }
     if (done) {

@@ -9,7 +9,7 @@ class TNullWindowSystem final : public TWindowSystem {
   void SetFullInput(TNativeWindow) override {}
   TNativeWindow ForegroundWindow() override { return 0; }
   void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
-  void PlaceAboveAll(TNativeWindow) override {}
+  void PlaceAboveOverlay(TNativeWindow, TNativeWindow) override {}
   void TakeFocus(TNativeWindow) override {}
   void RaiseWindow(TNativeWindow) override {}
   bool KeyPressed(int) override { return false; }

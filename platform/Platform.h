@@ -51,8 +51,8 @@ class TWindowSystem {
   // (its dialogs and messages) may lie above it and are kept there.
   virtual void PlaceTopMost(TNativeWindow window, std::span<const TNativeWindow> keepAbove) = 0;
   // Puts one of the program's own windows (a dialog shown over the overlay)
-  // above every other, the overlay included, and gives it the keyboard.
-  virtual void PlaceAboveAll(TNativeWindow window) = 0;
+  // above the overlay and gives it the keyboard.
+  virtual void PlaceAboveOverlay(TNativeWindow window, TNativeWindow overlay) = 0;
   // Gives the window the keyboard without changing the stacking order.
   virtual void TakeFocus(TNativeWindow window) = 0;
   // Brings a window to the top of the ordinary stacking order and lets it

@@ -3,6 +3,9 @@
 #if KORIVAN_HAVE_X11
 std::unique_ptr<TWindowSystem> CreateX11WindowSystem(void* nativeConnection);
 #endif
+#ifdef _WIN32
+std::unique_ptr<TWindowSystem> CreateWin32WindowSystem();
+#endif
 
 std::unique_ptr<TWindowSystem> CreateWindowSystem(std::string_view platformName,
                                                   void* nativeConnection) {
@@ -10,6 +13,9 @@ std::unique_ptr<TWindowSystem> CreateWindowSystem(std::string_view platformName,
   if (platformName == "xcb") {
     if (auto x11 = CreateX11WindowSystem(nativeConnection)) return x11;
   }
+#elif defined(_WIN32)
+  (void)nativeConnection;
+  if (platformName == "windows") return CreateWin32WindowSystem();
 #else
   (void)platformName;
   (void)nativeConnection;

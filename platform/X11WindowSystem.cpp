@@ -190,10 +190,11 @@ class TX11WindowSystem final : public TWindowSystem {
     return active;
   }
 
-  // Raises the window's top-level frame when some mapped window other than
-  // the kept ones lies above it; a window that bypasses the window manager
-  // then stays above a fullscreen one. Kept windows that end up below it are
-  // raised above it again.
+  // Raises the window's top-level frame when some mapped window lies above
+  // it. The program's own windows in keepAbove (dialogs, messages) stay above
+  // it: the overlay then sits directly below the lowest of them. Their frames
+  // belong to the window manager, which would not restack them on our
+  // request, so it is the overlay that moves.
   void PlaceTopMost(TNativeWindow window, std::span<const TNativeWindow> keepAbove) override {
     if (window == 0) return;
     xcb_window_t root = XCB_WINDOW_NONE;
@@ -205,44 +206,47 @@ class TX11WindowSystem final : public TWindowSystem {
       if (const xcb_window_t k = TopLevel(Window(w), ignored); k != XCB_WINDOW_NONE && k != top)
         kept.push_back(k);
     }
-    const auto isKept = [&](xcb_window_t w) {
-      return std::find(kept.begin(), kept.end(), w) != kept.end();
-    };
     auto rootTree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, root), nullptr));
     if (!rootTree) return;
     const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
     const int n = xcb_query_tree_children_length(rootTree.get());
     int own = -1;
-    for (int i = 0; i < n; ++i)
+    int lowestKept = n;
+    for (int i = 0; i < n; ++i) {
       if (children[i] == top) own = i;
+      if (lowestKept == n && std::find(kept.begin(), kept.end(), children[i]) != kept.end()) lowestKept = i;
+    }
     if (own < 0) return;
-    // Children come bottom to top. Unmapped ones above count too: once
-    // the window went below a dialog's frame, the window manager stacks what
-    // it raises next above the window, even after the frame is gone.
-    bool covered = false;
-    for (int i = own + 1; i < n; ++i)
-      if (!isKept(children[i])) covered = true;
-    bool keptBelow = false;
-    for (int i = 0; i < own; ++i)
-      if (isKept(children[i])) keptBelow = true;
-    if (!covered && !keptBelow) return;
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    if (covered) xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    for (xcb_window_t k : kept) xcb_configure_window(FConn, k, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    // Children come bottom to top; ask about those between ours and the
+    // kept windows (or the top) in one go.
+    std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    for (int i = own + 1; i < lowestKept; ++i)
+      cookies.push_back(xcb_get_window_attributes(FConn, children[i]));
+    bool covered = own > lowestKept;
+    for (auto cookie : cookies) {
+      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookie, nullptr));
+      if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE) covered = true;
+    }
+    if (!covered) return;
+    if (lowestKept == n) {
+      const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+      xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    } else {
+      const std::uint32_t below[] = {children[lowestKept], XCB_STACK_MODE_BELOW};
+      xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, below);
+    }
     xcb_flush(FConn);
   }
 
-  void PlaceAboveAll(TNativeWindow window) override {
+  void PlaceAboveOverlay(TNativeWindow window, TNativeWindow overlay) override {
     if (window == 0) return;
-    xcb_window_t root = XCB_WINDOW_NONE;
-    const xcb_window_t top = TopLevel(Window(window), root);
-    if (top == XCB_WINDOW_NONE) return;
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    if (overlay != 0) {
+      const TNativeWindow kept[] = {window};
+      PlaceTopMost(overlay, kept);
+    }
     // The window manager is asked first, so that it knows which window is
     // active; the direct focus covers a manager that refuses.
     RaiseWindow(window);
-    LowerOwnBypassingWindows(top, root);
     TakeFocus(window);
   }
 
@@ -276,36 +280,6 @@ class TX11WindowSystem final : public TWindowSystem {
 
  private:
   static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }
-
-  // A managed window's frame belongs to the window manager, which neither
-  // lets others restack it nor stacks it above windows that bypass it, as
-  // the overlay does. So the program's own bypassing windows above the frame
-  // go just below it instead. Own windows are told by the connection's
-  // resource ids; with a connection of the backend's own none match.
-  void LowerOwnBypassingWindows(xcb_window_t top, xcb_window_t root) {
-    const xcb_setup_t* setup = xcb_get_setup(FConn);
-    const auto isOwn = [setup](xcb_window_t w) {
-      return (w & ~setup->resource_id_mask) == setup->resource_id_base;
-    };
-    auto rootTree = Own(xcb_query_tree_reply(FConn, xcb_query_tree(FConn, root), nullptr));
-    if (!rootTree) return;
-    const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
-    const int n = xcb_query_tree_children_length(rootTree.get());
-    int at = -1;
-    for (int i = 0; i < n; ++i)
-      if (children[i] == top) at = i;
-    if (at < 0) return;
-    std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> above;
-    for (int i = at + 1; i < n; ++i)
-      if (isOwn(children[i])) above.emplace_back(children[i], xcb_get_window_attributes(FConn, children[i]));
-    for (auto& [w, cookie] : above) {
-      auto attr = Own(xcb_get_window_attributes_reply(FConn, cookie, nullptr));
-      if (!attr || !attr->override_redirect || attr->map_state != XCB_MAP_STATE_VIEWABLE) continue;
-      const std::uint32_t below[] = {top, XCB_STACK_MODE_BELOW};
-      xcb_configure_window(FConn, w, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, below);
-    }
-    xcb_flush(FConn);
-  }
 
   // The ancestor that is a child of the root: the frame, if a window manager added one.
   xcb_window_t TopLevel(xcb_window_t w, xcb_window_t& root) {

@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Every test: the normal build (unit, widget and end-to-end tests), the
-# sanitizer build (unit and widget tests), and a short run of each fuzz target.
+# sanitizer build (unit and widget tests), a short run of each fuzz target,
+# and the Windows backend cross-built and tested under wine.
 source "$(dirname "$0")/lib.sh"
 ensure_packages
+
+# The Windows cross build needs little processor time and mostly waits on
+# wine, so it runs beside the other stages; its output comes at the end.
+win_log="$(mktemp)"
+"$ROOT/scripts/test-win.sh" >"$win_log" 2>&1 &
+win_job=$!
+trap 'kill "$win_job" 2>/dev/null || true; rm -f "$win_log"' EXIT
 
 echo "== Build and test"
 configure_build build
@@ -21,3 +29,9 @@ if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
     -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
   ctest --test-dir build-fuzz -L fuzz --output-on-failure
 fi
+
+echo "== Windows backend (mingw-w64 cross build, tests under wine)"
+win_rc=0
+wait "$win_job" || win_rc=$?
+cat "$win_log"
+exit "$win_rc"

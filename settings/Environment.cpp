@@ -8,6 +8,9 @@
 #include <QUrl>
 
 #include "Settings.h"
+#ifdef Q_OS_WIN
+#include "platform/Win32Environment.h"
+#endif
 
 namespace {
 
@@ -36,14 +39,22 @@ void SetProgramFolderOverride(const QString& folder) { ProgramFolderOverride() =
 
 QString SetupFolder() {
   if (!SetupFolderOverride().isEmpty()) return Native(SetupFolderOverride());
-  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  QString base;
+#ifdef Q_OS_WIN
+  base = QString::fromStdString(LocalAppDataFolder());
+#endif
+  if (base.isEmpty()) base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   return Native(base + QStringLiteral("/ORVEL PROJECT/KORIVAN DSK"));
 }
 
 QString SetupFilePath() { return SetupFolder() + QDir::separator() + QStringLiteral("Setup.ini"); }
 
 QString PicturesFolder() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  QString folder;
+#ifdef Q_OS_WIN
+  folder = QString::fromStdString(MyPicturesFolder());
+#endif
+  if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
   if (folder.isEmpty()) folder = QDir::homePath();
   folder = Native(folder);
   return folder.endsWith(QDir::separator()) ? folder : folder + QDir::separator();
@@ -77,6 +88,13 @@ QString HelpURLFor(bool japanese, const QString& programFolder) {
   return QUrl::fromLocalFile(QDir::fromNativeSeparators(programFolder) + page).toString(QUrl::FullyEncoded);
 }
 
-void ChooseHelpURL() { HelpURL = HelpURLFor(QLocale::system().language() == QLocale::Japanese, ProgramFolder()); }
+void ChooseHelpURL() {
+#ifdef Q_OS_WIN
+  const bool japanese = HelpPageIsJapanese(UserDefaultLocale());
+#else
+  const bool japanese = QLocale::system().language() == QLocale::Japanese;
+#endif
+  HelpURL = HelpURLFor(japanese, ProgramFolder());
+}
 
 void OpenHelpPage() { QDesktopServices::openUrl(QUrl(HelpURL)); }

@@ -27,7 +27,7 @@ class TFakeWindowSystem final : public TWindowSystem {
   void PlaceTopMost(TNativeWindow w, std::span<const TNativeWindow>) override {
     TopMost.push_back(w);
   }
-  void PlaceAboveAll(TNativeWindow w) override { PlacedAbove.push_back(w); }
+  void PlaceAboveOverlay(TNativeWindow w, TNativeWindow) override { PlacedAbove.push_back(w); }
   void TakeFocus(TNativeWindow w) override { Focused.push_back(w); }
   void RaiseWindow(TNativeWindow w) override { Raised.push_back(w); }
   bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }

@@ -1,0 +1,28 @@
+# korivan_version_resource(TARGET DESCRIPTION): on Windows, compiles a
+# VERSIONINFO with the project version into the executable, which the about
+# box reads back. Does nothing elsewhere.
+function(korivan_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(KORIVAN_VERSION_PATCH 0)
+  set(KORIVAN_VERSION_TWEAK 0)
+  if(DEFINED PROJECT_VERSION_PATCH AND NOT PROJECT_VERSION_PATCH STREQUAL "")
+    set(KORIVAN_VERSION_PATCH ${PROJECT_VERSION_PATCH})
+  endif()
+  if(DEFINED PROJECT_VERSION_TWEAK AND NOT PROJECT_VERSION_TWEAK STREQUAL "")
+    set(KORIVAN_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
+  endif()
+  set(KORIVAN_VERSION_TEXT
+      "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${KORIVAN_VERSION_PATCH}.${KORIVAN_VERSION_TWEAK}")
+  set(KORIVAN_VERSION_DESCRIPTION "${description}")
+  get_target_property(_name ${target} OUTPUT_NAME)
+  if(NOT _name)
+    set(_name ${target})
+  endif()
+  set(KORIVAN_VERSION_FILE "${_name}.exe")
+  set(_rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/Version.rc.in ${_rc} @ONLY)
+  target_sources(${target} PRIVATE ${_rc})
+  set_property(TARGET ${target} PROPERTY KORIVAN_VERSION_TEXT ${KORIVAN_VERSION_TEXT})
+endfunction()
