@@ -135,6 +135,7 @@ class TMainFrm : public QWidget {
 
   TWindowSystem& FWindowSystem;
   bool FDestroyed = false;
+  int FCommandDepth = 0;
 };
 
 // The save dialog's folder for a default image folder: without its trailing
