@@ -629,6 +629,8 @@ void TSetupDlg::AddListItem(QListWidget& list, int tag, TMetroButton* tile) {
 }
 
 void TSetupDlg::RebuildLists() {
+  // Every offered entry needs its tile, also after the launcher table changed.
+  if (LnchBtn.size() != static_cast<std::size_t>(std::max(0, LaunchCount - 1))) return CreateLaunchTiles();
   LnchLB->setUpdatesEnabled(false);
   MenuLB->setUpdatesEnabled(false);
   // The lists delete what they hold, so the tiles are taken out first.
