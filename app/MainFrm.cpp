@@ -208,7 +208,9 @@ void TMainFrm::Timer1Timer() {
 
 void TMainFrm::MetroTimerTimer() {
   MetroTimer->stop();
-  if (!MetroEntered) ModeRectClick();
+  // A dialog opened by a command takes the pointer from the column; that is
+  // no reason to hide it behind the user's back.
+  if (!MetroEntered && !isWorking) ModeRectClick();
 }
 
 // The panel is left also when the pointer moves onto one of its tiles, which
@@ -302,7 +304,7 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
   // keyboard: a press while drawing takes it, as a click on a top-most
   // window would, so that the keypad keys reach the overlay.
   if (event->type() == QEvent::MouseButtonPress && watched == PWImage && PWImage->CanWrite()) {
-    if (QWindow* w = windowHandle(); w && !w->isActive()) FWindowSystem.TakeFocus(winId());
+    FWindowSystem.TakeFocus(winId());
   } else if (event->type() == QEvent::Show && watched != this) {
     auto* w = qobject_cast<QWidget*>(watched);
     if (w && w->isWindow() && !w->testAttribute(Qt::WA_ShowWithoutActivating))

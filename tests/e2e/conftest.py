@@ -209,9 +209,13 @@ class Overlay:
     def click_tile(self, index):
         """Clicks a tile, showing the column first when it hid itself (it
         does so half a second after the pointer left it for the desktop)."""
+        # Over a tile the column stays, so it is checked with the pointer there.
+        self.session.xdotool("mousemove", *self.tile(index))
+        time.sleep(0.1)
         if not self.column_shown():
             self.session.click(*self.mode_rect)
             assert wait_until(self.column_shown), "the column did not show"
+            self.session.xdotool("mousemove", *self.tile(index))
         self.session.click(*self.tile(index))
 
     def input_at(self, *points):
@@ -272,7 +276,8 @@ def _keep_artifacts(request, session: XSession):
     if not failed or not ARTIFACTS:
         return
     out = Path(ARTIFACTS) / re.sub(r"[^A-Za-z0-9_.-]", "_", request.node.nodeid)
-    out.mkdir(parents=True, exist_ok=True)
+    shutil.rmtree(out, ignore_errors=True)
+    out.mkdir(parents=True)
     try:
         session.shot().save(out / "screen.png")
     except Exception as e:  # the X server itself may be what failed
