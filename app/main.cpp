@@ -8,6 +8,7 @@
 
 #include "app/Application.h"
 #include "app/MainFrm.h"
+#include "dialogs/SetupDlg.h"
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
 
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
   QThread::msleep(500);
 
   TMainFrm mainFrm(*windowSystem);
+  TSetupDlg setupDlg;
+  mainFrm.Dialogs.Setup = [&setupDlg] { return setupDlg.Execute(); };
   splash.reset();
 
   // The system's request to end closes the window, so that the settings are
