@@ -11,6 +11,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/LnchDlg.h"
 #include "dialogs/PenSetupDlg.h"
+#include "dialogs/SetupDlg.h"
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
   QThread::msleep(500);
 
   TMainFrm mainFrm(*windowSystem);
+  TSetupDlg setupDlg;
+  mainFrm.Dialogs.Setup = [&setupDlg] { return setupDlg.Execute(); };
   TAboutDlg aboutDlg;
   TPenSetupDlg penSetupDlg(&mainFrm);
   TLnchDlg lnchDlg;
