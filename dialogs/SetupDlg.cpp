@@ -34,38 +34,6 @@ constexpr TAlphaColor kFrame = 0xFFFFFFFF;
 constexpr int kStockPenMaxWidth = 40;
 constexpr QSize kListItemSize(70, 64);
 
-// Everything the dialog can change; the launcher table is rebuilt from its
-// factory contents by Default and so needs no copy.
-struct TSetupSnapshot {
-  std::int32_t MenuCount;
-  std::array<TPWMenuItem, MenuCapacity> MenuItems;
-  std::array<TPWMenuItem, StockPenCount> StockPens;
-  std::array<TAlphaColor, PresetColorCount> PresetColor;
-  std::array<float, PresetThicknessCount> PresetThickness;
-  std::int32_t ImageTypeDefault;
-  std::int32_t ImageJPEGQuality;
-  QString ImagePathDefault;
-  bool isSmoothing;
-  bool isPressure;
-
-  static TSetupSnapshot Take() {
-    return {::MenuCount,        ::MenuItems,        ::StockPens,        ::PresetColor, ::PresetThickness,
-            ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure};
-  }
-  void Restore() const {
-    ::MenuCount = MenuCount;
-    ::MenuItems = MenuItems;
-    ::StockPens = StockPens;
-    ::PresetColor = PresetColor;
-    ::PresetThickness = PresetThickness;
-    ::ImageTypeDefault = ImageTypeDefault;
-    ::ImageJPEGQuality = ImageJPEGQuality;
-    ::ImagePathDefault = ImagePathDefault;
-    ::isSmoothing = isSmoothing;
-    ::isPressure = isPressure;
-  }
-};
-
 QFont SizedFont(const QWidget& w, int pixels) {
   QFont f = w.font();
   f.setPixelSize(pixels);

@@ -130,6 +130,24 @@ bool UsableFolder(const QString& folder) {
 
 }  // namespace
 
+TSetupSnapshot TSetupSnapshot::Take() {
+  return {::MenuCount,        ::MenuItems,        ::StockPens,        ::PresetColor, ::PresetThickness,
+          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure};
+}
+
+void TSetupSnapshot::Restore() const {
+  ::MenuCount = MenuCount;
+  ::MenuItems = MenuItems;
+  ::StockPens = StockPens;
+  ::PresetColor = PresetColor;
+  ::PresetThickness = PresetThickness;
+  ::ImageTypeDefault = ImageTypeDefault;
+  ::ImageJPEGQuality = ImageJPEGQuality;
+  ::ImagePathDefault = ImagePathDefault;
+  ::isSmoothing = isSmoothing;
+  ::isPressure = isPressure;
+}
+
 void DefaultSetup() {
   StockPens = {{
       {pwPn, 0xFF000000, 8, sdSolid},

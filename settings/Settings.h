@@ -38,6 +38,25 @@ extern bool isPressure;
 // The help page for the user's language, as a URL; set by ChooseHelpURL.
 extern QString HelpURL;
 
+// Every setting the user can change, taken and put back as one; the launcher
+// table is rebuilt from its factory contents and so needs no copy.
+struct TSetupSnapshot {
+  std::int32_t MenuCount;
+  std::array<TPWMenuItem, MenuCapacity> MenuItems;
+  std::array<TPWMenuItem, StockPenCount> StockPens;
+  std::array<TAlphaColor, PresetColorCount> PresetColor;
+  std::array<float, PresetThicknessCount> PresetThickness;
+  std::int32_t ImageTypeDefault;
+  std::int32_t ImageJPEGQuality;
+  QString ImagePathDefault;
+  bool isSmoothing;
+  bool isPressure;
+
+  static TSetupSnapshot Take();
+  void Restore() const;
+  bool operator==(const TSetupSnapshot&) const = default;
+};
+
 // Raised when the settings file cannot be written; its text names the file.
 class ESetupWriteError : public std::runtime_error {
  public:

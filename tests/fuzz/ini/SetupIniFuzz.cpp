@@ -17,26 +17,14 @@
 
 namespace {
 
-struct TState {
-  std::int32_t menuCount;
-  std::array<TPWMenuItem, MenuCapacity> menu;
-  std::array<TPWMenuItem, StockPenCount> stock;
-  std::array<float, PresetThicknessCount> thickness;
-  std::array<TAlphaColor, PresetColorCount> color;
-  std::int32_t type, quality;
-  QString path;
-  bool smoothing, pressure;
-
-  static TState Now() {
-    TState s{MenuCount, MenuItems, StockPens, PresetThickness, PresetColor, ImageTypeDefault,
-             ImageJPEGQuality, ImagePathDefault, isSmoothing, isPressure};
-    // Only the type of a slot past the count means anything.
-    for (auto i = static_cast<std::size_t>(std::clamp(MenuCount, 0, MenuCapacity)); i < s.menu.size(); ++i)
-      s.menu[i] = {s.menu[i].PenType, 0, 0, sdSolid};
-    return s;
-  }
-  bool operator==(const TState&) const = default;
-};
+// The settings as they stand; only the type of a column slot past the count
+// means anything.
+TSetupSnapshot Now() {
+  TSetupSnapshot s = TSetupSnapshot::Take();
+  for (auto i = static_cast<std::size_t>(std::clamp(MenuCount, 0, MenuCapacity)); i < s.MenuItems.size(); ++i)
+    s.MenuItems[i] = {s.MenuItems[i].PenType, 0, 0, sdSolid};
+  return s;
+}
 
 void Check(bool ok, const char* what, const QString& detail = {}) {
   if (ok) return;
@@ -93,9 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const QString violation = SetupInvariantViolation();
   Check(violation.isEmpty(), "invariant", violation);
 
-  const TState checked = TState::Now();
+  const TSetupSnapshot checked = Now();
   CheckSetup();
-  Check(TState::Now() == checked, "CheckSetup is not idempotent");
+  Check(Now() == checked, "CheckSetup is not idempotent");
 
   TIniFile ini = TIniFile::FromBytes(bytes);
   WriteSetupTo(ini);
@@ -103,6 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DefaultSetup();
   ReadSetupFrom(TIniFile::FromBytes(written));
   CheckSetup();
-  Check(TState::Now() == checked, "written settings read back differently");
+  Check(Now() == checked, "written settings read back differently");
   return 0;
 }
