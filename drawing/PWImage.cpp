@@ -1,5 +1,6 @@
 #include "PWImage.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,6 +43,9 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   setAttribute(Qt::WA_TransparentForMouseEvents, true);
   setMouseTracking(true);
   setCursor(Qt::BlankCursor);
+  // Every pointer report is a point of the stroke: merging the moves that
+  // queued up while the program was busy would cut corners off it.
+  QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
   SelImage = new TSelectionView(this, *FEngine);
   SelImage->hide();
   FFrameTimer.setSingleShot(true);

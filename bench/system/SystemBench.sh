@@ -14,6 +14,8 @@
 #              KORIVAN_SYSBENCH_S200     strokes of 200 points (20)
 #              KORIVAN_SYSBENCH_S2000    strokes of 2000 points (5)
 #              KORIVAN_SYSBENCH_HOVER    hover events (4000)
+#              KORIVAN_SYSBENCH_PERF     a file: the program is profiled
+#                                        (perf record) while events arrive
 set -euo pipefail
 
 PROGRAM="$(realpath "$1")"
@@ -84,7 +86,8 @@ start_session() {
   openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
   SESSION+=($!)
   "$XDRIVE" backdrop c8c8c8 >"$TMP/backdrop.txt" &
-  SESSION+=($!)
+  BPID=$!
+  SESSION+=($BPID)
   wait_until 10000 grep -q mapped "$TMP/backdrop.txt"
   sleep 0.5
   picom --backend xrender --config /dev/null >"$TMP/picom.log" 2>&1 &
@@ -106,9 +109,15 @@ overlay_shown() {
 }
 
 # run_case PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
-# one workload; appends "WORKLOAD <xdrive line> hwm_kib=N" to $TMP/out.
+# one workload; prints the injector's line and "hwm_kib=N". PROGRAM "none":
+# the same events with no program over the backdrop, what the X server and
+# the compositor spend on them anyway.
 run_case() {
   local prog="$1" size="$2" load="$3"; shift 3
+  if [ "$prog" = none ]; then
+    echo "$("$XDRIVE" "$load" "$@" "$BPID" "$XPID" "$CPID") hwm_kib=0"
+    return
+  fi
   export HOME="$TMP/home"
   rm -rf "$HOME"
   export XDG_RUNTIME_DIR="$TMP/run" XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
@@ -125,8 +134,18 @@ run_case() {
     return 1
   fi
   sleep 1
+  local perf=""
+  if [ -n "${KORIVAN_SYSBENCH_PERF:-}" ]; then
+    perf record -q -F 997 -g -p $app -o "$KORIVAN_SYSBENCH_PERF.$load$1" >/dev/null 2>&1 &
+    perf=$!
+    sleep 0.5
+  fi
   local line
   line="$("$XDRIVE" "$load" "$@" "$app" "$XPID" "$CPID")"
+  if [ -n "$perf" ]; then
+    kill -INT $perf
+    wait $perf 2>/dev/null || true
+  fi
   local hwm
   hwm="$(awk '/^VmHWM/ {print $2}' /proc/$app/status)"
   kill $app 2>/dev/null || true
@@ -140,8 +159,8 @@ median() { sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]; else p
 printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' screen build load program xserver compos. total "peak MiB" drawn rate
 for size in $SIZES; do
   start_session "$size"
-  builds=("yours:$PROGRAM")
-  [ -n "$TODAY" ] && builds=("today:$TODAY" "${builds[@]}")
+  builds=("none:none" "yours:$PROGRAM")
+  [ -n "$TODAY" ] && builds=("none:none" "today:$TODAY" "yours:$PROGRAM")
   for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
     for load in "stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER"; do
@@ -166,11 +185,13 @@ for size in $SIZES; do
         [ "${p:-0}" -gt 0 ] && echo "scale=1; 100 * $d / $p" | bc || echo "-"
       done <"$TMP/lines" | sort -n | head -n1)"
       [ "$drawn" = "-" ] || drawn="$drawn%"
+      [ "$name" = none ] && drawn="-"
       printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' "$size" "$name" "$label" "${vals[@]}" "$total" \
-        "$((hwm / 1024))" "$drawn" "$rate"
+        "$([ "$name" = none ] && echo - || echo $((hwm / 1024)))" "$drawn" "$rate"
     done
   done
   stop_session
 done
-echo "CPU in microseconds per injected event (median of $RUNS runs); peak memory is the largest VmHWM;"
+echo "CPU in microseconds per injected event (median of $RUNS runs); build \"none\": the same events with no"
+echo "program, what the X server and the compositor spend on them anyway; peak memory is the largest VmHWM;"
 echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached."

@@ -250,6 +250,27 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
     events += static_cast<long long>(pts.size()) + 1;
     const TGrab after = Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     for (const TPoint& p : pts) drawn += Differs(before.At(p.x, p.y), after.At(p.x, p.y)) ? 1 : 0;
+    if (const char* dump = std::getenv("KORIVAN_XDRIVE_DUMP")) {
+      // The stroke as the screen showed it, with the missed points marked.
+      FILE* f = std::fopen(dump, "wb");
+      if (f) {
+        std::fprintf(f, "P6 %d %d 255\n", after.w, after.h);
+        std::vector<std::uint8_t> rgb(std::size_t(after.w) * std::size_t(after.h) * 3);
+        for (int y = 0; y < after.h; ++y)
+          for (int x = 0; x < after.w; ++x) {
+            const std::uint32_t v = after.At(after.x + x, after.y + y);
+            std::uint8_t* o = &rgb[(std::size_t(y) * std::size_t(after.w) + std::size_t(x)) * 3];
+            o[0] = std::uint8_t(v >> 16), o[1] = std::uint8_t(v >> 8), o[2] = std::uint8_t(v);
+          }
+        for (const TPoint& p : pts) {
+          if (Differs(before.At(p.x, p.y), after.At(p.x, p.y))) continue;
+          std::uint8_t* o = &rgb[(std::size_t(p.y - after.y) * std::size_t(after.w) + std::size_t(p.x - after.x)) * 3];
+          o[0] = 255, o[1] = 0, o[2] = 0;
+        }
+        std::fwrite(rgb.data(), 1, rgb.size(), f);
+        std::fclose(f);
+      }
+    }
     row += rows;
   }
   Report(events, used, drawn, static_cast<long long>(points) * strokes, seconds);
