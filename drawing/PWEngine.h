@@ -92,12 +92,13 @@ class TPWEngine {
   QRegion TakeDirty();
 
   // Bytes held to make undo and redo fast, beyond the layers themselves,
-  // and the most they may come to: two layers' worth.
+  // and the most they may come to: 48 MiB, but no less than two layers and
+  // no more than six.
   std::size_t UndoCacheBytes() const { return FPatchBytes + FCheckpointBytes; }
   std::size_t UndoCacheBudget() const;
   // Records whose change is kept, so that undoing or redoing them is a copy.
   int UndoCacheRecords() const;
-  // A budget other than two layers (0: two layers again), for tests.
+  // A budget other than the usual one (0: the usual again), for tests.
   void SetUndoCacheBudget(std::size_t bytes);
   // How undo steps went since the engine was made.
   struct TUndoStats {

@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int kFirstCheckpointStep = 16;
+constexpr std::size_t kUndoBudget = std::size_t(48) << 20;
+constexpr std::size_t kUndoBudgetLayers = 6;
 // Records a whole rebuild draws in stretches, laying checkpoints, below its
 // target; the rest it draws in one go.
 constexpr int kWholePassTail = 64;
@@ -25,7 +27,12 @@ constexpr int kWholePassStep = 16;
 
 std::size_t TPWEngine::UndoCacheBudget() const {
   if (FBudget > 0) return FBudget;
-  return 2 * std::size_t(FPnBitmap.width()) * std::size_t(FPnBitmap.height()) * 4;
+  // An amount of memory rather than a number of layers: at a common screen
+  // size two layers hold too few checkpoints for every step to be quick. It
+  // stays between two layers (a tiny surface) and a few (a large screen,
+  // whose peak memory must stay modest).
+  const std::size_t layer = std::size_t(FPnBitmap.width()) * std::size_t(FPnBitmap.height()) * 4;
+  return std::clamp<std::size_t>(kUndoBudget, 2 * layer, kUndoBudgetLayers * layer);
 }
 
 void TPWEngine::SetUndoCacheBudget(std::size_t bytes) {
@@ -57,13 +64,18 @@ std::size_t TPWEngine::PatchBudget() const {
 void TPWEngine::TrimPatches() {
   // Over budget, the changes farthest from the present go first; those of
   // the redo side count as twice as far, since redoing a stroke without its
-  // kept change only draws that stroke.
-  std::size_t lo = 0, hi = FPatches.size();
-  while (FPatchBytes > PatchBudget() && lo < hi) {
-    const int p = FHistory.p();
-    const bool dropLow = (p - int(lo)) >= 2 * (int(hi) - 1 - p);
-    auto& victim = dropLow ? FPatches[lo++] : FPatches[--hi];
-    if (victim) {
+  // kept change only draws that stroke. The changes of lasso moves go last:
+  // without one, a step over a move redraws every stroke under the moved
+  // ones, and they are few.
+  for (const bool spareMoves : {true, false}) {
+    std::size_t lo = 0, hi = FPatches.size();
+    while (FPatchBytes > PatchBudget() && lo < hi) {
+      const int p = FHistory.p();
+      const bool dropLow = (p - int(lo)) >= 2 * (int(hi) - 1 - p);
+      const std::size_t at = dropLow ? lo++ : --hi;
+      auto& victim = FPatches[at];
+      if (!victim) continue;
+      if (spareMoves && int(at) <= FHistory.c() && FHistory.Rec()[at].IsMove()) continue;
       FPatchBytes -= victim->Bytes();
       victim.reset();
     }
@@ -128,25 +140,34 @@ void TPWEngine::AddCheckpoint(int at) {
 
 bool TPWEngine::CheckpointDue(int r) const {
   if (r < 0 || FCheckpoints.count(r)) return false;
+  // Right after a lasso move, so that no rebuild has to draw one: a move
+  // redraws every stroke under the moved ones.
+  if (r <= FHistory.c() && FHistory.Rec()[r].IsMove()) return true;
   const auto next = FCheckpoints.lower_bound(r);
   const int below = next == FCheckpoints.begin() ? -1 : std::prev(next)->first;
   return r - below >= FCheckpointStep;
 }
 
 void TPWEngine::ThinCheckpoints() {
-  // Checkpoints take at most half the budget, the kept changes near the
-  // present the rest. Past it, the checkpoint whose neighbours lie closest
-  // goes, so that the longest stretch a rebuild replays grows as little as
-  // it can; new ones are laid no closer than the stretch it leaves, or
-  // laying and dropping would alternate at every record.
-  while (FCheckpointBytes > UndoCacheBudget() / 2 && !FCheckpoints.empty()) {
+  // Checkpoints take at most three quarters of the budget, the kept changes
+  // near the present the rest: a step without a kept change rebuilds from
+  // the checkpoint below, so their spacing bounds the slowest step. Past
+  // it, the checkpoint whose neighbours lie closest goes (one after a move
+  // only when no other is left), so that the longest stretch a rebuild
+  // replays grows as little as it can; new ones are laid no closer than
+  // the stretch it leaves, or laying and dropping would alternate at every
+  // record.
+  while (FCheckpointBytes > UndoCacheBudget() / 4 * 3 && !FCheckpoints.empty()) {
     auto victim = FCheckpoints.begin();
     int shortest = std::numeric_limits<int>::max();
     int prev = -1;
+    const auto atMove = [this](int r) { return r <= FHistory.c() && FHistory.Rec()[r].IsMove(); };
+    const bool onlyMoves = std::all_of(FCheckpoints.begin(), FCheckpoints.end(),
+                                       [&](const auto& entry) { return atMove(entry.first); });
     for (auto it = FCheckpoints.begin(); it != FCheckpoints.end(); ++it) {
       const auto next = std::next(it);
       const int after = next == FCheckpoints.end() ? std::max(FHistory.c(), it->first) : next->first;
-      if (after - prev <= shortest) {
+      if ((onlyMoves || !atMove(it->first)) && after - prev <= shortest) {
         shortest = after - prev;
         victim = it;
       }
