@@ -104,6 +104,8 @@ void TPWImage::Init() {
 
 void TPWImage::PWResize() {
   FEngine->Resize(size(), devicePixelRatioF());
+  // The pointer picture is drawn anew for a screen of another ratio.
+  if (!FPicture.isNull() && FPicture.devicePixelRatio() != PictureRatio()) SetCursorPicture();
   Flush();
 }
 
