@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -26,19 +27,26 @@ constexpr int MenuPanelWidth = 140;
 constexpr QRgb MenuPanelFill = 0xFF1F1F1F;
 constexpr double CornerOpacity = 0.4;
 
-// A corner picture over the whole button, faint, scaled without smoothing.
-// A missing picture draws nothing.
+// A corner picture over the whole button, faint, scaled without smoothing,
+// drawn from its source for the screen's pixel ratio. A missing picture
+// draws nothing.
 void DrawCornerPicture(QPainter& canvas, const QRect& rect, const char* name) {
-  const QImage picture = LoadPicture(QString::fromLatin1(name));
+  const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatioF() : 1;
+  const QImage picture = LoadPicture(QString::fromLatin1(name), ratio);
   if (picture.isNull()) return;
   canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
   canvas.setOpacity(CornerOpacity);
   canvas.drawImage(QRectF(rect), picture);
 }
 
+// Device pixels that hold the logical rectangle, so that at a ratio like
+// 1.25 the edge pixel a button half covers still takes the pointer.
 TPlatformRect ToPlatform(const QRect& r, qreal scale) {
-  return {static_cast<std::int32_t>(r.x() * scale), static_cast<std::int32_t>(r.y() * scale),
-          static_cast<std::int32_t>(r.width() * scale), static_cast<std::int32_t>(r.height() * scale)};
+  const auto x0 = static_cast<std::int32_t>(std::floor(r.x() * scale));
+  const auto y0 = static_cast<std::int32_t>(std::floor(r.y() * scale));
+  const auto x1 = static_cast<std::int32_t>(std::ceil((r.x() + r.width()) * scale));
+  const auto y1 = static_cast<std::int32_t>(std::ceil((r.y() + r.height()) * scale));
+  return {x0, y0, x1 - x0, y1 - y0};
 }
 
 }  // namespace
@@ -277,7 +285,20 @@ void TMainFrm::RunCommand(const std::function<void()>& work) {
 }
 
 void TMainFrm::ShowOverlay() {
-  if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen) {
+    if (windowHandle() && windowHandle()->screen() != screen) windowHandle()->setScreen(screen);
+    setGeometry(screen->geometry());
+  }
+  // A new primary screen, or a new size of it (a monitor plugged in, another
+  // resolution), is covered again; the watch follows the primary screen.
+  const QString watchName = QStringLiteral("PrimaryScreenWatch");
+  delete findChild<QObject*>(watchName, Qt::FindDirectChildrenOnly);
+  auto* watch = new QObject(this);
+  watch->setObjectName(watchName);
+  const auto again = [this] { QTimer::singleShot(0, this, [this] { ShowOverlay(); }); };
+  connect(qApp, &QGuiApplication::primaryScreenChanged, watch, again);
+  if (screen) connect(screen, &QScreen::geometryChanged, watch, again);
   show();
   UpdateInputShape();
   FWindowSystem.PlaceTopMost(winId(), OwnWindows());

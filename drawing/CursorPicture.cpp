@@ -29,12 +29,13 @@ bool HasColourBand(TPWPenType type) {
 
 }  // namespace
 
-QImage CursorPicture(const TPWMenuItem& item) {
+QImage CursorPicture(const TPWMenuItem& item, qreal ratio) {
   const char* name = PictureName(item.PenType);
   if (!name) return {};
-  QImage picture = LoadPicture(QString::fromLatin1(name));
+  QImage picture = LoadPicture(QString::fromLatin1(name), ratio);
   if (picture.isNull()) return {};
   picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  // The band is drawn in the picture's logical pixels.
   if (HasColourBand(item.PenType)) {
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing, true);

@@ -16,6 +16,10 @@
 // The drawing surface without a window: layers, history, the pointer state
 // machine and the lasso selection. Every operation records the region of the
 // display it changed; the widget repaints only that (TakeDirty).
+//
+// Beside PWEngine.cpp (layers, composing, settings): PWEnginePointer.cpp
+// (input and live drawing), PWEngineLasso.cpp, PWEngineReplay.cpp and
+// PWEngineUndoCache.cpp.
 class TPWEngine {
  public:
   static constexpr TAlphaColor WriteBackground = 0x01FFFFFF;
@@ -26,9 +30,16 @@ class TPWEngine {
   TPWEngine(const TPWEngine&) = delete;
   TPWEngine& operator=(const TPWEngine&) = delete;
 
-  // Sizes every layer (rounded to whole pixels) and forgets drawing and history.
-  void Resize(QSizeF size);
+  // Sizes every layer (rounded to whole pixels) and forgets drawing and
+  // history. Positions, widths and the history are in the surface's logical
+  // pixels; the layers hold scale device pixels to each of them, so that a
+  // screen of a high pixel ratio gets strokes of its own resolution.
+  void Resize(QSizeF size, qreal scale = 1);
+  // Size of the layers, in device pixels.
   QSize Size() const { return FDisplay.size(); }
+  // The layer size for a surface size and scale (halves round to even).
+  static QSize LayerSize(QSizeF size, qreal scale);
+  qreal Scale() const { return FScale; }
 
   // Pen layer and scratch layer to the surface size, pen layer cleared,
   // history forgotten.
@@ -81,12 +92,13 @@ class TPWEngine {
   QRegion TakeDirty();
 
   // Bytes held to make undo and redo fast, beyond the layers themselves,
-  // and the most they may come to: two layers' worth.
+  // and the most they may come to: 48 MiB, but no less than two layers and
+  // no more than six.
   std::size_t UndoCacheBytes() const { return FPatchBytes + FCheckpointBytes; }
   std::size_t UndoCacheBudget() const;
   // Records whose change is kept, so that undoing or redoing them is a copy.
   int UndoCacheRecords() const;
-  // A budget other than two layers (0: two layers again), for tests.
+  // A budget other than the usual one (0: the usual again), for tests.
   void SetUndoCacheBudget(std::size_t bytes);
   // How undo steps went since the engine was made.
   struct TUndoStats {
@@ -161,10 +173,16 @@ class TPWEngine {
   // Swaps the kept change of record r with the pen layer's pixels.
   bool SwapPatch(int r);
   void SetLayerSize(QSize size);
+  static void ClearRect(QImage& img, const QRect& r);
   TAlphaColor Background() const { return FCanWrite ? WriteBackground : PassBackground; }
+  // A record's points and pen as the layers draw them, in device pixels.
+  TPolygon ToDevice(TPolygon points) const;
+  TPointF ToDevice(TPointF point) const;
+  TPWMenuItem ToDevice(const TPWMenuItem& item) const;
   // The style records are drawn with now (smoothing is a setting read live).
   TRenderStyle CurrentStyle();
 
+  qreal FScale = 1;
   QImage FDisplay;
   QImage FPnBitmap;
   QImage FDLnBitmap;  // scratch: live coverage of the stroke, rainbow and eraser work

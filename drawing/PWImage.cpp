@@ -1,38 +1,19 @@
 #include "PWImage.h"
 
+#include <QCoreApplication>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QPixmap>
 #include <QResizeEvent>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
 
 #include "CursorPicture.h"
 #include "PWEngine.h"
 #include "resources/Pictures.h"
-
-// A child that shows a picture and lets the pointer through.
-class TPictureView : public QWidget {
- public:
-  explicit TPictureView(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
-  }
-  void SetPicture(const QImage& picture) {
-    FPicture = picture;
-    resize(picture.isNull() ? QSize(0, 0) : picture.size());
-    update();
-  }
-  const QImage& Picture() const { return FPicture; }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    if (FPicture.isNull()) return;
-    QPainter p(this);
-    p.drawImage(0, 0, FPicture);
-  }
-
- private:
-  QImage FPicture;
-};
 
 // The floating lasso selection: the selected strokes' outlines in black.
 class TSelectionView : public QWidget {
@@ -62,13 +43,17 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   setAttribute(Qt::WA_TransparentForMouseEvents, true);
   setMouseTracking(true);
   setCursor(Qt::BlankCursor);
+  // Every pointer report is a point of the stroke: merging the moves that
+  // queued up while the program was busy would cut corners off it.
+  QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
   SelImage = new TSelectionView(this, *FEngine);
   SelImage->hide();
-  // Created after the selection so that it lies above it.
-  CurImage = new TPictureView(this);
-  CurImage->hide();
+  FFrameTimer.setSingleShot(true);
+  FFrameTimer.setTimerType(Qt::PreciseTimer);
+  connect(&FFrameTimer, &QTimer::timeout, this, &TPWImage::ShowFrame);
+  FSinceFrame.start();
   if (owner) resize(owner->size());
-  FEngine->Resize(size());
+  FEngine->Resize(size(), devicePixelRatioF());
   SetCursorPicture();
 }
 
@@ -76,9 +61,41 @@ TPWImage::~TPWImage() = default;
 
 void TPWImage::Flush() {
   const QRegion dirty = FEngine->TakeDirty();
-  if (!dirty.isEmpty()) update(dirty);
+  const qreal s = FEngine->Scale();
+  if (s == 1) {
+    FPending += dirty;
+  } else {
+    // Device pixels to the logical ones that hold them.
+    for (const QRect& r : dirty) {
+      const int x0 = static_cast<int>(std::floor(r.left() / s)), y0 = static_cast<int>(std::floor(r.top() / s));
+      const int x1 = static_cast<int>(std::ceil((r.right() + 1) / s));
+      const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) / s));
+      FPending += QRect(x0, y0, x1 - x0, y1 - y0);
+    }
+  }
   PlaceSelection();
+  if (FPending.isEmpty() || FFrameTimer.isActive()) return;
+  // The first change after a quiet spell shows at once; the ones after it
+  // wait for the next frame, so that a mouse reporting a thousand times a
+  // second costs the window and the compositor one repaint a frame.
+  const qint64 wait = FrameInterval() - FSinceFrame.elapsed();
+  FFrameTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, FrameInterval())));
 }
+
+int TPWImage::FrameInterval() const {
+  const QScreen* s = screen();
+  const qreal hz = s && s->refreshRate() >= 20 ? s->refreshRate() : 60;
+  return std::max(1, static_cast<int>(std::floor(1000 / hz)));
+}
+
+void TPWImage::ShowFrame() {
+  FSinceFrame.restart();
+  if (FPending.isEmpty()) return;
+  update(FPending);
+  FPending = QRegion();
+}
+
+bool TPWImage::FramePending() const { return FFrameTimer.isActive() || !FPending.isEmpty(); }
 
 void TPWImage::Init() {
   FEngine->Init();
@@ -86,7 +103,9 @@ void TPWImage::Init() {
 }
 
 void TPWImage::PWResize() {
-  FEngine->Resize(size());
+  FEngine->Resize(size(), devicePixelRatioF());
+  // The pointer picture is drawn anew for a screen of another ratio.
+  if (!FPicture.isNull() && FPicture.devicePixelRatio() != PictureRatio()) SetCursorPicture();
   Flush();
 }
 
@@ -142,32 +161,53 @@ void TPWImage::SetCanWrite(bool on) {
 bool TPWImage::CurVisible() const { return FCurVisible; }
 
 void TPWImage::SetCurVisible(bool visible) {
+  if (FCurVisible == visible) return;
   FCurVisible = visible;
-  CurImage->setVisible(visible);
+  ApplyCursor();
 }
 
 bool TPWImage::isWorking() const { return FEngine->isWorking(); }
 const TPWRecArray& TPWImage::History() const { return FEngine->History(); }
 
-QImage TPWImage::CursorImage() const { return CurImage->Picture(); }
-QRect TPWImage::CursorGeometry() const { return CurImage->isVisible() ? CurImage->geometry() : QRect(); }
+QImage TPWImage::CursorImage() const { return FPicture; }
+
+QRect TPWImage::CursorGeometry() const {
+  if (!FCurVisible || !FInside || FPicture.isNull()) return {};
+  return QRect((FPointer + CurOffset).toPoint(), FPicture.deviceIndependentSize().toSize());
+}
 QRect TPWImage::SelectionGeometry() const { return SelImage->isVisible() ? SelImage->geometry() : QRect(); }
 
 void TPWImage::SetCursorPicture() {
   const TPWMenuItem pen = FEngine->CrPen();
-  CurImage->SetPicture(CursorPicture(pen));
+  FPicture = CursorPicture(pen, PictureRatio());
   FPictureName.clear();
   if (const auto offset = CursorOffset(pen.PenType)) CurOffset = *offset;
+  ApplyCursor();
 }
 
 void TPWImage::ShowPicture(const char* name, QPointF offset) {
+  if (FPictureName == name && CurOffset == offset) return;
   CurOffset = offset;
-  if (FPictureName == name) return;
   FPictureName = name;
-  CurImage->SetPicture(LoadPicture(QString::fromLatin1(name)));
+  FPicture = LoadPicture(QString::fromLatin1(name), PictureRatio());
+  ApplyCursor();
+}
+
+qreal TPWImage::PictureRatio() const { return devicePixelRatioF(); }
+
+// The picture is the system pointer itself: the window system moves it at
+// no cost to the program, and no screen capture holds it.
+void TPWImage::ApplyCursor() {
+  if (!FCurVisible || FPicture.isNull()) {
+    setCursor(Qt::BlankCursor);
+    return;
+  }
+  const QPoint hot = (-CurOffset).toPoint();
+  setCursor(QCursor(QPixmap::fromImage(FPicture), hot.x(), hot.y()));
 }
 
 void TPWImage::PlaceCursor(QPointF pos) {
+  FPointer = pos;
   if (FEngine->CrPen().PenType == pwLasso) {
     const bool overSelection = !FEngine->SelLines().empty() && FEngine->SelRF().contains(pos);
     if (overSelection) {
@@ -176,7 +216,6 @@ void TPWImage::PlaceCursor(QPointF pos) {
       ShowPicture("CR_LASSO", QPointF(-1, -2));
     }
   }
-  CurImage->move((pos + CurOffset).toPoint());
 }
 
 void TPWImage::PlaceSelection() {
@@ -196,14 +235,32 @@ void TPWImage::paintEvent(QPaintEvent* event) {
   // the window as it is.
   p.setCompositionMode(QPainter::CompositionMode_Source);
   const QImage& display = FEngine->Display();
-  for (const QRect& r : event->region()) p.drawImage(r.topLeft(), display, r);
+  const qreal s = FEngine->Scale();
+  if (s == 1) {
+    for (const QRect& r : event->region()) p.drawImage(r.topLeft(), display, r);
+    return;
+  }
+  // Whole device pixels of the display onto the same device pixels of the
+  // window: a copy, never a resampling.
+  for (const QRect& r : event->region()) {
+    const int x0 = static_cast<int>(std::floor(r.left() * s)), y0 = static_cast<int>(std::floor(r.top() * s));
+    const int x1 = static_cast<int>(std::ceil((r.right() + 1) * s));
+    const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) * s));
+    const QRect source(x0, y0, x1 - x0, y1 - y0);
+    p.drawImage(QRectF(x0 / s, y0 / s, source.width() / s, source.height() / s), display, source);
+  }
 }
 
 void TPWImage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // Qt also delivers resize events that keep the size (a first show, a
   // grab); only a real change of size discards the drawing.
-  if (event->size() != event->oldSize() || FEngine->Size() != size()) PWResize();
+  // A new pixel ratio (the window moved to another screen) sizes the
+  // layers anew as well.
+  if (event->size() != event->oldSize() || FEngine->Scale() != devicePixelRatioF() ||
+      FEngine->Size() != TPWEngine::LayerSize(size(), devicePixelRatioF())) {
+    PWResize();
+  }
 }
 
 void TPWImage::mousePressEvent(QMouseEvent* event) {
@@ -212,10 +269,8 @@ void TPWImage::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || FEngine->isDown() != 0) return;
   const QPointF pos = event->position();
   if (!FEngine->Press(pos)) return;
-  if (FEngine->isDown() == 3) {
-    ShowPicture("CR_HAND1", QPointF(-12, -24));
-    CurImage->move((pos + CurOffset).toPoint());
-  }
+  FPointer = pos;
+  if (FEngine->isDown() == 3) ShowPicture("CR_HAND1", QPointF(-12, -24));
   FOutside = false;
   Flush();
 }
@@ -231,11 +286,11 @@ void TPWImage::mouseMoveEvent(QMouseEvent* event) {
   }
   if (FOutside) {
     FOutside = false;
-    CurImage->setVisible(FCurVisible);
+    FInside = true;
   }
   if (FEngine->isDown() == 3) {
+    FPointer = pos;
     FEngine->Move(pos);
-    CurImage->move((pos + CurOffset).toPoint());
     Flush();
     return;
   }
@@ -248,17 +303,16 @@ void TPWImage::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const bool dragging = FEngine->isDown() == 3;
   FEngine->Release(event->position());
-  if (dragging) {
-    ShowPicture("CR_HAND0", QPointF(-12, -24));
-    CurImage->move((event->position() + CurOffset).toPoint());
-  }
+  FPointer = event->position();
+  if (dragging) ShowPicture("CR_HAND0", QPointF(-12, -24));
   Flush();
 }
 
 void TPWImage::enterEvent(QEnterEvent* event) {
   QWidget::enterEvent(event);
   FOutside = false;
-  CurImage->setVisible(FCurVisible);
+  FInside = true;
+  FPointer = event->position();
 }
 
 void TPWImage::leaveEvent(QEvent* event) {
@@ -267,7 +321,7 @@ void TPWImage::leaveEvent(QEvent* event) {
 }
 
 void TPWImage::PointerLeft() {
-  CurImage->hide();
+  FInside = false;
   FEngine->Leave();
   Flush();
 }

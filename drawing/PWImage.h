@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QRegion>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -8,7 +11,6 @@
 #include "StrokeHistory.h"
 
 class TPWEngine;
-class TPictureView;
 class TSelectionView;
 
 // The drawing surface: shows the pen layer over a background that is fully
@@ -54,9 +56,14 @@ class TPWImage : public QWidget {
 
   // The engine behind the surface, for tests and tools.
   TPWEngine& Engine() { return *FEngine; }
-  // The pointer picture and where it is shown, in surface coordinates.
+  // The pointer picture (the system pointer over the surface) and where it
+  // lies, in surface coordinates: empty while hidden or outside.
   QImage CursorImage() const;
   QRect CursorGeometry() const;
+  // Changes are on their way to the screen: they show at the next frame.
+  bool FramePending() const;
+  // Time between two repaints, from the screen's refresh rate.
+  int FrameInterval() const;
   // The floating selection, in surface coordinates (hidden: empty).
   QRect SelectionGeometry() const;
 
@@ -75,12 +82,21 @@ class TPWImage : public QWidget {
   void PlaceCursor(QPointF pos);
   void PointerLeft();
   void PlaceSelection();
+  // Takes what the engine changed; the window repaints it at the next frame.
   void Flush();
+  void ShowFrame();
+  void ApplyCursor();
+  qreal PictureRatio() const;
 
   std::unique_ptr<TPWEngine> FEngine;
-  TPictureView* CurImage = nullptr;
   TSelectionView* SelImage = nullptr;
+  QImage FPicture;
   QPointF CurOffset;
+  QPointF FPointer;
+  bool FInside = false;
+  QRegion FPending;
+  QTimer FFrameTimer;
+  QElapsedTimer FSinceFrame;
   // Name of a hand or lasso picture shown instead of the pen's own.
   QString FPictureName;
   bool FCurVisible = true;

@@ -210,6 +210,17 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
                 e.UndoCacheBytes() / 1e6, e.UndoCacheRecords(), e.UndoCheckpoints(), e.CheckpointStep());
   int checked = 0, same = 0;
   double full = 0;
+  // The slowest steps: which record, and of which kind.
+  struct TSlow {
+    double ms;
+    char dir;
+    int record;
+    bool move;
+  };
+  std::vector<TSlow> slow;
+  auto note = [&](char dir, int record, double ms) {
+    slow.push_back({ms, dir, record, e.History().Rec()[record].IsMove()});
+  };
   auto check = [&] {
     const QImage stepped = e.PenBitmap().copy();
     const auto t0 = std::chrono::steady_clock::now();
@@ -220,17 +231,21 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
   };
   for (auto _ : state) {
     while (e.History().CanUndo()) {
+      const int r = e.History().p();
       const auto t0 = std::chrono::steady_clock::now();
       e.PWUndo();
       undo.push_back(Since(t0));
+      note('u', r, undo.back());
       most = std::max(most, e.UndoCacheBytes());
       if (e.History().p() % 100 == 0) check();
     }
     check();
     while (e.History().CanRedo()) {
+      const int r = e.History().p() + 1;
       const auto t0 = std::chrono::steady_clock::now();
       e.PWRedo();
       redo.push_back(Since(t0));
+      note('r', r, redo.back());
       most = std::max(most, e.UndoCacheBytes());
       if (e.History().p() % 100 == 50) check();
     }
@@ -295,9 +310,9 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
                 after.FullRebuilds - before.FullRebuilds, after.Captured - before.Captured);
   gNotes["undo after a change of smoothing " + n] = line;
   std::snprintf(line, sizeof line,
-                "most %.2f MB of budget %.2f MB (%.3f of a layer, budget 2); at the end %.2f MB, %d changes and "
+                "most %.2f MB of budget %.2f MB (%.3f of a layer, budget %.2f); at the end %.2f MB, %d changes and "
                 "%d checkpoints every %d records",
-                most / 1e6, e.UndoCacheBudget() / 1e6, most / layer, endBytes / 1e6, endRecords, endCheckpoints,
+                most / 1e6, e.UndoCacheBudget() / 1e6, most / layer, e.UndoCacheBudget() / layer, endBytes / 1e6, endRecords, endCheckpoints,
                 endStep);
   std::string at;
   for (const int r : endAt) {
@@ -308,6 +323,15 @@ void BM_UndoWalk(benchmark::State& state, QSize size) {
   gNotes["undo/redo same pixels as full replay " + n] =
       std::to_string(same) + " of " + std::to_string(checked) + " states checked";
   gNotes["full replay of the history, ms " + n] = std::to_string(full);
+  std::sort(slow.begin(), slow.end(), [](const TSlow& a, const TSlow& b) { return a.ms > b.ms; });
+  std::string worst;
+  for (std::size_t i = 0; i < std::min<std::size_t>(slow.size(), 12); ++i) {
+    char one[80];
+    std::snprintf(one, sizeof one, "%s%s %d (%s) %.0f ms", i ? ", " : "", slow[i].dir == 'u' ? "undo" : "redo",
+                  slow[i].record, slow[i].move ? "move" : "stroke", slow[i].ms);
+    worst += one;
+  }
+  gNotes["undo/redo slowest steps " + n] = worst;
 }
 
 // A lasso loop over a sixth of the surface, a drag and the commit, on the

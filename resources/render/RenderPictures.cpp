@@ -1,5 +1,5 @@
 // Build-time tool: renders every artwork SVG to a PNG of the SVG's own size
-// and writes the resource list that embeds them under their names.
+// and writes the resource list that embeds both under their names.
 //
 //   korivan_render_pictures OUTDIR QRCFILE art1.svg art2.svg ...
 #include <QDir>
@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     list << "  <file alias=\"" << name << ".png\">" << png << "</file>\n";
+    // The source too, so that a picture can be drawn anew for a screen of
+    // another pixel ratio.
+    list << "  <file alias=\"" << name << ".svg\">" << QFileInfo(args[i]).absoluteFilePath() << "</file>\n";
   }
   list << "</qresource>\n</RCC>\n";
   list.flush();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
@@ -270,11 +271,12 @@ TEST_F(PWImageTest, RepaintsOnlyWhatAMoveChanged) {
   s.image->installEventFilter(&spy);
   s.Press({100, 100});
   s.Move({110, 105});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.image->FramePending(); }, 1000));
   QCoreApplication::processEvents();
   spy.painted = QRegion();
   s.Move({130, 110});
-  QCoreApplication::processEvents();
-  ASSERT_FALSE(spy.painted.isEmpty());
+  // The repaint comes with the next frame.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !spy.painted.isEmpty(); }, 1000));
   EXPECT_LE(spy.painted.boundingRect().width(), 20 + 2 * 10) << "the window repainted more than the move changed";
   EXPECT_LE(spy.painted.boundingRect().height(), 5 + 2 * 10);
   EXPECT_EQ(s.image->grab(QRect(120, 108, 1, 1)).toImage().pixel(0, 0), 0xFFFF0000u);
@@ -286,6 +288,93 @@ TEST_F(PWImageTest, RepaintsOnlyWhatAMoveChanged) {
   EXPECT_LE(dirty.width(), 10 + 2 * 10);
   EXPECT_LE(dirty.height(), 5 + 2 * 10);
   s.Release({140, 115});
+}
+
+// A mouse reporting far more often than the screen refreshes costs one
+// repaint a frame, not one a move; the release still reaches the window.
+TEST_F(PWImageTest, RepaintsAtMostOncePerFrame) {
+  Surface s(QSize(800, 600));
+  s.image->SetCrPen(kRedPen);
+  int paints = 0;
+  QRegion last;
+  struct Counter : QObject {
+    int* n;
+    QRegion* region;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) {
+        ++*n;
+        *region = static_cast<QPaintEvent*>(event)->region();
+      }
+      return false;
+    }
+  } counter;
+  counter.n = &paints;
+  counter.region = &last;
+  s.image->installEventFilter(&counter);
+  QElapsedTimer clock;
+  clock.start();
+  s.Press({100, 100});
+  constexpr int kMoves = 200;
+  for (int i = 1; i <= kMoves; ++i) {
+    s.Move({100 + i * 3, 100 + (i % 2) * 20});
+    // A millisecond apart, as a fast mouse reports, with the events handled.
+    QTest::qWait(1);
+  }
+  const qint64 elapsed = clock.elapsed();
+  EXPECT_GE(paints, 1);
+  EXPECT_LE(paints, elapsed / s.image->FrameInterval() + 2) << "over " << elapsed << " ms";
+  EXPECT_LT(paints, kMoves / 4);
+  s.Release({100 + kMoves * 3, 100});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.image->FramePending(); }, 1000));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(last.contains(QPoint(100 + kMoves * 3 - 1, 100))) << "the stroke's end was shown";
+}
+
+// The pointer picture is the system pointer over the surface, with the
+// picture's hot spot where the pen's offset puts the pointer.
+TEST_F(PWImageTest, PointerPictureIsTheSystemPointer) {
+  struct Case {
+    TPWMenuItem pen;
+    QSize size;
+    QPoint hot;
+  };
+  const Case cases[] = {
+      {{pwPn, 0xFF00FF00, 8, sdSolid}, {32, 60}, {0, 0}},
+      {{pwMk, 0xFF0000FF, 8, sdSolid}, {32, 60}, {0, 0}},
+      {{pwEr, 0, 30, sdSolid}, {32, 52}, {16, 0}},
+      {{pwRbPn, 0, 8, sdSolid}, {32, 60}, {0, 0}},
+      {{pwLasso, 0, 8, sdSolid}, {32, 23}, {1, 2}},
+  };
+  Surface s;
+  for (const Case& c : cases) {
+    s.image->SetCrPen(c.pen);
+    const QCursor pointer = s.image->cursor();
+    ASSERT_EQ(pointer.shape(), Qt::BitmapCursor) << c.pen.PenType;
+    EXPECT_EQ(pointer.pixmap().size(), c.size) << c.pen.PenType;
+    EXPECT_EQ(pointer.hotSpot(), c.hot) << c.pen.PenType;
+    if (c.pen.PenType == pwPn || c.pen.PenType == pwMk) {
+      EXPECT_EQ(pointer.pixmap().toImage().pixel(10, 19), c.pen.PenColor) << "the colour band";
+    }
+  }
+  // Over a lasso selection the open hand, dragging it the grabbing one.
+  s.image->SetCrPen(kRedPen);
+  s.Drag({{60, 60}, {120, 60}});
+  s.image->SetCrPen({pwLasso, 0, 8, sdSolid});
+  s.Drag({{40, 40}, {200, 40}, {200, 100}, {40, 100}, {40, 41}});
+  s.Move({90, 60});
+  EXPECT_EQ(s.image->cursor().hotSpot(), QPoint(12, 24));
+  const QImage open = s.image->cursor().pixmap().toImage();
+  s.Press({90, 60});
+  EXPECT_EQ(s.image->cursor().hotSpot(), QPoint(12, 24));
+  EXPECT_NE(s.image->cursor().pixmap().toImage(), open) << "the grabbing hand";
+  s.Release({90, 60});
+  // Hidden: no pointer picture at all, and none for a command.
+  s.image->SetCurVisible(false);
+  EXPECT_EQ(s.image->cursor().shape(), Qt::BlankCursor);
+  s.image->SetCurVisible(true);
+  EXPECT_EQ(s.image->cursor().shape(), Qt::BitmapCursor);
+  s.image->SetCrPen({pwSave, 0, 0, sdSolid});
+  EXPECT_EQ(s.image->cursor().shape(), Qt::BlankCursor);
 }
 
 }  // namespace

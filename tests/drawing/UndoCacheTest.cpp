@@ -522,4 +522,34 @@ TEST_F(UndoCacheTest, FirstStepInANewLookIsOneWholePassLayingCheckpoints) {
   }
 }
 
+// A lasso move redraws every stroke under the moved ones, so no rebuild may
+// have to draw one: a checkpoint lies right after each move, and its kept
+// change outlives those of strokes when the budget is tight.
+TEST_F(UndoCacheTest, MovesGetACheckpointAndKeepTheirChange) {
+  isSmoothing = false;
+  TPWEngine e;
+  Ready(e, 320, 240);
+  Stroke(e, {pwPn, 0xFF2050E0, 6, sdSolid}, {{40, 40}, {80, 60}});
+  for (int i = 0; i < 3; ++i) Stroke(e, {pwPn, PaletteColour(i), 6, sdSolid}, {{150, 100.f + 20 * i}, {300, 110}});
+  Stroke(e, {pwLasso, 0, 0, sdSolid}, {{20, 20}, {100, 20}, {100, 80}, {20, 80}});
+  ASSERT_FALSE(e.SelLines().empty());
+  e.Press(QPointF(60, 50));
+  e.Move(QPointF(100, 150));
+  e.Release(QPointF(100, 150));
+  e.LassoUpdate();
+  const int move = e.History().p();
+  ASSERT_TRUE(e.History().Rec()[move].IsMove());
+  const std::vector<int> at = e.CheckpointRecords();
+  EXPECT_NE(std::find(at.begin(), at.end(), move), at.end()) << "no checkpoint after the move";
+  // Strokes past the budget: the move's change stays, the stroke ones go.
+  e.SetUndoCacheBudget(e.UndoCacheBytes() + 1);
+  for (int i = 0; i < 8; ++i) Stroke(e, {pwMk, PaletteColour(i), 12, sdSolid}, {{10, 10.f + 25 * i}, {310, 230}});
+  for (int i = 0; i < 8; ++i) e.PWUndo();
+  ASSERT_EQ(e.History().p(), move);
+  const int swaps = e.UndoStats().Swaps;
+  e.PWUndo();
+  EXPECT_EQ(e.UndoStats().Swaps, swaps + 1) << "undoing the move rebuilt instead of swapping its kept change";
+  EXPECT_EQ(e.PenBitmap(), Rebuilt(e));
+}
+
 }  // namespace

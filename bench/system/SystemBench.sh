@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# The whole system under a mouse's load: the program on Xvfb with openbox and
+# picom (xrender), strokes of 200 and 2000 points and plain hover injected
+# through XTest at 1000 events a second. Prints CPU per event of the
+# program, the X server and the compositor (median of the runs), the peak
+# memory of the program and the share of points drawn, for this build
+# ("yours") and for the program built at a baseline revision ("today").
+#
+# usage: SystemBench.sh PROGRAM XDRIVE SOURCE_DIR BASELINE_DIR [BUILD_TYPE]
+# Environment: KORIVAN_BASELINE  revision to compare with (default: where
+#                                HEAD left the main branch; "none" to skip)
+#              KORIVAN_SYSBENCH_RUNS     runs of each case (3)
+#              KORIVAN_SYSBENCH_SIZES    screens ("1920x1080 3840x2160")
+#              KORIVAN_SYSBENCH_S200     strokes of 200 points (20)
+#              KORIVAN_SYSBENCH_S2000    strokes of 2000 points (5)
+#              KORIVAN_SYSBENCH_HOVER    hover events (4000)
+#              KORIVAN_SYSBENCH_PERF     a file: the program is profiled
+#                                        (perf record) while events arrive
+set -euo pipefail
+
+PROGRAM="$(realpath "$1")"
+XDRIVE="$(realpath "$2")"
+SOURCE="$3"
+BASEDIR="$4"
+BUILD_TYPE="${5:-Release}"
+RUNS="${KORIVAN_SYSBENCH_RUNS:-3}"
+SIZES="${KORIVAN_SYSBENCH_SIZES:-1920x1080 3840x2160}"
+S200="${KORIVAN_SYSBENCH_S200:-20}"
+S2000="${KORIVAN_SYSBENCH_S2000:-5}"
+HOVER="${KORIVAN_SYSBENCH_HOVER:-4000}"
+
+TMP="$(mktemp -d)"
+SESSION=()
+cleanup() {
+  for ((i = ${#SESSION[@]} - 1; i >= 0; i--)); do kill "${SESSION[i]}" 2>/dev/null || true; done
+  for p in "${SESSION[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+now_ms() { date +%s%3N; }
+wait_until() {
+  local end=$(($(now_ms) + $1)); shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$end" ] || return 1
+    sleep 0.05
+  done
+}
+
+# The program as it was at the baseline, built beside this build.
+BASELINE="${KORIVAN_BASELINE:-}"
+if [ -z "$BASELINE" ]; then
+  BASELINE="$(git -C "$SOURCE" merge-base HEAD main 2>/dev/null || echo none)"
+fi
+TODAY=""
+if [ "$BASELINE" != "none" ]; then
+  REV="$(git -C "$SOURCE" rev-parse --short "$BASELINE")"
+  echo "baseline (today): $REV; yours: $(git -C "$SOURCE" rev-parse --short HEAD)$(git -C "$SOURCE" diff --quiet HEAD || echo ' with changes')"
+  if [ "$(cat "$BASEDIR/rev" 2>/dev/null)" != "$REV" ]; then
+    rm -rf "$BASEDIR"
+    mkdir -p "$BASEDIR/src"
+    git -C "$SOURCE" archive "$REV" | tar -x -C "$BASEDIR/src"
+    echo "$REV" >"$BASEDIR/rev"
+  fi
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  [ -f "$BASEDIR/build/build.ninja" ] ||
+    cmake -S "$BASEDIR/src" -B "$BASEDIR/build" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" "${launcher[@]}" >/dev/null
+  nice -n 5 cmake --build "$BASEDIR/build" --target korivan-dsk -j 2 >/dev/null
+  TODAY="$BASEDIR/build/app/korivan-dsk"
+fi
+
+export XAUTHORITY="$TMP/Xauthority" QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+touch "$XAUTHORITY"
+COOKIE="$(mcookie)"
+
+# start_session WxH: Xvfb on a display of its own, openbox, picom, a backdrop.
+start_session() {
+  rm -f "$TMP/display"
+  Xvfb -displayfd 5 -screen 0 "${1}x24" -nolisten tcp -noreset -auth "$XAUTHORITY" 5>"$TMP/display" 2>"$TMP/xvfb.log" &
+  XPID=$!
+  SESSION+=($XPID)
+  wait_until 10000 test -s "$TMP/display" || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$TMP/display")"
+  xauth -q -f "$XAUTHORITY" add "$DISPLAY" MIT-MAGIC-COOKIE-1 "$COOKIE"
+  openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
+  SESSION+=($!)
+  "$XDRIVE" backdrop c8c8c8 >"$TMP/backdrop.txt" &
+  BPID=$!
+  SESSION+=($BPID)
+  wait_until 10000 grep -q mapped "$TMP/backdrop.txt"
+  sleep 0.5
+  picom --backend xrender --config /dev/null >"$TMP/picom.log" 2>&1 &
+  CPID=$!
+  SESSION+=($CPID)
+  wait_until 10000 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 || true
+  sleep 1
+}
+
+stop_session() {
+  for ((i = ${#SESSION[@]} - 1; i >= 0; i--)); do kill "${SESSION[i]}" 2>/dev/null || true; done
+  for p in "${SESSION[@]}"; do wait "$p" 2>/dev/null || true; done
+  SESSION=()
+}
+
+overlay_shown() {
+  local size="$1"
+  xwininfo -root -tree 2>/dev/null | grep '"KORIVAN D"' | grep -q " ${size}+"
+}
+
+# run_case PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
+# one workload; prints the injector's line and "hwm_kib=N". PROGRAM "none":
+# the same events with no program over the backdrop, what the X server and
+# the compositor spend on them anyway.
+run_case() {
+  local prog="$1" size="$2" load="$3"; shift 3
+  if [ "$prog" = none ]; then
+    echo "$("$XDRIVE" "$load" "$@" "$BPID" "$XPID" "$CPID") hwm_kib=0"
+    return
+  fi
+  export HOME="$TMP/home"
+  rm -rf "$HOME"
+  export XDG_RUNTIME_DIR="$TMP/run" XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  # Raw points, so that each drawn point is where it was injected.
+  mkdir -p "$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK"
+  printf '[Pen]\nisSmoothing=0\n' >"$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK/Setup.ini"
+  "$prog" >"$TMP/app.log" 2>&1 &
+  local app=$!
+  if ! wait_until 30000 overlay_shown "$size"; then
+    echo "no overlay" >&2
+    kill $app 2>/dev/null || true
+    wait $app 2>/dev/null || true
+    return 1
+  fi
+  sleep 1
+  local perf=""
+  if [ -n "${KORIVAN_SYSBENCH_PERF:-}" ]; then
+    perf record -q -F 997 -g -p $app -o "$KORIVAN_SYSBENCH_PERF.$load$1" >/dev/null 2>&1 &
+    perf=$!
+    sleep 0.5
+  fi
+  local line
+  line="$("$XDRIVE" "$load" "$@" "$app" "$XPID" "$CPID")"
+  if [ -n "$perf" ]; then
+    kill -INT $perf
+    wait $perf 2>/dev/null || true
+  fi
+  local hwm
+  hwm="$(awk '/^VmHWM/ {print $2}' /proc/$app/status)"
+  kill $app 2>/dev/null || true
+  wait $app 2>/dev/null || true
+  echo "$line hwm_kib=$hwm"
+}
+
+field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
+median() { sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]; else print "-"}'; }
+
+printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' screen build load program xserver compos. total "peak MiB" drawn rate
+for size in $SIZES; do
+  start_session "$size"
+  builds=("none:none" "yours:$PROGRAM")
+  [ -n "$TODAY" ] && builds=("none:none" "today:$TODAY" "yours:$PROGRAM")
+  for entry in "${builds[@]}"; do
+    name="${entry%%:*}" prog="${entry#*:}"
+    for load in "stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER"; do
+      : >"$TMP/lines"
+      for ((r = 0; r < RUNS; r++)); do
+        # shellcheck disable=SC2086
+        run_case "$prog" "$size" $load >>"$TMP/lines" || true
+      done
+      [ -s "$TMP/lines" ] || continue
+      label="$(awk '{print ($1 == "hover") ? "hover" : $2 " pts"}' <<<"$load")"
+      vals=()
+      for f in program_us xserver_us compositor_us; do
+        vals+=("$(while read -r l; do field "$f" "$l"; done <"$TMP/lines" | median)")
+      done
+      total="$(while read -r l; do
+        echo "$(field program_us "$l") + $(field xserver_us "$l") + $(field compositor_us "$l")" | bc
+      done <"$TMP/lines" | median)"
+      hwm="$(while read -r l; do field hwm_kib "$l"; done <"$TMP/lines" | sort -n | tail -n1)"
+      rate="$(while read -r l; do field rate "$l"; done <"$TMP/lines" | median)"
+      drawn="$(while read -r l; do
+        p=$(field points "$l"); d=$(field drawn "$l")
+        [ "${p:-0}" -gt 0 ] && echo "scale=1; 100 * $d / $p" | bc || echo "-"
+      done <"$TMP/lines" | sort -n | head -n1)"
+      [ "$drawn" = "-" ] || drawn="$drawn%"
+      [ "$name" = none ] && drawn="-"
+      printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' "$size" "$name" "$label" "${vals[@]}" "$total" \
+        "$([ "$name" = none ] && echo - || echo $((hwm / 1024)))" "$drawn" "$rate"
+    done
+  done
+  stop_session
+done
+echo "CPU in microseconds per injected event (median of $RUNS runs); build \"none\": the same events with no"
+echo "program, what the X server and the compositor spend on them anyway; peak memory is the largest VmHWM;"
+echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached."

@@ -1,0 +1,340 @@
+// Drives a program on an X display through XTest as a user's mouse would and
+// reports what it cost, for the whole-system benchmark (SystemBench.sh):
+//   backdrop RRGGBB
+//       a window of one colour over the whole screen, below whatever maps
+//       later; runs until killed;
+//   stroke POINTS STROKES PROGRAM_PID XSERVER_PID COMPOSITOR_PID
+//   hover EVENTS PROGRAM_PID XSERVER_PID COMPOSITOR_PID
+//       switches drawing on with the corner button, then injects pointer
+//       events at 1000 a second: STROKES presses each with POINTS points
+//       (press, moves, release), or EVENTS moves with no button held. Prints
+//       one line "events=N program_us=.. xserver_us=.. compositor_us=..
+//       drawn=D points=P rate=R", CPU time per event of each process while
+//       the events were handled; for strokes, D of the P points show on the
+//       screen afterwards (a point counts where its pixel changed).
+//
+// A stroke is a zigzag whose every point is a corner 30 pixels from the line
+// through its neighbours: a point the program never saw leaves its corner
+// unpainted, so the share of points drawn is read off the screen.
+
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
+#include <xcb/xtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kStep = 4;        // pixels along a row between points
+constexpr int kAmplitude = 30;  // height of a corner
+constexpr int kRowPitch = 50;   // rows apart
+constexpr int kLeft = 100;      // clear of the screen edge
+constexpr int kRight = 320;     // clear of the corner buttons and the tile column
+constexpr int kTop = 60;
+
+struct TPoint {
+  int x, y;
+};
+
+xcb_connection_t* C = nullptr;
+xcb_screen_t* Screen = nullptr;
+
+long long CpuTicks(int pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const auto close = all.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream rest(all.substr(close + 2));
+  std::string field;
+  long long utime = 0, stime = 0;
+  // After the name: state is field 3; utime and stime are fields 14 and 15.
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::atoll(field.c_str());
+    if (i == 15) stime = std::atoll(field.c_str());
+  }
+  return utime + stime;
+}
+
+void Fake(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
+  xcb_test_fake_input(C, type, detail, XCB_CURRENT_TIME, Screen->root, static_cast<std::int16_t>(x),
+                      static_cast<std::int16_t>(y), 0);
+  xcb_flush(C);
+}
+
+void MoveTo(TPoint p) { Fake(XCB_MOTION_NOTIFY, 0, p.x, p.y); }
+
+// Paces events on absolute times, so that a late one does not shift the rest.
+class TPacer {
+ public:
+  TPacer() { clock_gettime(CLOCK_MONOTONIC, &FNext); }
+  void Wait() {
+    FNext.tv_nsec += 1000000;
+    if (FNext.tv_nsec >= 1000000000) {
+      FNext.tv_nsec -= 1000000000;
+      ++FNext.tv_sec;
+    }
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &FNext, nullptr);
+  }
+
+ private:
+  timespec FNext{};
+};
+
+// Waits until the program has used no CPU for 150 ms: it has caught up.
+void Settle(int pid) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  long long last = CpuTicks(pid);
+  int quiet = 0;
+  while (quiet < 3 && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const long long now = CpuTicks(pid);
+    quiet = now == last ? quiet + 1 : 0;
+    last = now;
+  }
+  // A round trip, so that what was sent has reached the server.
+  free(xcb_get_input_focus_reply(C, xcb_get_input_focus(C), nullptr));
+}
+
+struct TGrab {
+  int x = 0, y = 0, w = 0, h = 0;
+  std::vector<std::uint8_t> bits;
+  std::uint32_t At(int px, int py) const {
+    const std::size_t i = (std::size_t(py - y) * std::size_t(w) + std::size_t(px - x)) * 4;
+    return std::uint32_t(bits[i]) | std::uint32_t(bits[i + 1]) << 8 | std::uint32_t(bits[i + 2]) << 16;
+  }
+};
+
+TGrab Grab(int x, int y, int w, int h) {
+  TGrab g{x, y, w, h, {}};
+  xcb_get_image_reply_t* r = xcb_get_image_reply(
+      C,
+      xcb_get_image(C, XCB_IMAGE_FORMAT_Z_PIXMAP, Screen->root, static_cast<std::int16_t>(x),
+                    static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), ~0u),
+      nullptr);
+  if (!r) return g;
+  const std::uint8_t* data = xcb_get_image_data(r);
+  g.bits.assign(data, data + xcb_get_image_data_length(r));
+  free(r);
+  if (g.bits.size() < std::size_t(w) * std::size_t(h) * 4) g.bits.assign(std::size_t(w) * std::size_t(h) * 4, 0);
+  return g;
+}
+
+bool Differs(std::uint32_t a, std::uint32_t b) {
+  for (int s = 0; s < 24; s += 8) {
+    if (std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)) > 24) return true;
+  }
+  return false;
+}
+
+struct TCpu {
+  long long prog = 0, xserver = 0, comp = 0;
+};
+
+TCpu Sample(const int pids[3]) { return {CpuTicks(pids[0]), CpuTicks(pids[1]), CpuTicks(pids[2])}; }
+
+// The rows of one stroke, left to right and back, starting on row `row`.
+std::vector<TPoint> StrokePoints(int points, int row) {
+  const int perRow = std::max(2, (Screen->width_in_pixels - kLeft - kRight) / kStep);
+  std::vector<TPoint> out;
+  out.reserve(std::size_t(points));
+  for (int i = 0; i < points; ++i) {
+    const int r = row + i / perRow;
+    const int k = i % perRow;
+    const int col = (r - row) % 2 == 0 ? k : perRow - 1 - k;
+    out.push_back({kLeft + col * kStep, kTop + r * kRowPitch + (i % 2) * kAmplitude});
+  }
+  return out;
+}
+
+int Rows(int points) {
+  const int perRow = std::max(2, (Screen->width_in_pixels - kLeft - kRight) / kStep);
+  return (points + perRow - 1) / perRow;
+}
+
+void Press(std::uint8_t type, std::uint8_t detail) {
+  Fake(type, detail);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// A keypad key by its keysym, to the window under the pointer.
+void KeypadKey(std::uint32_t keysym) {
+  const xcb_setup_t* setup = xcb_get_setup(C);
+  const int first = setup->min_keycode, count = setup->max_keycode - setup->min_keycode + 1;
+  xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+      C, xcb_get_keyboard_mapping(C, static_cast<xcb_keycode_t>(first), static_cast<std::uint8_t>(count)), nullptr);
+  if (!map) return;
+  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+  int code = 0;
+  for (int i = 0; i < count * map->keysyms_per_keycode && !code; ++i) {
+    if (syms[i] == keysym) code = first + i / map->keysyms_per_keycode;
+  }
+  free(map);
+  if (!code) return;
+  xcb_query_pointer_reply_t* under = xcb_query_pointer_reply(C, xcb_query_pointer(C, Screen->root), nullptr);
+  if (under && under->child) xcb_set_input_focus(C, XCB_INPUT_FOCUS_POINTER_ROOT, under->child, XCB_CURRENT_TIME);
+  free(under);
+  Press(XCB_KEY_PRESS, static_cast<std::uint8_t>(code));
+  Press(XCB_KEY_RELEASE, static_cast<std::uint8_t>(code));
+}
+
+void SwitchDrawingOn(int pid) {
+  MoveTo({Screen->width_in_pixels - 45, 15});
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Press(XCB_BUTTON_PRESS, 1);
+  Press(XCB_BUTTON_RELEASE, 1);
+  Settle(pid);
+  MoveTo({Screen->width_in_pixels / 2, Screen->height_in_pixels / 2});
+  Settle(pid);
+}
+
+void Report(long long events, const TCpu& used, long long drawn, long long points, double seconds) {
+  const double usPerTick = 1e6 / double(sysconf(_SC_CLK_TCK));
+  const auto per = [&](long long ticks) { return events ? double(ticks) * usPerTick / double(events) : 0.0; };
+  std::printf("events=%lld program_us=%.0f xserver_us=%.0f compositor_us=%.0f drawn=%lld points=%lld rate=%.0f\n",
+              events, per(used.prog), per(used.xserver), per(used.comp), drawn, points,
+              seconds > 0 ? double(events) / seconds : 0.0);
+}
+
+int RunStrokes(int points, int strokes, const int pids[3]) {
+  SwitchDrawingOn(pids[0]);
+  const int rows = Rows(points);
+  const int rowsPerScreen = (Screen->height_in_pixels - kTop - 40) / kRowPitch;
+  TCpu used;
+  long long events = 0, drawn = 0;
+  double seconds = 0;
+  int row = 0;
+  for (int s = 0; s < strokes; ++s) {
+    if (row + rows > rowsPerScreen) {
+      // The screen is full: erase all (keypad minus) and start at the top.
+      KeypadKey(0xFFAD);
+      Settle(pids[0]);
+      row = 0;
+    }
+    const std::vector<TPoint> pts = StrokePoints(points, row);
+    int x0 = Screen->width_in_pixels, y0 = Screen->height_in_pixels, x1 = 0, y1 = 0;
+    for (const TPoint& p : pts) {
+      x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+    }
+    MoveTo(pts.front());
+    Settle(pids[0]);
+    const TGrab before = Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+    const TCpu start = Sample(pids);
+    const auto t0 = std::chrono::steady_clock::now();
+    TPacer pace;
+    Fake(XCB_BUTTON_PRESS, 1);
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+      pace.Wait();
+      MoveTo(pts[i]);
+    }
+    pace.Wait();
+    Fake(XCB_BUTTON_RELEASE, 1);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    Settle(pids[0]);
+    const TCpu end = Sample(pids);
+    used.prog += end.prog - start.prog;
+    used.xserver += end.xserver - start.xserver;
+    used.comp += end.comp - start.comp;
+    events += static_cast<long long>(pts.size()) + 1;
+    const TGrab after = Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+    for (const TPoint& p : pts) drawn += Differs(before.At(p.x, p.y), after.At(p.x, p.y)) ? 1 : 0;
+    if (const char* dump = std::getenv("KORIVAN_XDRIVE_DUMP")) {
+      // The stroke as the screen showed it, with the missed points marked.
+      FILE* f = std::fopen(dump, "wb");
+      if (f) {
+        std::fprintf(f, "P6 %d %d 255\n", after.w, after.h);
+        std::vector<std::uint8_t> rgb(std::size_t(after.w) * std::size_t(after.h) * 3);
+        for (int y = 0; y < after.h; ++y)
+          for (int x = 0; x < after.w; ++x) {
+            const std::uint32_t v = after.At(after.x + x, after.y + y);
+            std::uint8_t* o = &rgb[(std::size_t(y) * std::size_t(after.w) + std::size_t(x)) * 3];
+            o[0] = std::uint8_t(v >> 16), o[1] = std::uint8_t(v >> 8), o[2] = std::uint8_t(v);
+          }
+        for (const TPoint& p : pts) {
+          if (Differs(before.At(p.x, p.y), after.At(p.x, p.y))) continue;
+          std::uint8_t* o = &rgb[(std::size_t(p.y - after.y) * std::size_t(after.w) + std::size_t(p.x - after.x)) * 3];
+          o[0] = 255, o[1] = 0, o[2] = 0;
+        }
+        std::fwrite(rgb.data(), 1, rgb.size(), f);
+        std::fclose(f);
+      }
+    }
+    row += rows;
+  }
+  Report(events, used, drawn, static_cast<long long>(points) * strokes, seconds);
+  return 0;
+}
+
+int RunHover(int count, const int pids[3]) {
+  SwitchDrawingOn(pids[0]);
+  const int cx = Screen->width_in_pixels / 2, cy = Screen->height_in_pixels / 2;
+  const TCpu start = Sample(pids);
+  const auto t0 = std::chrono::steady_clock::now();
+  TPacer pace;
+  for (int i = 0; i < count; ++i) {
+    pace.Wait();
+    // A slow circle: every event is a new position.
+    const double a = i * 0.005;
+    MoveTo({cx + int(std::lround(400 * std::cos(a))), cy + int(std::lround(300 * std::sin(a)))});
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  Settle(pids[0]);
+  const TCpu end = Sample(pids);
+  Report(count, {end.prog - start.prog, end.xserver - start.xserver, end.comp - start.comp}, 0, 0, seconds);
+  return 0;
+}
+
+int RunBackdrop(std::uint32_t colour) {
+  const xcb_window_t win = xcb_generate_id(C);
+  const std::uint32_t values[] = {colour, 1};
+  xcb_create_window(C, XCB_COPY_FROM_PARENT, win, Screen->root, 0, 0, Screen->width_in_pixels,
+                    Screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, Screen->root_visual,
+                    XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  xcb_map_window(C, win);
+  xcb_flush(C);
+  std::printf("mapped %u\n", win);
+  std::fflush(stdout);
+  while (xcb_generic_event_t* e = xcb_wait_for_event(C)) free(e);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s backdrop RRGGBB | stroke POINTS STROKES PIDS... | hover EVENTS PIDS...\n",
+                 argv[0]);
+    return 1;
+  }
+  C = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(C)) {
+    std::fprintf(stderr, "no X display\n");
+    return 2;
+  }
+  Screen = xcb_setup_roots_iterator(xcb_get_setup(C)).data;
+  const std::string cmd = argv[1];
+  if (cmd == "backdrop") return RunBackdrop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 16)));
+  int pids[3] = {0, 0, 0};
+  if (cmd == "stroke" && argc >= 7) {
+    for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[4 + i]);
+    return RunStrokes(std::atoi(argv[2]), std::atoi(argv[3]), pids);
+  }
+  if (cmd == "hover" && argc >= 6) {
+    for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[3 + i]);
+    return RunHover(std::atoi(argv[2]), pids);
+  }
+  std::fprintf(stderr, "unknown command %s\n", cmd.c_str());
+  return 1;
+}
