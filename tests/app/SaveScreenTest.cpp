@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+
+#include "app/DesktopCapture.h"
+#include "app/MainFrm.h"
+#include "app/PaintRect.h"
+#include "app/SaveScreen.h"
+#include "app/SaveWriter.h"
+#include "drawing/PWImage.h"
+#include "imaging/FMXBitmapEx.h"
+#include "imaging/FMXPSD.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr QRgb Desktop = 0xFF2060A0;
+constexpr QRgb Red = 0xFFFF0000;
+
+// The screen as a compositor would present it: a plain desktop with the
+// overlay drawn over it exactly as its widgets show now.
+class TScreenWindowSystem final : public TWindowSystem {
+ public:
+  std::string_view Name() const override { return "screen"; }
+  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect>) override {}
+  void SetFullInput(TNativeWindow) override {}
+  TNativeWindow ForegroundWindow() override { return 0; }
+  void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
+  void PlaceAboveAll(TNativeWindow) override {}
+  void TakeFocus(TNativeWindow) override {}
+  void RaiseWindow(TNativeWindow) override {}
+  bool KeyPressed(int) override { return false; }
+  bool CaptureScreen(const TPlatformRect& r, std::span<std::uint32_t> pixels) override {
+    ++Captures;
+    if (Refuse) return false;
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    QImage screen(size, QImage::Format_ARGB32);
+    screen.fill(Desktop);
+    if (Overlay && Overlay->isVisible()) {
+      QPainter p(&screen);
+      p.drawImage(Overlay->geometry().topLeft(), Overlay->grab().toImage());
+    }
+    if (r.X < 0 || r.Y < 0 || r.X + r.Width > size.width() || r.Y + r.Height > size.height())
+      return false;
+    for (int y = 0; y < r.Height; ++y)
+      std::memcpy(pixels.data() + std::size_t(y) * r.Width, screen.constScanLine(r.Y + y) + r.X * 4,
+                  std::size_t(r.Width) * 4);
+    return true;
+  }
+
+  QWidget* Overlay = nullptr;
+  bool Refuse = false;
+  int Captures = 0;
+};
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+bool Near(QRgb a, QRgb b, int tolerance) {
+  return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+         std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Whether every pixel of the rectangle shows the bare desktop.
+bool ShowsDesktop(const QImage& image, const QRect& rect, int tolerance) {
+  for (int y = rect.top(); y <= rect.bottom(); ++y)
+    for (int x = rect.left(); x <= rect.right(); ++x)
+      if (!Near(image.pixel(x, y), Desktop, tolerance)) return false;
+  return true;
+}
+
+QImage Load(const QString& fileName) {
+  if (fileName.endsWith(".psd")) {
+    QImage merged;
+    return LoadPSDFile(fileName, merged) ? merged : QImage();
+  }
+  TFMXBitmapEx bitmap;
+  return bitmap.LoadFromFileEx(fileName) ? QImage(bitmap) : QImage();
+}
+
+// Closes every message box that opens and keeps its text.
+class TBoxCatcher {
+ public:
+  TBoxCatcher() {
+    FTimer.setInterval(10);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        Texts.append(box->text());
+        box->done(QMessageBox::Ok);
+      }
+    });
+    FTimer.start();
+  }
+  QStringList Texts;
+
+ private:
+  QTimer FTimer;
+};
+
+class SaveScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Folder.isValid());
+    Form = std::make_unique<TMainFrm>(System);
+    System.Overlay = Form.get();
+    Form->ShowOverlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    QTest::qWait(20);
+  }
+  void TearDown() override {
+    Form.reset();
+    DefaultSetup();
+  }
+  // A red stroke, drawn as the user does, with the pointer left on the surface.
+  void DrawStroke() {
+    Form->WriteRectClick();
+    Form->PWImage->SetCrPen({pwPn, Red, 10, sdSolid});
+    QTest::mousePress(Form->PWImage, Qt::LeftButton, {}, {100, 200});
+    for (int x = 120; x <= 400; x += 20) QTest::mouseMove(Form->PWImage, {x, 200});
+    QTest::mouseRelease(Form->PWImage, Qt::LeftButton, {}, {400, 200});
+    QTest::mouseMove(Form->PWImage, {250, 350});
+  }
+  void Save() {
+    Form->RunCommand([this] { Form->SaveImage(); });
+  }
+
+  QTemporaryDir Folder;
+  TScreenWindowSystem System;
+  std::unique_ptr<TMainFrm> Form;
+};
+
+TEST(SaveNames, DefaultNameAndTheExtensionOfTheChosenType) {
+  EXPECT_EQ(DefaultFileName(QDateTime(QDate(2012, 9, 27), QTime(14, 30, 5))), "20120927_143005");
+  EXPECT_EQ(DefaultFileName(QDateTime(QDate(2031, 1, 2), QTime(3, 4, 0))), "20310102_030400");
+  const struct {
+    const char* name;
+    int index;
+    const char* out;
+  } cases[] = {
+      {"shot.png", 5, "shot.psd"},      {"shot", 1, "shot.jpg"},
+      {"a.tar.gz", 3, "a.tar.bmp"},     {"/x/dir.v2/shot", 4, "/x/dir.v2/shot.tga"},
+      {"C:\\d.e\\shot", 2, "C:\\d.e\\shot.png"}, {"C:shot", 1, "C:shot.jpg"},
+      {"/x/shot.JPG", 9, "/x/shot.png"}, {"/x/.hidden", 1, "/x/.jpg"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithImageExtension(c.name, c.index), QString(c.out)) << c.name;
+}
+
+TEST_F(SaveScreenTest, CaptureFillsOnlyABitmapOfTheScreensSize) {
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  QImage right(screen, QImage::Format_ARGB32);
+  right.fill(0);
+  Form->hide();
+  EXPECT_TRUE(CaptureDesktop(System, right));
+  EXPECT_EQ(right.pixel(5, 5), Desktop);
+  EXPECT_EQ(right.pixel(screen.width() - 1, screen.height() - 1), Desktop);
+
+  const struct {
+    QSize size;
+    bool refuse;
+  } failing[] = {{screen - QSize(1, 0), false}, {QSize(16, 16), false}, {screen, true}};
+  for (const auto& f : failing) {
+    QImage bitmap(f.size, QImage::Format_ARGB32);
+    bitmap.fill(0x12345678);
+    const QImage before = bitmap.copy();
+    System.Refuse = f.refuse;
+    EXPECT_FALSE(CaptureDesktop(System, bitmap));
+    EXPECT_EQ(bitmap, before);
+  }
+}
+
+// Every format through Save, with the column shown and hidden in turn: the
+// file has the stroke over the desktop and none of the window's controls,
+// and the window comes back as it was.
+TEST_F(SaveScreenTest, SaveWritesWhatTheUserSeesInEveryFormat) {
+  // A pictures folder that a fresh account does not have yet.
+  ImagePathDefault = QDir::toNativeSeparators(Folder.filePath("home/Pictures")) + QDir::separator();
+  DrawStroke();
+  const QRect cursor = Form->PWImage->CursorGeometry();
+  ASSERT_FALSE(cursor.isEmpty());
+  const QRect corners = Form->WriteRect->geometry().united(Form->ModeRect->geometry());
+  const QRect panel = Form->MenuPanel->geometry();
+  const struct {
+    int index;
+    const char* extension;
+    int tolerance;
+  } formats[] = {{1, "jpg", 24}, {2, "png", 1}, {3, "bmp", 1}, {4, "tga", 1}, {5, "psd", 1}};
+  int row = 0;
+  for (const auto& f : formats) {
+    SCOPED_TRACE(f.extension);
+    const bool columnShown = row++ % 2 == 0;
+    if (Form->isMenu != columnShown) Form->ModeRectClick();
+    const QRect notice = Form->SaveNotice->isVisible() ? Form->SaveNotice->geometry() : QRect();
+    ImageTypeDefault = f.index;
+    QDir(Folder.filePath("home/Pictures")).removeRecursively();
+    Save();
+    EXPECT_FALSE(Form->isWorking);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->WriteRect->isVisible() && Form->ModeRect->isVisible() && Form->RectBK->isVisible());
+    EXPECT_EQ(Form->MenuPanel->isVisible(), columnShown);
+    EXPECT_TRUE(Form->PWImage->CurVisible());
+    Form->SaveWriter->WaitForAll();
+
+    const QStringList files = QDir(Folder.filePath("home/Pictures")).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(QRegularExpression(QString("^\\d{8}_\\d{6}\\.%1$").arg(f.extension)).match(files[0]).hasMatch())
+        << files[0].toStdString();
+    const QImage picture = Load(Folder.filePath("home/Pictures/" + files[0]));
+    ASSERT_EQ(picture.size(), Form->size());
+    EXPECT_TRUE(Near(picture.pixel(250, 200), Red, f.tolerance));
+    EXPECT_TRUE(ShowsDesktop(picture, corners.adjusted(4, 4, -4, -4), f.tolerance));
+    EXPECT_TRUE(ShowsDesktop(picture, panel.adjusted(4, 4, -4, -4), f.tolerance));
+    EXPECT_TRUE(ShowsDesktop(picture, cursor, f.tolerance));
+    if (!notice.isEmpty()) {
+      EXPECT_TRUE(ShowsDesktop(picture, notice.adjusted(4, 4, -4, -4), f.tolerance));
+    }
+
+    ASSERT_TRUE(WaitUntil([&] { return Form->SaveNotice->isVisible(); }));
+    EXPECT_TRUE(Form->SaveNotice->text().contains(files[0]));
+  }
+  EXPECT_TRUE(Form->SaveNotice->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_TRUE(WaitUntil([&] { return !Form->SaveNotice->isVisible(); }, 4000)) << "gone after a moment";
+}
+
+TEST_F(SaveScreenTest, FailedWriteIsReportedAndTheWindowIsAsBefore) {
+  const QString blocker = Folder.filePath("file");
+  {
+    QFile f(blocker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  ImagePathDefault = QDir::toNativeSeparators(blocker + "/Pictures/");
+  ImageTypeDefault = 2;
+  DrawStroke();
+  TBoxCatcher boxes;
+  QTimer::singleShot(0, [this] { Save(); });
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.Texts.isEmpty(); }));
+  ASSERT_EQ(boxes.Texts.size(), 1);
+  EXPECT_TRUE(boxes.Texts[0].contains(QDir::toNativeSeparators(blocker + "/Pictures/"))) << boxes.Texts[0].toStdString();
+  EXPECT_TRUE(boxes.Texts[0].contains(".png"));
+  EXPECT_TRUE(Form->SaveNotice->text().startsWith("Not saved"));
+  EXPECT_TRUE(Form->WriteRect->isVisible() && Form->ModeRect->isVisible() && Form->MenuPanel->isVisible());
+  EXPECT_TRUE(Form->RectBK->isVisible() && Form->PWImage->CurVisible());
+  EXPECT_FALSE(Form->isWorking);
+  EXPECT_TRUE(Form->Timer1->isActive());
+  QTest::keyClick(Form.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
+  EXPECT_FALSE(Form->PWImage->CanWrite()) << "hot keys answer again";
+}
+
+TEST_F(SaveScreenTest, PendingWritesFinishBeforeTheWindowGoesAndTheirErrorsAreRaised) {
+  DrawStroke();
+  const QString blocked = Folder.filePath("file");
+  {
+    QFile f(blocked);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  Form->SaveScreen(Folder.filePath("a.png"), 2);
+  Form->SaveScreen(Folder.filePath("b"), 5);
+  Form->SaveScreen(blocked + "/c.bmp", 3);
+  Form->SaveScreen(Folder.filePath("d.jpg"), 4);
+  try {
+    Form->FormDestroy();
+    ADD_FAILURE() << "the failed write was not raised";
+  } catch (const std::exception& e) {
+    EXPECT_TRUE(QString(e.what()).contains(blocked + "/c.bmp")) << e.what();
+  }
+  EXPECT_EQ(Form->SaveWriter->Pending(), 0);
+  for (const char* name : {"a.png", "b.psd", "d.tga"}) {
+    const QImage picture = Load(Folder.filePath(name));
+    EXPECT_EQ(picture.size(), QGuiApplication::primaryScreen()->size()) << name;
+  }
+}
+
+TEST_F(SaveScreenTest, SaveAsOffersTheTypesAndTheChosenTypeDecidesTheExtension) {
+  ImageTypeDefault = 4;
+  Form->SaveDialog->setDirectory(Folder.path());
+  QString title, fileName, filter;
+  QStringList filters;
+  // A dialog left open by a failed step would hold the test forever.
+  QTimer::singleShot(20000, Form->SaveDialog, &QDialog::reject);
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(WaitUntil([&] { return Form->SaveDialog->isVisible(); }));
+    title = Form->SaveDialog->windowTitle();
+    filters = Form->SaveDialog->nameFilters();
+    filter = Form->SaveDialog->selectedNameFilter();
+    auto* edit = Form->SaveDialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    fileName = edit->text();
+    Form->SaveDialog->selectNameFilter(filters.value(4));
+    Form->SaveDialog->selectFile("shot.png");
+    QMetaObject::invokeMethod(Form->SaveDialog, "accept");
+  });
+  Form->RunCommand([this] { Form->SaveImageAs(); });
+  EXPECT_EQ(title, "Image Save As");
+  EXPECT_EQ(filters, ImageNameFilters());
+  EXPECT_EQ(filters.size(), 5);
+  EXPECT_EQ(filter, "TGA File (*.tga)");
+  EXPECT_TRUE(QRegularExpression("^\\d{8}_\\d{6}$").match(fileName).hasMatch()) << fileName.toStdString();
+  Form->SaveWriter->WaitForAll();
+  EXPECT_TRUE(QFile::exists(Folder.filePath("shot.psd")));
+  EXPECT_FALSE(QFile::exists(Folder.filePath("shot.png")));
+}
+
+}  // namespace
