@@ -20,6 +20,7 @@
 #include "drawing/PWImage.h"
 #include "resources/Pictures.h"
 #include "settings/Settings.h"
+#include "widgets/MetroButton.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
     c.drawRect(r.adjusted(0, 0, -1, -1));
   };
   MenuPanel->OnMouseLeave = [this] { MenuPanelMouseLeave(); };
+  MenuPanel->OnResize = [this] { MenuPanelResize(); };
   MetroTimer = new QTimer(this);
   MetroTimer->setInterval(500);
   MetroTimer->setSingleShot(true);
@@ -119,6 +121,7 @@ void TMainFrm::FormCreate() {
   CrSetup = -1;
   LoadSetup();
   isMenu = true;
+  CreateMenuButtons();
   PWImage = new TPWImage(this);
   PWImage->setParent(RectBK);
   PWImage->show();
@@ -154,15 +157,18 @@ void TMainFrm::FormDestroy() {
       failed.append(result.FileName);
     }
   }
+  const auto release = [this] {
+    FreeMenuButtons();
+    delete PWImage;
+    PWImage = nullptr;
+  };
   try {
     SaveSetup();
   } catch (...) {
-    delete PWImage;
-    PWImage = nullptr;
+    release();
     throw;
   }
-  delete PWImage;
-  PWImage = nullptr;
+  release();
   if (!failed.isEmpty()) throw std::runtime_error(failed.join(QLatin1Char('\n')).toStdString());
 }
 
@@ -170,6 +176,7 @@ void TMainFrm::FormDestroy() {
 // window really has once shown.
 void TMainFrm::FormPaint() {
   if (!isFirst) return;
+  MenuPanelResize();
   isFirst = false;
 }
 
@@ -216,10 +223,14 @@ void TMainFrm::Timer1Timer() {
   if (!isVisible()) return;
   const TNativeWindow h = winId();
   const TNativeWindow f = FWindowSystem.ForegroundWindow();
+  // Neither the program's own dialogs nor "no window known" (as while the
+  // overlay itself has the keyboard) replace the window to give focus back to.
   const std::vector<TNativeWindow> own = OwnWindows();
-  if (f != h && std::find(own.begin(), own.end(), f) == own.end()) ActiveWindowHandle = f;
+  if (f != h && f != 0 && std::find(own.begin(), own.end(), f) == own.end()) ActiveWindowHandle = f;
   if (f != h) FWindowSystem.PlaceTopMost(h, own);
-  if (FWindowSystem.KeyPressed(vkMultiply)) {
+  // While the overlay has the keyboard the key's own events toggle drawing;
+  // the poll then only drains the tap, or one tap would toggle twice.
+  if (FWindowSystem.KeyPressed(vkMultiply) && !isActiveWindow()) {
     int key = vkMultiply;
     KeyDown(key, QChar(), Qt::NoModifier);
   }
@@ -227,12 +238,17 @@ void TMainFrm::Timer1Timer() {
 
 void TMainFrm::MetroTimerTimer() {
   MetroTimer->stop();
-  // Tiles set this flag when the pointer enters them; until they exist the
-  // panel has nothing the pointer could have moved onto.
-  ModeRectClick();
+  // A dialog opened by a command takes the pointer from the column; that is
+  // no reason to hide it behind the user's back.
+  if (!MetroEntered && !isWorking) ModeRectClick();
 }
 
-void TMainFrm::MenuPanelMouseLeave() { MetroTimer->start(); }
+// The panel is left also when the pointer moves onto one of its tiles, which
+// then sets MetroEntered again.
+void TMainFrm::MenuPanelMouseLeave() {
+  MetroEntered = false;
+  MetroTimer->start();
+}
 
 bool TMainFrm::KeyDown(int& key, QChar, Qt::KeyboardModifiers) {
   if (IsBusy()) return false;
@@ -240,8 +256,17 @@ bool TMainFrm::KeyDown(int& key, QChar, Qt::KeyboardModifiers) {
     case vkMultiply:
       WriteRectClick();
       return true;
+    case vkAdd:
+      MenuButtonClick({pwSave});
+      return true;
     case vkSubtract:
-      RunCommand([this] { PWImage->EraseAll(); });
+      MenuButtonClick({pwEraseAll});
+      return true;
+    case vkDecimal:
+      MenuButtonClick({pwApp});
+      return true;
+    case vkDivide:
+      MenuButtonClick({pwMarkIdx});
       return true;
     default:
       return false;
@@ -263,10 +288,12 @@ void TMainFrm::UpdateInputShape() {
 }
 
 void TMainFrm::RunCommand(const std::function<void()>& work) {
-  // Lifts the hold however the work ends.
+  // Lifts the hold however the work ends; a command carried out inside
+  // another (a launcher choice) leaves the hold to the outer one.
   struct TGuard {
     TMainFrm* Form;
     ~TGuard() {
+      if (--Form->FCommandDepth > 0) return;
       Form->Timer1->start();
       Form->isWorking = false;
     }
@@ -274,6 +301,7 @@ void TMainFrm::RunCommand(const std::function<void()>& work) {
   isWorking = true;
   PWImage->LassoUpdate();
   Timer1->stop();
+  ++FCommandDepth;
   TGuard guard{this};
   work();
 }
@@ -302,7 +330,12 @@ std::vector<TNativeWindow> TMainFrm::OwnWindows() const {
 // below it; dialogs and messages are lifted above it and given the keyboard
 // as soon as the screen shows them.
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Show && watched != this) {
+  // The overlay bypasses the window manager, which so never gives it the
+  // keyboard: a press while drawing takes it, as a click on a top-most
+  // window would, so that the keypad keys reach the overlay.
+  if (event->type() == QEvent::MouseButtonPress && watched == PWImage && PWImage->CanWrite()) {
+    FWindowSystem.TakeFocus(winId());
+  } else if (event->type() == QEvent::Show && watched != this) {
     auto* w = qobject_cast<QWidget*>(watched);
     if (w && w->isWindow() && !w->testAttribute(Qt::WA_ShowWithoutActivating))
       PlaceAboveWhenShown(w);
@@ -348,6 +381,8 @@ void TMainFrm::showEvent(QShowEvent* event) {
 
 void TMainFrm::keyPressEvent(QKeyEvent* event) {
   int key = KeypadVirtualKey(event->key(), event->modifiers());
+  // The key watcher saw this press too; the poll must not count it again.
+  if (key == vkMultiply) FWindowSystem.KeyPressed(vkMultiply);
   if (key != 0 && KeyDown(key, event->text().isEmpty() ? QChar() : event->text().front(),
                           event->modifiers())) {
     event->accept();

@@ -157,6 +157,7 @@ class TMainFrm : public QWidget {
   TWindowSystem& FWindowSystem;
   bool FDestroyed = false;
   bool FCapturing = false;
+  int FCommandDepth = 0;
 };
 
 // The save dialog's folder for a default image folder: without its trailing

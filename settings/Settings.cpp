@@ -66,7 +66,7 @@ bool IsPen(TPWPenType t) { return IsStrokeKind(t) && t != pwEr; }
 void RepairWidthAndDash(TPWMenuItem& item) {
   if (!(std::isfinite(item.PenThickness) && item.PenThickness > 0 && item.PenThickness <= MaxToolThickness))
     item.PenThickness = IsDrawingTool(item.PenType) ? FallbackToolThickness : 1;
-  if (item.PenDash > sdDashDotDot) item.PenDash = sdSolid;
+  if (item.PenDash > sdCustom) item.PenDash = sdSolid;
 }
 
 bool KeepInColumn(const TPWMenuItem& item, bool appExists) {

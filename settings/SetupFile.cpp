@@ -118,10 +118,11 @@ class TReader {
   void PenType(const char* section, const QString& key, TPWPenType& value) {
     if (const auto t = Text(section, key)) value = StrToPenType(*t);
   }
-  // Ordinals without a pattern (sdCustom and beyond) count as unreadable.
+  // sdCustom is kept as the file has it (it draws solid); ordinals beyond the
+  // type count as unreadable.
   void Dash(const char* section, const QString& key, TStrokeDash& value) {
     std::int32_t v = value;
-    Integer(section, key, v, sdSolid, sdDashDotDot);
+    Integer(section, key, v, sdSolid, sdCustom);
     value = static_cast<TStrokeDash>(v);
   }
   void String(const char* section, const char* key, QString& value) {

@@ -14,49 +14,11 @@
 #include "app/Application.h"
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
+#include "tests/app/FormTestSupport.h"
 #include "drawing/PWImage.h"
 #include "settings/Settings.h"
 
 namespace {
-
-// Records what the window asks of the system.
-class TFakeWindowSystem final : public TWindowSystem {
- public:
-  std::string_view Name() const override { return "fake"; }
-  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect> rects) override {
-    Region.assign(rects.begin(), rects.end());
-    FullInput = false;
-    ++ShapeChanges;
-  }
-  void SetFullInput(TNativeWindow) override {
-    Region.clear();
-    FullInput = true;
-    ++ShapeChanges;
-  }
-  TNativeWindow ForegroundWindow() override { return Foreground; }
-  void PlaceTopMost(TNativeWindow w, std::span<const TNativeWindow>) override {
-    TopMost.push_back(w);
-  }
-  void PlaceAboveAll(TNativeWindow w) override { PlacedAbove.push_back(w); }
-  void TakeFocus(TNativeWindow w) override { Focused.push_back(w); }
-  void RaiseWindow(TNativeWindow w) override { Raised.push_back(w); }
-  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
-  bool KeyPressed(int vk) override {
-    if (vk != vkMultiply || MultiplyTaps == 0) return false;
-    --MultiplyTaps;
-    return true;
-  }
-
-  std::vector<TPlatformRect> Region;
-  bool FullInput = false;
-  int ShapeChanges = 0;
-  TNativeWindow Foreground = 0;
-  std::vector<TNativeWindow> TopMost;
-  std::vector<TNativeWindow> Raised;
-  std::vector<TNativeWindow> PlacedAbove;
-  std::vector<TNativeWindow> Focused;
-  int MultiplyTaps = 0;
-};
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 2000) {
   QElapsedTimer t;
@@ -73,27 +35,14 @@ TPlatformRect Rect(const QWidget* w) {
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
-class MainFrmTest : public ::testing::Test {
+class MainFrmTest : public TFormTest {
  protected:
-  void SetUp() override {
-    Form = std::make_unique<TMainFrm>(System);
-  }
-  // Shown at the given size and painted once.
-  void Show(int w = 1920, int h = 1080) {
-    Form->resize(w, h);
-    Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-    QTest::qWait(20);
-  }
   void Drag(QPoint from, QPoint to) {
     QWidget* surface = Form->PWImage;
     QTest::mousePress(surface, Qt::LeftButton, {}, from);
     for (int i = 1; i <= 10; ++i) QTest::mouseMove(surface, from + (to - from) * i / 10);
     QTest::mouseRelease(surface, Qt::LeftButton, {}, to);
   }
-
-  TFakeWindowSystem System;
-  std::unique_ptr<TMainFrm> Form;
 };
 
 TEST_F(MainFrmTest, LaysOutCornerButtonsPanelAndSurface) {
@@ -213,6 +162,18 @@ TEST_F(MainFrmTest, TimerKeepsOnTopAndRemembersTheWindowInFront) {
 
 TEST_F(MainFrmTest, PolledMultiplyKeyTogglesDrawingUnlessBusy) {
   Show();
+  // While the overlay has the keyboard its own key events count, not the poll.
+  ASSERT_TRUE(WaitUntil([&] { return Form->isActiveWindow(); }));
+  System.MultiplyTaps = 1;
+  Form->Timer1Timer();
+  EXPECT_EQ(System.MultiplyTaps, 0) << "the tap is drained";
+  EXPECT_FALSE(Form->PWImage->CanWrite());
+
+  // Another program in front.
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return !Form->isActiveWindow(); }));
   System.MultiplyTaps = 1;
   EXPECT_TRUE(WaitUntil([&] { return Form->PWImage->CanWrite(); }, 1000)) << "by the running timer";
 
@@ -243,6 +204,10 @@ TEST_F(MainFrmTest, KeypadHotKeys) {
   EXPECT_EQ(Form->PWImage->History().p(), -1) << "erase all";
   Form->PWImage->PWUndo();
   EXPECT_EQ(Form->PWImage->History().p(), -1);
+
+  QTest::keyClick(Form.get(), Qt::Key_Slash, Qt::KeypadModifier);
+  EXPECT_EQ(Form->PenIndex, 1) << "the next stock pen";
+  EXPECT_EQ(Form->PWImage->CrPen(), StockPens[1]);
 
   QTest::keyClick(Form.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
   EXPECT_FALSE(Form->PWImage->CanWrite());

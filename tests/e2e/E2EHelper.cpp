@@ -1,7 +1,8 @@
 // Helper of the end-to-end test, plain xcb so that it starts at once:
 //   window NAME OUT X Y W H RRGGBB [fullscreen|override]
 //       a window of one colour that appends "mapped ID" and then
-//       "click X Y" (root coordinates) for every button press to OUT; it asks
+//       "click X Y" (root coordinates) for every button press and "key CODE"
+//       for every key press to OUT; it asks
 //       the window manager for fullscreen, or bypasses it and so is stacked
 //       above everything at the moment it maps;
 //   input-at WINDOW_ID X Y...
@@ -52,7 +53,8 @@ int RunWindow(xcb_connection_t* c, xcb_screen_t* screen, char** argv, int argc) 
 
   const xcb_window_t win = xcb_generate_id(c);
   const std::uint32_t values[] = {colour, overrideRedirect,
-                                  XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+                                  XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_KEY_PRESS |
+                                      XCB_EVENT_MASK_STRUCTURE_NOTIFY};
   xcb_create_window(c, XCB_COPY_FROM_PARENT, win, screen->root, static_cast<std::int16_t>(x),
                     static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
                     XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK,
@@ -94,6 +96,11 @@ int RunWindow(xcb_connection_t* c, xcb_screen_t* screen, char** argv, int argc) 
       case XCB_BUTTON_PRESS: {
         auto* press = reinterpret_cast<xcb_button_press_event_t*>(e);
         std::fprintf(out, "click %d %d\n", press->root_x, press->root_y);
+        break;
+      }
+      case XCB_KEY_PRESS: {
+        auto* press = reinterpret_cast<xcb_key_press_event_t*>(e);
+        std::fprintf(out, "key %d\n", press->detail);
         break;
       }
       default:

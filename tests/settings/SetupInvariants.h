@@ -55,7 +55,7 @@ inline QString SetupInvariantViolation() {
   if (ImageJPEGQuality < 0 || ImageJPEGQuality > 100) return QStringLiteral("quality");
   const auto badTool = [](const TPWMenuItem& e) {
     return !(std::isfinite(e.PenThickness) && e.PenThickness > 0 && e.PenThickness <= MaxToolThickness) ||
-           e.PenDash > sdDashDotDot;
+           e.PenDash > sdCustom;
   };
   for (int i = 0; i < MenuCount - 3; ++i)
     if (badTool(at(i))) return QStringLiteral("menu entry %1 width or dash").arg(i);

@@ -252,14 +252,17 @@ TEST_F(SetupTest, EntriesInSlotsThatWereEmptyGetAUsableWidth) {
   EXPECT_EQ(SetupInvariantViolation(), QString());
 }
 
-TEST_F(SetupTest, DashOrdinalsWithoutAPatternKeepThePreviousDash) {
+TEST_F(SetupTest, DashOrdinalsOfTheTypeAreKeptAndOthersKeepThePreviousDash) {
   Load("[Mark]\nPenDash0=4\nPenDash1=5\nPenDash2=-1\nPenDash3=300\nPenDash5=0\n");
   EXPECT_EQ(StockPens[0].PenDash, sdDashDotDot);
-  EXPECT_EQ(StockPens[1].PenDash, sdSolid);
+  EXPECT_EQ(StockPens[1].PenDash, sdCustom);
   EXPECT_EQ(StockPens[2].PenDash, sdSolid);
   EXPECT_EQ(StockPens[3].PenDash, sdSolid);
   EXPECT_EQ(StockPens[5].PenDash, sdSolid);
   EXPECT_EQ(SetupInvariantViolation(), QString());
+  // The user's value goes back to the file as it was read.
+  SaveSetup();
+  EXPECT_TRUE(ReadIni().contains("\nPenDash1=5\n"));
 }
 
 TEST_F(SetupTest, ScalarsOutsideTheirRangeKeepTheirValue) {

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include "app/MainFrm.h"
+#include "platform/Platform.h"
+
+// Records what the window asks of the system.
+class TFakeWindowSystem final : public TWindowSystem {
+ public:
+  std::string_view Name() const override { return "fake"; }
+  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect> rects) override {
+    Region.assign(rects.begin(), rects.end());
+    FullInput = false;
+    ++ShapeChanges;
+  }
+  void SetFullInput(TNativeWindow) override {
+    Region.clear();
+    FullInput = true;
+    ++ShapeChanges;
+  }
+  TNativeWindow ForegroundWindow() override { return Foreground; }
+  void PlaceTopMost(TNativeWindow w, std::span<const TNativeWindow>) override {
+    TopMost.push_back(w);
+  }
+  void PlaceAboveAll(TNativeWindow w) override { PlacedAbove.push_back(w); }
+  void TakeFocus(TNativeWindow w) override { Focused.push_back(w); }
+  void RaiseWindow(TNativeWindow w) override { Raised.push_back(w); }
+  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
+  bool KeyPressed(int vk) override {
+    if (vk != vkMultiply || MultiplyTaps == 0) return false;
+    --MultiplyTaps;
+    return true;
+  }
+
+  std::vector<TPlatformRect> Region;
+  bool FullInput = false;
+  int ShapeChanges = 0;
+  TNativeWindow Foreground = 0;
+  std::vector<TNativeWindow> TopMost;
+  std::vector<TNativeWindow> Raised;
+  std::vector<TNativeWindow> PlacedAbove;
+  std::vector<TNativeWindow> Focused;
+  int MultiplyTaps = 0;
+};
+
+// A main window over the fake system.
+class TFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Form = std::make_unique<TMainFrm>(System); }
+  // Shown at the given size and painted once.
+  void Show(int w = 1920, int h = 1080) {
+    Form->resize(w, h);
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    QTest::qWait(20);
+  }
+
+  TFakeWindowSystem System;
+  std::unique_ptr<TMainFrm> Form;
+};

@@ -1,0 +1,95 @@
+"""The overlay on the real X stack: start-up, pass-through, drawing, staying on top."""
+
+import signal
+import subprocess
+import time
+
+from conftest import PROGRAM, near, start_overlay, wait_until
+
+GREY = "c0c0c0"
+
+
+def test_start_splash_single_instance_and_end_on_request(xsession):
+    proc = xsession.spawn("app", [PROGRAM])
+    size = (xsession.width, xsession.height)
+    first = last = None
+    overlay = None
+    end = time.monotonic() + 20
+    while overlay is None and time.monotonic() < end:
+        windows = xsession.windows_named("KORIVAN D")
+        now = time.monotonic()
+        if any(w[1:] == (512, 256) for w in windows):
+            first = first or now
+            last = now
+        overlay = next((w for w in windows if w[1:] == size), None)
+        if overlay:
+            assert not any(w[1:] == (512, 256) for w in windows), "splash still shown with the overlay"
+        time.sleep(0.02)
+    assert overlay, "no overlay window"
+    assert first, "no splash seen"
+    # Polls are slow on a loaded machine; without the pause the splash would
+    # be gone within a few tens of milliseconds.
+    assert last - first >= 0.25, f"splash shown for only {last - first:.3f} s"
+
+    t0 = time.monotonic()
+    second = subprocess.run([PROGRAM], env=xsession.env, timeout=10)
+    assert second.returncode == 0
+    assert time.monotonic() - t0 < 5
+    assert len([w for w in xsession.windows_named("KORIVAN D") if w[1:] == size]) == 1
+    assert proc.poll() is None, "the first instance ended"
+
+    proc.send_signal(signal.SIGTERM)
+    assert proc.wait(timeout=10) == 0
+
+
+def test_pass_through_drawing_and_top_most(xsession):
+    below = xsession.test_window("korivan-e2e-below", 100, 100, 1000, 700, GREY)
+    overlay = start_overlay(xsession)
+    w, h = xsession.width, xsession.height
+    # Corner buttons and the panel take the pointer; the desktop does not.
+    assert overlay.input_at((w - 45, 15), (w - 15, 15), (w - 70, 40), (w - 1, h - 1),
+                            (w - 61, 15), (w - 141, 500), (w // 2, h // 2)) == "1111000"
+
+    cx, cy = below.x + 100, below.y + 100
+    xsession.click(cx, cy)
+    assert wait_until(lambda: (cx, cy) in below.clicks()), "click did not pass through"
+
+    xsession.click(*overlay.write_rect)
+    assert wait_until(overlay.drawing), "drawing did not switch on"
+    sx, sy = below.x + 200, below.y + 300
+    xsession.drag([(sx + i * 20, sy + i * 5) for i in range(31)])
+    on = [(sx + 200, sy + 50), (sx + 400, sy + 100)]
+    off = (below.x + 700, below.y + 600)
+
+    def stroke_over(colour):
+        shot = xsession.shot()
+        return all(not near(shot.getpixel(p), colour) for p in on) and near(shot.getpixel(off), colour)
+
+    assert wait_until(lambda: stroke_over(below.colour)), "stroke not on screen"
+    assert len(below.clicks()) == 1, "the drag reached the window below"
+
+    xsession.click(*overlay.write_rect)
+    assert wait_until(overlay.passing), "drawing did not switch off"
+    cx2, cy2 = below.x + 600, below.y + 150
+    xsession.click(cx2, cy2)
+    assert wait_until(lambda: (cx2, cy2) in below.clicks()), "second click did not pass through"
+    assert stroke_over(below.colour), "stroke gone after drawing off"
+
+    # The keypad's multiply key toggles drawing while another window has the focus.
+    xsession.xdotool("windowactivate", "--sync", below.id)
+    xsession.key("KP_Multiply")
+    assert wait_until(overlay.drawing), "multiply did not switch drawing on"
+    xsession.key("KP_Multiply")
+    assert wait_until(overlay.passing), "multiply did not switch drawing off"
+    assert xsession.active_window() == below.id, "the window in front lost the focus"
+
+    # Still on top after a fullscreen window is raised.
+    full = xsession.test_window("korivan-e2e-full", 0, 0, 800, 600, "3060c0", "fullscreen")
+    xsession.run("xdotool", "windowactivate", "--sync", str(full.id), check=False)
+    assert wait_until(lambda: stroke_over(full.colour)), "stroke not above the fullscreen window"
+    assert xsession.active_window() == full.id, "the overlay took the focus"
+
+    # Back on top after a window that bypasses the window manager maps over it.
+    cover = xsession.test_window("korivan-e2e-cover", 0, 0, w, h, "40a040", "override")
+    assert wait_until(lambda: stroke_over(cover.colour)), "stroke not back above the covering window"
+    assert overlay.alive()
