@@ -239,8 +239,9 @@ void TMainFrm::Timer1Timer() {
 void TMainFrm::MetroTimerTimer() {
   MetroTimer->stop();
   // A dialog opened by a command takes the pointer from the column; that is
-  // no reason to hide it behind the user's back.
-  if (!MetroEntered && !isWorking) ModeRectClick();
+  // no reason to hide it behind the user's back. Nor is a message that came
+  // after the command, such as the report of a failed background write.
+  if (!MetroEntered && !isWorking && !QApplication::activeModalWidget()) ModeRectClick();
 }
 
 // The panel is left also when the pointer moves onto one of its tiles, which

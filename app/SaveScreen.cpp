@@ -22,6 +22,7 @@
 #include "imaging/FMXBitmapEx.h"
 #include "imaging/FMXPSD.h"
 #include "settings/Settings.h"
+#include "widgets/MetroButton.h"
 
 QString DefaultFileName(const QDateTime& when) {
   return when.toString(QStringLiteral("yyyyMMdd_HHmmss"));
@@ -156,8 +157,12 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   // Brings back everything hidden, however the capture ends.
   struct TRestore {
     TMainFrm* Form;
-    bool WriteShown, ModeShown, MenuShown, BackShown, CursorShown;
+    bool WriteShown, ModeShown, MenuShown, BackShown, CursorShown, HideTicking, Entered;
     ~TRestore() {
+      // Hiding the column under the pointer is no leaving by the user: the
+      // column must not hide itself half a second after the save.
+      if (!HideTicking) Form->MetroTimer->stop();
+      MetroEntered = Entered;
       Form->WriteRect->setVisible(WriteShown);
       Form->ModeRect->setVisible(ModeShown);
       Form->MenuPanel->setVisible(MenuShown);
@@ -168,7 +173,7 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
       QTimer::singleShot(0, Form, &TMainFrm::SaveResultsReady);
     }
   } restore{this, !WriteRect->isHidden(), !ModeRect->isHidden(), !MenuPanel->isHidden(),
-            !RectBK->isHidden(), PWImage->CurVisible()};
+            !RectBK->isHidden(), PWImage->CurVisible(), MetroTimer->isActive(), MetroEntered};
   // Painted at once rather than at the next update tick, so that the wait
   // below starts from a flushed window.
   QRegion gone = isPSD ? QRegion(rect()) : QRegion(WriteRect->geometry()) + ModeRect->geometry();

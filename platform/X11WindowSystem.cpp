@@ -224,13 +224,17 @@ class TX11WindowSystem final : public TWindowSystem {
       auto attr = Own(xcb_get_window_attributes_reply(FConn, cookies[i - own - 1], nullptr));
       if (attr && attr->map_state == XCB_MAP_STATE_VIEWABLE && !isKept(children[i])) covered = true;
     }
-    bool keptBelow = false;
-    for (int i = 0; i < own; ++i)
-      if (isKept(children[i])) keptBelow = true;
+    FTopMost = top;
+    int lowestKept = -1;
+    for (int i = 0; i < n && lowestKept < 0; ++i)
+      if (isKept(children[i])) lowestKept = i;
+    const bool keptBelow = lowestKept >= 0 && lowestKept < own;
     if (!covered && !keptBelow) return;
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     if (covered) xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    for (xcb_window_t k : kept) xcb_configure_window(FConn, k, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    // A window manager does not let others restack its frames, so the kept
+    // windows stay where they are and the overlay goes just below them.
+    if (lowestKept >= 0) StackBelow(top, children[lowestKept]);
     xcb_flush(FConn);
   }
 
@@ -239,12 +243,19 @@ class TX11WindowSystem final : public TWindowSystem {
     xcb_window_t root = XCB_WINDOW_NONE;
     const xcb_window_t top = TopLevel(Window(window), root);
     if (top == XCB_WINDOW_NONE) return;
+    // The window manager raises the frame among its own windows when it
+    // activates it, but never above a window that bypasses it, such as the
+    // overlay; so the overlay is put just below the frame. Without a window
+    // manager the raise itself does it. The direct focus covers a manager
+    // that refuses the activation.
+    if (ForegroundWindow() != window) {
+      RaiseWindow(window);
+      TakeFocus(window);
+    }
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(FConn, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    // The window manager is asked first, so that it knows which window is
-    // active; the direct focus covers a manager that refuses.
-    RaiseWindow(window);
-    TakeFocus(window);
+    if (FTopMost != XCB_WINDOW_NONE && FTopMost != top) StackBelow(FTopMost, top);
+    xcb_flush(FConn);
   }
 
   void TakeFocus(TNativeWindow window) override {
@@ -351,6 +362,12 @@ class TX11WindowSystem final : public TWindowSystem {
     return XCB_WINDOW_NONE;
   }
 
+  void StackBelow(xcb_window_t window, xcb_window_t sibling) {
+    const std::uint32_t values[] = {sibling, XCB_STACK_MODE_BELOW};
+    xcb_configure_window(FConn, window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                         values);
+  }
+
   static int Shift(std::uint32_t mask) { return mask ? __builtin_ctz(mask) : 0; }
 
   // Eight bits for each colour of a true-colour root visual.
@@ -381,6 +398,8 @@ class TX11WindowSystem final : public TWindowSystem {
   bool FHasShape = false;
   xcb_atom_t FActiveAtom = XCB_ATOM_NONE;
   xcb_window_t FRoot = XCB_WINDOW_NONE;
+  // The overlay's top-level, as last placed top-most.
+  xcb_window_t FTopMost = XCB_WINDOW_NONE;
   std::unique_ptr<TKeyWatcher> FKeys;
 };
 
