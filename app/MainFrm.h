@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -12,9 +14,7 @@
 #include "platform/Platform.h"
 
 class QFileDialog;
-class QImage;
 class QLabel;
-class QRect;
 class QPainter;
 class QTimer;
 class TMetroButton;
@@ -157,6 +157,9 @@ class TMainFrm : public QWidget {
   TWindowSystem& FWindowSystem;
   bool FDestroyed = false;
   bool FCapturing = false;
+  // The corner buttons' place on the screen and what it showed without them
+  // at the last capture.
+  std::pair<QRect, QImage> FLastHidden;
   int FCommandDepth = 0;
 };
 

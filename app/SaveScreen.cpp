@@ -131,29 +131,11 @@ QRect DeviceRectOf(const QWidget* widget, const QRect& local) {
 }  // namespace
 
 void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
-  const QString name = WithImageExtension(fileName, imageIndex);
-  const bool isPSD = imageIndex == ImageIndexPSD;
-  const qreal dpr = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->devicePixelRatio() : 1;
-  const QSize penSize = PWImage->PenBitmap().size();
-  const QSize captureSize(int(std::lround(penSize.width() * dpr)), int(std::lround(penSize.height() * dpr)));
-  QImage capture(captureSize, QImage::Format_ARGB32);
-  capture.fill(Qt::transparent);
-
-  // What the screen shows of each control that goes, to know when it has gone.
-  std::vector<std::pair<QRect, QImage>> shown;
-  const auto remember = [&](const QWidget* w, const QRect& local) {
-    const QRect r = DeviceRectOf(w, local);
-    if (r.isEmpty()) return;
-    QImage now = CaptureScreenRect(FWindowSystem, r);
-    if (!now.isNull()) shown.emplace_back(r, std::move(now));
-  };
-  if (isVisible()) {
-    for (const QWidget* w : {static_cast<QWidget*>(WriteRect), static_cast<QWidget*>(ModeRect),
-                             static_cast<QWidget*>(MenuPanel), static_cast<QWidget*>(SaveNotice)})
-      remember(w, w->rect());
-    if (!isPSD && PWImage->CurVisible()) remember(PWImage, PWImage->CursorGeometry());
-  }
-
+  // The waits below let events through; a save they would start is dropped.
+  if (FCapturing) return;
+  // Outcomes of earlier saves wait until the capture is over, so that no
+  // message is opened in the middle of it.
+  FCapturing = true;
   // Brings back everything hidden, however the capture ends.
   struct TRestore {
     TMainFrm* Form;
@@ -174,6 +156,33 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
     }
   } restore{this, !WriteRect->isHidden(), !ModeRect->isHidden(), !MenuPanel->isHidden(),
             !RectBK->isHidden(), PWImage->CurVisible(), MetroTimer->isActive(), MetroEntered};
+  const QString name = WithImageExtension(fileName, imageIndex);
+  const bool isPSD = imageIndex == ImageIndexPSD;
+  const qreal dpr = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->devicePixelRatio() : 1;
+  const QSize penSize = PWImage->PenBitmap().size();
+  const QSize captureSize(int(std::lround(penSize.width() * dpr)), int(std::lround(penSize.height() * dpr)));
+  QImage capture(captureSize, QImage::Format_ARGB32);
+  capture.fill(Qt::transparent);
+
+  // What the screen shows of each control that goes, to know when it has gone.
+  std::vector<std::pair<QRect, QImage>> shown;
+  const auto remember = [&](const QWidget* w, const QRect& local) {
+    const QRect r = DeviceRectOf(w, local);
+    if (r.isEmpty()) return;
+    QImage now = CaptureScreenRect(FWindowSystem, r);
+    if (!now.isNull()) shown.emplace_back(r, std::move(now));
+  };
+  const QRect corner = DeviceRectOf(WriteRect, WriteRect->rect()) | DeviceRectOf(ModeRect, ModeRect->rect());
+  if (isVisible()) {
+    // A save right after another (a held key) must not take the screen that
+    // still shows the last one's hidden controls for the shown ones.
+    if (FLastHidden.first == corner) WaitUntilScreenChanged({FLastHidden});
+    for (const QWidget* w : {static_cast<QWidget*>(WriteRect), static_cast<QWidget*>(ModeRect),
+                             static_cast<QWidget*>(MenuPanel), static_cast<QWidget*>(SaveNotice)})
+      remember(w, w->rect());
+    if (!isPSD && PWImage->CurVisible()) remember(PWImage, PWImage->CursorGeometry());
+  }
+
   // Painted at once rather than at the next update tick, so that the wait
   // below starts from a flushed window.
   QRegion gone = isPSD ? QRegion(rect()) : QRegion(WriteRect->geometry()) + ModeRect->geometry();
@@ -182,7 +191,6 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
     if (SaveNotice->isVisible()) gone += SaveNotice->geometry();
     if (PWImage->CurVisible()) gone += PWImage->CursorGeometry().translated(PWImage->mapTo(this, QPoint()));
   }
-  FCapturing = true;
   WriteRect->hide();
   ModeRect->hide();
   MenuPanel->hide();
@@ -193,7 +201,8 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
     PWImage->SetCurVisible(false);
   if (isVisible()) repaint(gone);
   WaitUntilScreenChanged(shown);
-  CaptureDesktop(FWindowSystem, capture);
+  if (CaptureDesktop(FWindowSystem, capture) && !corner.isEmpty())
+    FLastHidden = {corner, capture.copy(corner.translated(-PrimaryScreenDeviceRect().topLeft()))};
   // The drawing goes on meanwhile, so the job gets the pen layer as it is now.
   QImage pen = isPSD ? PWImage->PenBitmap() : QImage();
   auto job = [name, imageIndex, capture = std::move(capture), pen = std::move(pen)]() mutable {

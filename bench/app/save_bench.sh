@@ -20,7 +20,7 @@ unset WAYLAND_DISPLAY
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
 touch "$XAUTHORITY"
 
-for size in 1920x1080 3840x2160; do
+for size in ${SAVE_BENCH_SIZES:-1920x1080 3840x2160}; do
   rm -f "$TMP/display"
   Xvfb -displayfd 5 -screen 0 "${size}x24" -nolisten tcp -noreset -auth "$XAUTHORITY" \
     5>"$TMP/display" 2>"$TMP/xvfb.log" &

@@ -41,11 +41,15 @@ class TScreenWindowSystem final : public TWindowSystem {
     const QSize size = QGuiApplication::primaryScreen()->size();
     if (r.X < 0 || r.Y < 0 || r.X + r.Width > size.width() || r.Y + r.Height > size.height())
       return false;
-    std::fill(pixels.begin(), pixels.end(), Desktop);
+    // A part of the screen looks different at every look, as at every new
+    // frame, so that the save's waits for the screen end at once.
+    const bool part = QSize(r.Width, r.Height) != size;
+    std::fill(pixels.begin(), pixels.end(), part ? Desktop + (++Frame & 1) : Desktop);
     return true;
   }
 
   bool Refuse = false;
+  int Frame = 0;
 };
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {

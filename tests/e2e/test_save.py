@@ -144,7 +144,7 @@ def test_keypad_add_writes_the_stroke_over_the_desktop(xsession, kind):
     assert screen, "the stroke is not on the screen"
     w, h = xsession.width, xsession.height
     pointer = [(rest[0] - 40, rest[1] - 40, rest[0] + 40, rest[1] + 40)]
-    assert differs(screen, below.colour, pointer, 4), "no pointer picture on the screen"
+    assert wait_until(lambda: differs(xsession.shot(), below.colour, pointer, 4)), "no pointer picture on the screen"
 
     xsession.key("KP_Add")
     files = saved(folder)
