@@ -7,14 +7,17 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <vector>
 
 #include "app/PaintRect.h"
+#include "app/SaveWriter.h"
 #include "drawing/PWImage.h"
 #include "resources/Pictures.h"
 #include "settings/Settings.h"
@@ -92,6 +95,18 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
   connect(MetroTimer, &QTimer::timeout, this, &TMainFrm::MetroTimerTimer);
   SaveDialog = new QFileDialog(this);
   SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+  SaveNotice = new QLabel(this);
+  SaveNotice->setAttribute(Qt::WA_TransparentForMouseEvents);
+  SaveNotice->setStyleSheet(QStringLiteral(
+      "QLabel { background: rgba(31, 31, 31, 220); color: white; padding: 8px 14px; }"));
+  SaveNotice->hide();
+  SaveNoticeTimer = new QTimer(this);
+  SaveNoticeTimer->setInterval(2000);
+  SaveNoticeTimer->setSingleShot(true);
+  connect(SaveNoticeTimer, &QTimer::timeout, SaveNotice, &QWidget::hide);
+  SaveWriter = std::make_unique<TSaveWriter>([this] {
+    QMetaObject::invokeMethod(this, &TMainFrm::SaveResultsReady, Qt::QueuedConnection);
+  });
 
   FormCreate();
   Timer1->start();
@@ -136,6 +151,20 @@ void TMainFrm::FormDestroy() {
   // No tick may reach a surface that is being destroyed.
   Timer1->stop();
   MetroTimer->stop();
+  // No picture is lost at exit: pending writes finish first, and those that
+  // failed are raised once the settings are written.
+  SaveWriter->WaitForAll();
+  QStringList failed;
+  for (TSaveWriter::TResult result; SaveWriter->TakeResult(result);) {
+    if (!result.Error) continue;
+    try {
+      std::rethrow_exception(result.Error);
+    } catch (const std::exception& e) {
+      failed.append(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+      failed.append(result.FileName);
+    }
+  }
   const auto release = [this] {
     FreeMenuButtons();
     delete PWImage;
@@ -148,6 +177,7 @@ void TMainFrm::FormDestroy() {
     throw;
   }
   release();
+  if (!failed.isEmpty()) throw std::runtime_error(failed.join(QLatin1Char('\n')).toStdString());
 }
 
 // The first paint is where the tile column gets its layout at the size the
@@ -217,8 +247,9 @@ void TMainFrm::Timer1Timer() {
 void TMainFrm::MetroTimerTimer() {
   MetroTimer->stop();
   // A dialog opened by a command takes the pointer from the column; that is
-  // no reason to hide it behind the user's back.
-  if (!MetroEntered && !isWorking) ModeRectClick();
+  // no reason to hide it behind the user's back. Nor is a message that came
+  // after the command, such as the report of a failed background write.
+  if (!MetroEntered && !isWorking && !QApplication::activeModalWidget()) ModeRectClick();
 }
 
 // The panel is left also when the pointer moves onto one of its tiles, which

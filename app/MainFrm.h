@@ -1,21 +1,26 @@
 #pragma once
 
+#include <QImage>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "drawing/PenItem.h"
 #include "platform/Platform.h"
 
 class QFileDialog;
-class QRect;
+class QLabel;
 class QPainter;
 class QTimer;
 class TMetroButton;
 class TPaintRect;
 class TPWImage;
+class TSaveWriter;
 
 // What the dialogs do for the window's commands. Filled in by the entry point
 // once the dialogs exist; a missing one makes its command do nothing.
@@ -102,6 +107,15 @@ class TMainFrm : public QWidget {
   // The Save and Save As commands (app/SaveScreen.cpp).
   void SaveImage();
   void SaveImageAs();
+  // Hides the window's controls, captures the screen once it no longer
+  // shows them, brings them back and hands the picture to SaveWriter.
+  void SaveScreen(const QString& fileName, int imageIndex);
+
+  // Encodes and writes saved pictures off the UI thread.
+  std::unique_ptr<TSaveWriter> SaveWriter;
+  // Names the last written file for a moment; never in a picture.
+  QLabel* SaveNotice = nullptr;
+  QTimer* SaveNoticeTimer = nullptr;
 
   // The pointer reaches the window only where it has to: everywhere while
   // drawing, else on the corner buttons and the visible tile panel.
@@ -133,8 +147,19 @@ class TMainFrm : public QWidget {
   // Puts a window of the program's own above the overlay once it is mapped.
   void PlaceAboveWhenShown(QWidget* window);
 
+  // Returns once the screen no longer shows any of the given pictures at
+  // their rectangles (device pixels), or after a bound.
+  void WaitUntilScreenChanged(const std::vector<std::pair<QRect, QImage>>& shown);
+  // Hands on one finished save: its notice, and its error to the report.
+  void SaveResultsReady();
+  void ShowSaveNotice(const QString& fileName, bool written);
+
   TWindowSystem& FWindowSystem;
   bool FDestroyed = false;
+  bool FCapturing = false;
+  // The corner buttons' place on the screen and what it showed without them
+  // at the last capture.
+  std::pair<QRect, QImage> FLastHidden;
   int FCommandDepth = 0;
 };
 

@@ -245,9 +245,12 @@ class TX11WindowSystem final : public TWindowSystem {
       PlaceTopMost(overlay, kept);
     }
     // The window manager is asked first, so that it knows which window is
-    // active; the direct focus covers a manager that refuses.
-    RaiseWindow(window);
-    TakeFocus(window);
+    // active; the direct focus covers a manager that refuses. Asked once:
+    // the window is placed again over its first ticks on screen.
+    if (ForegroundWindow() != window) {
+      RaiseWindow(window);
+      TakeFocus(window);
+    }
   }
 
   void TakeFocus(TNativeWindow window) override {
@@ -276,7 +279,68 @@ class TX11WindowSystem final : public TWindowSystem {
     return FKeys->KeyPressed(virtualKey);
   }
 
-  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
+  // The root window's image is what the screen shows: with a compositor
+  // running that is its composed output, drawn into the overlay window that
+  // lies among the root's children.
+  bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) override {
+    if (FRoot == XCB_WINDOW_NONE || rect.Width <= 0 || rect.Height <= 0 ||
+        pixels.size() != std::size_t(rect.Width) * std::size_t(rect.Height))
+      return false;
+    const xcb_setup_t* setup = xcb_get_setup(FConn);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
+    if (rect.X < 0 || rect.Y < 0 || rect.X + rect.Width > screen->width_in_pixels ||
+        rect.Y + rect.Height > screen->height_in_pixels)
+      return false;
+    std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+    if (!RootVisualMasks(screen, redMask, greenMask, blueMask)) return false;
+    if (!HasPixmapFormat(setup, screen->root_depth, 32)) return false;
+    // A reply is limited in size; bands of rows keep each one well inside it.
+    const std::size_t rowBytes = std::size_t(rect.Width) * 4;
+    const int bandRows = std::max(1, int((std::size_t(1) << 24) / rowBytes));
+    std::vector<TReply<xcb_get_image_reply_t>> bands;
+    std::vector<xcb_get_image_cookie_t> cookies;
+    for (int y = 0; y < rect.Height; y += bandRows) {
+      const int rows = std::min(bandRows, rect.Height - y);
+      cookies.push_back(xcb_get_image(FConn, XCB_IMAGE_FORMAT_Z_PIXMAP, FRoot,
+                                      static_cast<std::int16_t>(rect.X),
+                                      static_cast<std::int16_t>(rect.Y + y),
+                                      static_cast<std::uint16_t>(rect.Width),
+                                      static_cast<std::uint16_t>(rows), ~0u));
+    }
+    for (const auto& cookie : cookies) {
+      bands.push_back(Own(xcb_get_image_reply(FConn, cookie, nullptr)));
+      if (!bands.back()) {
+        // The remaining replies still have to be collected.
+        for (std::size_t i = bands.size(); i < cookies.size(); ++i)
+          std::free(xcb_get_image_reply(FConn, cookies[i], nullptr));
+        return false;
+      }
+    }
+    int y = 0;
+    for (const auto& band : bands) {
+      const int rows = std::min(bandRows, rect.Height - y);
+      if (std::size_t(xcb_get_image_data_length(band.get())) < rowBytes * std::size_t(rows))
+        return false;
+      y += rows;
+    }
+    const bool swap = setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST;
+    const int redShift = Shift(redMask), greenShift = Shift(greenMask), blueShift = Shift(blueMask);
+    std::uint32_t* out = pixels.data();
+    y = 0;
+    for (const auto& band : bands) {
+      const int rows = std::min(bandRows, rect.Height - y);
+      const std::uint8_t* data = xcb_get_image_data(band.get());
+      for (std::size_t i = 0; i < std::size_t(rows) * std::size_t(rect.Width); ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, data + i * 4, 4);
+        if (swap) v = __builtin_bswap32(v);
+        *out++ = 0xFF000000u | (((v & redMask) >> redShift) & 0xFF) << 16 |
+                 (((v & greenMask) >> greenShift) & 0xFF) << 8 | (((v & blueMask) >> blueShift) & 0xFF);
+      }
+      y += rows;
+    }
+    return true;
+  }
 
  private:
   static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }
@@ -291,6 +355,31 @@ class TX11WindowSystem final : public TWindowSystem {
       w = tree->parent;
     }
     return XCB_WINDOW_NONE;
+  }
+
+  static int Shift(std::uint32_t mask) { return mask ? __builtin_ctz(mask) : 0; }
+
+  // Eight bits for each colour of a true-colour root visual.
+  static bool RootVisualMasks(const xcb_screen_t* screen, std::uint32_t& r, std::uint32_t& g,
+                              std::uint32_t& b) {
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+      if (d.data->depth != screen->root_depth) continue;
+      for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+        if (v.data->visual_id != screen->root_visual) continue;
+        r = v.data->red_mask;
+        g = v.data->green_mask;
+        b = v.data->blue_mask;
+        return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && __builtin_popcount(r) == 8 &&
+               __builtin_popcount(g) == 8 && __builtin_popcount(b) == 8;
+      }
+    }
+    return false;
+  }
+
+  static bool HasPixmapFormat(const xcb_setup_t* setup, std::uint8_t depth, std::uint8_t bpp) {
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+      if (f.data->depth == depth) return f.data->bits_per_pixel == bpp;
+    return false;
   }
 
   xcb_connection_t* FConn;

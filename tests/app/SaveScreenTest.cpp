@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/DesktopCapture.h"
+#include "app/MainFrm.h"
+#include "app/PaintRect.h"
+#include "app/SaveScreen.h"
+#include "app/SaveWriter.h"
+#include "drawing/PWImage.h"
+#include "imaging/FMXBitmapEx.h"
+#include "imaging/FMXPSD.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr QRgb Desktop = 0xFF2060A0;
+
+// A screen that shows a plain desktop.
+class TScreenWindowSystem final : public TWindowSystem {
+ public:
+  std::string_view Name() const override { return "screen"; }
+  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect>) override {}
+  void SetFullInput(TNativeWindow) override {}
+  TNativeWindow ForegroundWindow() override { return 0; }
+  void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
+  void PlaceAboveOverlay(TNativeWindow, TNativeWindow) override {}
+  void TakeFocus(TNativeWindow) override {}
+  void RaiseWindow(TNativeWindow) override {}
+  bool KeyPressed(int) override { return false; }
+  bool CaptureScreen(const TPlatformRect& r, std::span<std::uint32_t> pixels) override {
+    if (Refuse) return false;
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    if (r.X < 0 || r.Y < 0 || r.X + r.Width > size.width() || r.Y + r.Height > size.height())
+      return false;
+    // A part of the screen looks different at every look, as at every new
+    // frame, so that the save's waits for the screen end at once.
+    const bool part = QSize(r.Width, r.Height) != size;
+    std::fill(pixels.begin(), pixels.end(), part ? Desktop + (++Frame & 1) : Desktop);
+    return true;
+  }
+
+  bool Refuse = false;
+  int Frame = 0;
+};
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+QImage Load(const QString& fileName) {
+  if (fileName.endsWith(".psd")) {
+    QImage merged;
+    return LoadPSDFile(fileName, merged) ? merged : QImage();
+  }
+  TFMXBitmapEx bitmap;
+  return bitmap.LoadFromFileEx(fileName) ? QImage(bitmap) : QImage();
+}
+
+// Closes every message box that opens and keeps its text.
+class TBoxCatcher {
+ public:
+  TBoxCatcher() {
+    FTimer.setInterval(10);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        Texts.append(box->text());
+        box->done(QMessageBox::Ok);
+      }
+    });
+    FTimer.start();
+  }
+  QStringList Texts;
+
+ private:
+  QTimer FTimer;
+};
+
+class SaveScreenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Folder.isValid());
+    Form = std::make_unique<TMainFrm>(System);
+    Form->ShowOverlay();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    QTest::qWait(20);
+  }
+  void TearDown() override {
+    Form.reset();
+    DefaultSetup();
+  }
+  // A stroke, drawn as the user does, with the pointer left on the surface.
+  void DrawStroke() {
+    Form->WriteRectClick();
+    QTest::mousePress(Form->PWImage, Qt::LeftButton, {}, {100, 200});
+    for (int x = 120; x <= 400; x += 20) QTest::mouseMove(Form->PWImage, {x, 200});
+    QTest::mouseRelease(Form->PWImage, Qt::LeftButton, {}, {400, 200});
+    QTest::mouseMove(Form->PWImage, {250, 350});
+  }
+  void Save() {
+    Form->RunCommand([this] { Form->SaveImage(); });
+  }
+
+  QTemporaryDir Folder;
+  TScreenWindowSystem System;
+  std::unique_ptr<TMainFrm> Form;
+};
+
+TEST(SaveNames, DefaultNameAndTheExtensionOfTheChosenType) {
+  EXPECT_EQ(DefaultFileName(QDateTime(QDate(2012, 9, 27), QTime(14, 30, 5))), "20120927_143005");
+  EXPECT_EQ(DefaultFileName(QDateTime(QDate(2031, 1, 2), QTime(3, 4, 0))), "20310102_030400");
+  const struct {
+    const char* name;
+    int index;
+    const char* out;
+  } cases[] = {
+      {"shot.png", 5, "shot.psd"},      {"shot", 1, "shot.jpg"},
+      {"a.tar.gz", 3, "a.tar.bmp"},     {"/x/dir.v2/shot", 4, "/x/dir.v2/shot.tga"},
+      {"C:\\d.e\\shot", 2, "C:\\d.e\\shot.png"}, {"C:shot", 1, "C:shot.jpg"},
+      {"/x/shot.JPG", 9, "/x/shot.png"}, {"/x/.hidden", 1, "/x/.jpg"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithImageExtension(c.name, c.index), QString(c.out)) << c.name;
+}
+
+TEST_F(SaveScreenTest, CaptureFillsOnlyABitmapOfTheScreensSize) {
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  QImage right(screen, QImage::Format_ARGB32);
+  right.fill(0);
+  Form->hide();
+  EXPECT_TRUE(CaptureDesktop(System, right));
+  EXPECT_EQ(right.pixel(5, 5), Desktop);
+  EXPECT_EQ(right.pixel(screen.width() - 1, screen.height() - 1), Desktop);
+
+  const struct {
+    QSize size;
+    bool refuse;
+  } failing[] = {{screen - QSize(1, 0), false}, {QSize(16, 16), false}, {screen, true}};
+  for (const auto& f : failing) {
+    QImage bitmap(f.size, QImage::Format_ARGB32);
+    bitmap.fill(0x12345678);
+    const QImage before = bitmap.copy();
+    System.Refuse = f.refuse;
+    EXPECT_FALSE(CaptureDesktop(System, bitmap));
+    EXPECT_EQ(bitmap, before);
+  }
+}
+
+TEST_F(SaveScreenTest, FailedWriteIsReportedAndTheWindowIsAsBefore) {
+  const QString blocker = Folder.filePath("file");
+  {
+    QFile f(blocker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  ImagePathDefault = QDir::toNativeSeparators(blocker + "/Pictures/");
+  ImageTypeDefault = 2;
+  DrawStroke();
+  TBoxCatcher boxes;
+  QTimer::singleShot(0, [this] { Save(); });
+  ASSERT_TRUE(WaitUntil([&] { return !boxes.Texts.isEmpty(); }));
+  ASSERT_EQ(boxes.Texts.size(), 1);
+  EXPECT_TRUE(boxes.Texts[0].contains(QDir::toNativeSeparators(blocker + "/Pictures/"))) << boxes.Texts[0].toStdString();
+  EXPECT_TRUE(boxes.Texts[0].contains(".png"));
+  EXPECT_TRUE(Form->SaveNotice->text().startsWith("Not saved"));
+  EXPECT_TRUE(Form->WriteRect->isVisible() && Form->ModeRect->isVisible() && Form->MenuPanel->isVisible());
+  EXPECT_TRUE(Form->RectBK->isVisible() && Form->PWImage->CurVisible());
+  EXPECT_FALSE(Form->isWorking);
+  EXPECT_TRUE(Form->Timer1->isActive());
+  QTest::keyClick(Form.get(), Qt::Key_Asterisk, Qt::KeypadModifier);
+  EXPECT_FALSE(Form->PWImage->CanWrite()) << "hot keys answer again";
+}
+
+TEST_F(SaveScreenTest, PendingWritesFinishBeforeTheWindowGoesAndTheirErrorsAreRaised) {
+  DrawStroke();
+  const QString blocked = Folder.filePath("file");
+  {
+    QFile f(blocked);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  Form->SaveScreen(Folder.filePath("a.png"), 2);
+  Form->SaveScreen(Folder.filePath("b"), 5);
+  Form->SaveScreen(blocked + "/c.bmp", 3);
+  Form->SaveScreen(Folder.filePath("d.jpg"), 4);
+  try {
+    Form->FormDestroy();
+    ADD_FAILURE() << "the failed write was not raised";
+  } catch (const std::exception& e) {
+    EXPECT_TRUE(QString(e.what()).contains(blocked + "/c.bmp")) << e.what();
+  }
+  EXPECT_EQ(Form->SaveWriter->Pending(), 0);
+  for (const char* name : {"a.png", "b.psd", "d.tga"}) {
+    const QImage picture = Load(Folder.filePath(name));
+    EXPECT_EQ(picture.size(), QGuiApplication::primaryScreen()->size()) << name;
+    EXPECT_EQ(picture.pixel(5, 5), Desktop) << name;
+  }
+}
+
+}  // namespace
