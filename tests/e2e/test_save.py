@@ -285,3 +285,24 @@ def test_device_pixel_ratio_two_saves_device_pixels(xsession):
     assert near(pen.getpixel(on), stroke, 16) and near(desktop.getpixel(on), below.colour)
     proc.send_signal(signal.SIGTERM)
     assert proc.wait(timeout=10) == 0
+
+
+def test_save_chosen_in_the_launcher_leaves_the_launcher_out(xsession):
+    folder = pictures_folder(xsession)
+    below, overlay = start_drawing(xsession, setup_ini("png"))
+    on, _ = draw_across(xsession, below)
+    # The factory launcher: 20 entries, Save first, centred over the overlay.
+    w, h = xsession.width, xsession.height
+    launcher = ((w - 430) // 2, (h - 280) // 2, (w + 430) // 2, (h + 280) // 2)
+    overlay.click_tile(12)  # Menu ...
+    assert wait_until(lambda: differs(xsession.shot(), below.colour, [launcher], 4)), "the launcher did not show"
+    xsession.click(launcher[0] + 35, launcher[1] + 35)
+    files = saved(folder)
+    assert files, f"no picture in {folder}"
+    picture = Image.open(files[0]).convert("RGB")
+    assert not near(picture.getpixel(on), below.colour), "the stroke is missing"
+    # Where the launcher lay the picture shows the window below, but for the stroke.
+    x0, y0, x1, y1 = launcher
+    bands = [(x0, y0, x1, on[1] - 8), (x0, on[1] + 8, x1, y1)]
+    assert not differs(picture, below.colour, [b for b in bands if b[3] > b[1]], 2), \
+        "the launcher is in the picture"
