@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -46,6 +50,25 @@ class TFakeWindowSystem final : public TWindowSystem {
   std::vector<TNativeWindow> PlacedAbove;
   std::vector<TNativeWindow> Focused;
   int MultiplyTaps = 0;
+};
+
+// Closes every message box that opens and keeps its text.
+class TBoxCatcher {
+ public:
+  TBoxCatcher() {
+    FTimer.setInterval(10);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        Texts.append(box->text());
+        box->done(QMessageBox::Ok);
+      }
+    });
+    FTimer.start();
+  }
+  QStringList Texts;
+
+ private:
+  QTimer FTimer;
 };
 
 // A main window over the fake system.

@@ -225,25 +225,6 @@ TEST_F(MainFrmTest, ShowOverlayCoversThePrimaryScreen) {
   EXPECT_FALSE(System.TopMost.empty());
 }
 
-// Closes every message box that opens and keeps its text.
-class TBoxCatcher {
- public:
-  TBoxCatcher() {
-    FTimer.setInterval(10);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        Texts.append(box->text());
-        box->done(QMessageBox::Ok);
-      }
-    });
-    FTimer.start();
-  }
-  QStringList Texts;
-
- private:
-  QTimer FTimer;
-};
-
 class TThrower : public QObject {
  public:
   bool event(QEvent* e) override {

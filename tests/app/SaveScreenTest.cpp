@@ -19,6 +19,7 @@
 #include "imaging/FMXBitmapEx.h"
 #include "imaging/FMXPSD.h"
 #include "settings/Settings.h"
+#include "tests/app/FormTestSupport.h"
 
 namespace {
 
@@ -70,25 +71,6 @@ QImage Load(const QString& fileName) {
   TFMXBitmapEx bitmap;
   return bitmap.LoadFromFileEx(fileName) ? QImage(bitmap) : QImage();
 }
-
-// Closes every message box that opens and keeps its text.
-class TBoxCatcher {
- public:
-  TBoxCatcher() {
-    FTimer.setInterval(10);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        Texts.append(box->text());
-        box->done(QMessageBox::Ok);
-      }
-    });
-    FTimer.start();
-  }
-  QStringList Texts;
-
- private:
-  QTimer FTimer;
-};
 
 class SaveScreenTest : public ::testing::Test {
  protected:
