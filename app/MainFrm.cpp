@@ -261,25 +261,20 @@ void TMainFrm::MenuPanelMouseLeave() {
 
 bool TMainFrm::KeyDown(int& key, QChar, Qt::KeyboardModifiers) {
   if (IsBusy()) return false;
-  switch (key) {
-    case vkMultiply:
-      WriteRectClick();
-      return true;
-    case vkAdd:
-      MenuButtonClick({pwSave});
-      return true;
-    case vkSubtract:
-      MenuButtonClick({pwEraseAll});
-      return true;
-    case vkDecimal:
-      MenuButtonClick({pwApp});
-      return true;
-    case vkDivide:
-      MenuButtonClick({pwMarkIdx});
-      return true;
-    default:
-      return false;
+  if (key == vkMultiply) {
+    WriteRectClick();
+    return true;
   }
+  TPWPenType command = pwNone;
+  switch (key) {
+    case vkAdd: command = pwSave; break;
+    case vkSubtract: command = pwEraseAll; break;
+    case vkDecimal: command = pwApp; break;
+    case vkDivide: command = pwMarkIdx; break;
+    default: return false;
+  }
+  MenuButtonClick({command});
+  return true;
 }
 
 void TMainFrm::UpdateInputShape() {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,7 +16,7 @@
 #include "platform/Platform.h"
 
 // Records what the window asks of the system.
-class TFakeWindowSystem final : public TWindowSystem {
+class TFakeWindowSystem : public TWindowSystem {
  public:
   std::string_view Name() const override { return "fake"; }
   void SetInputRegion(TNativeWindow, std::span<const TPlatformRect> rects) override {
@@ -70,6 +72,17 @@ class TBoxCatcher {
  private:
   QTimer FTimer;
 };
+
+// Lets events run until done() holds, at most ms milliseconds.
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > ms) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
 
 // A main window over the fake system.
 class TFormTest : public ::testing::Test {

@@ -20,16 +20,6 @@
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 2000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
-
 TPlatformRect Rect(const QWidget* w) {
   const QRect g = w->geometry();
   return {g.x(), g.y(), g.width(), g.height()};

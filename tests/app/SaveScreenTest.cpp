@@ -26,17 +26,8 @@ namespace {
 constexpr QRgb Desktop = 0xFF2060A0;
 
 // A screen that shows a plain desktop.
-class TScreenWindowSystem final : public TWindowSystem {
+class TScreenWindowSystem final : public TFakeWindowSystem {
  public:
-  std::string_view Name() const override { return "screen"; }
-  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect>) override {}
-  void SetFullInput(TNativeWindow) override {}
-  TNativeWindow ForegroundWindow() override { return 0; }
-  void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
-  void PlaceAboveOverlay(TNativeWindow, TNativeWindow) override {}
-  void TakeFocus(TNativeWindow) override {}
-  void RaiseWindow(TNativeWindow) override {}
-  bool KeyPressed(int) override { return false; }
   bool CaptureScreen(const TPlatformRect& r, std::span<std::uint32_t> pixels) override {
     if (Refuse) return false;
     const QSize size = QGuiApplication::primaryScreen()->size();
@@ -52,16 +43,6 @@ class TScreenWindowSystem final : public TWindowSystem {
   bool Refuse = false;
   int Frame = 0;
 };
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
 
 QImage Load(const QString& fileName) {
   if (fileName.endsWith(".psd")) {
