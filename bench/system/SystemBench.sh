@@ -14,8 +14,10 @@
 #              KORIVAN_SYSBENCH_S200     strokes of 200 points (20)
 #              KORIVAN_SYSBENCH_S2000    strokes of 2000 points (5)
 #              KORIVAN_SYSBENCH_HOVER    hover events (4000)
-#              KORIVAN_SYSBENCH_PERF     a file: the program is profiled
-#                                        (perf record) while events arrive
+#              KORIVAN_SYSBENCH_PERF     a file: the program and the X server
+#                                        are profiled (perf record, the
+#                                        server's into FILE.x.*) while
+#                                        events arrive
 set -euo pipefail
 
 PROGRAM="$(realpath "$1")"
@@ -138,12 +140,16 @@ run_case() {
   if [ -n "${KORIVAN_SYSBENCH_PERF:-}" ]; then
     perf record -q -F 997 -g -p $app -o "$KORIVAN_SYSBENCH_PERF.$load$1" >/dev/null 2>&1 &
     perf=$!
+    perf record -q -F 997 -g -p "$XPID" -o "$KORIVAN_SYSBENCH_PERF.x.$load$1" >/dev/null 2>&1 &
+    perf="$perf $!"
     sleep 0.5
   fi
   local line
   line="$("$XDRIVE" "$load" "$@" "$app" "$XPID" "$CPID")"
   if [ -n "$perf" ]; then
+    # shellcheck disable=SC2086
     kill -INT $perf
+    # shellcheck disable=SC2086
     wait $perf 2>/dev/null || true
   fi
   local hwm

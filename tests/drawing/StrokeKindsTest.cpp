@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+
 #include "EngineTestSupport.h"
 #include "QtTestApp.h"
+#include "drawing/StrokeGeometry.h"
+#include "drawing/StrokePen.h"
+#include "drawing/StrokeRender.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -151,6 +158,53 @@ TEST_F(StrokeKindsTest, ReplayMatchesWhatWasDrawnForEveryKind) {
   const QImage drawn = e.PenBitmap().copy();
   e.Replay();
   EXPECT_EQ(e.PenBitmap(), drawn);
+}
+
+TEST_F(StrokeKindsTest, LongScribbleLooksAsOnePath) {
+  // Drawn in short runs, a long scribble must look as the one path it is:
+  // no darker spots where the runs of a marker meet, no dash restarting.
+  const struct {
+    TPWMenuItem pen;
+    const char* what;
+  } cases[] = {
+      {{pwMk, 0xFF2060C0, 14, sdSolid}, "marker"},
+      {{pwPn, 0xFFC02020, 5, sdDash}, "dashed pen"},
+      {{pwPn, 0xFF000000, 3, sdSolid}, "pen"},
+  };
+  for (const auto& c : cases) {
+    e.EraseAll();
+    e.SetCrPen(c.pen);
+    TPolygon pts;
+    for (int i = 0; i < 150; ++i) pts.push_back({20.0f + 2.5f * i, 120.0f + (i % 2 ? 40.0f : 0.0f) + i % 7});
+    e.Press(QPointF(pts[0].x, pts[0].y));
+    for (std::size_t i = 1; i < pts.size(); ++i) e.Move(QPointF(pts[i].x, pts[i].y));
+    e.Release(QPointF(pts.back().x, pts.back().y));
+
+    QImage reference(e.PenBitmap().size(), QImage::Format_ARGB32_Premultiplied);
+    reference.fill(0);
+    {
+      QPainter p(&reference);
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.setOpacity(StrokeOpacity(c.pen.PenType, e.MKOpacity()));
+      p.setPen(StrokePen(c.pen.PenColor, c.pen.PenThickness, c.pen.PenDash));
+      p.drawPath(PolylinePath(pts));
+    }
+    int inked = 0, off = 0, far = 0;
+    for (int y = 0; y < reference.height(); ++y) {
+      for (int x = 0; x < reference.width(); ++x) {
+        const QRgb a = e.PenBitmap().pixel(x, y), b = reference.pixel(x, y);
+        if (a == 0 && b == 0) continue;
+        ++inked;
+        const int d = std::max({std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
+                                std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+        off += d > 8;
+        far += d > 64;
+      }
+    }
+    EXPECT_GT(inked, 2000) << c.what;
+    EXPECT_LT(off, inked / 25) << c.what << ": pixels off by more than 8 levels";
+    EXPECT_EQ(far, 0) << c.what;
+  }
 }
 
 }  // namespace
