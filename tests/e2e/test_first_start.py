@@ -6,7 +6,7 @@ import subprocess
 
 from conftest import PROGRAM, start_overlay, wait_until
 
-CLOSE = 14  # the Close tile of the factory column
+SAVE, CLOSE = 10, 14  # tiles of the factory column
 
 
 def program_windows(session, pid):
@@ -27,7 +27,7 @@ def test_first_start_makes_the_missing_folders_without_a_word(xsession):
     # A second start finds the first one's lock there and ends at once.
     assert subprocess.run([PROGRAM], env=xsession.env, timeout=30).returncode == 0
 
-    xsession.key("KP_Add")
+    overlay.click_tile(SAVE)
     saved = wait_until(lambda: pictures.is_dir() and
                        [p for p in pictures.iterdir() if re.match(r"^\d{8}_\d{6}\.jpg$", p.name)], 20)
     assert saved, "no picture in the pictures folder"
