@@ -66,4 +66,8 @@ done
 packaged="$(dpkg-deb --fsys-tarfile "${debs[0]}" | tar -t | grep -v '/$' | sed 's|^\./usr/||' | sort)"
 [ "$packaged" = "$expected" ] || fail "the package's files differ from the installed tree:
 $(diff <(echo "$expected") <(echo "$packaged") || true)"
+# Stripped for the package, the program still carries the version its about box shows.
+dpkg-deb --extract "${debs[0]}" "$stage/unpacked"
+grep -a -q "KORIVAN-FILEVERSION=$VERSION\." "$stage/unpacked/usr/$BINDIR/korivan-dsk" ||
+  fail "the packaged program lost its version record"
 echo "installed tree, desktop entry, metainfo and package: all as expected"
