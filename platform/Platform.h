@@ -109,9 +109,9 @@ class TSingleInstance {
   std::intptr_t FHandle = -1;
 };
 
-// The folder for the user's runtime files: $XDG_RUNTIME_DIR, or a private
-// folder of this user's that is created when missing. Empty when neither
-// can be had safely.
+// The folder for the user's runtime files: $XDG_RUNTIME_DIR (made when it is
+// named but missing), or a private folder of this user's that is created
+// when missing. Empty when neither can be had safely.
 std::string UserRuntimeFolder();
 
 // A descriptor that becomes readable when the system asks the program to end

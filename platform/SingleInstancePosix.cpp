@@ -30,6 +30,10 @@ std::string UserRuntimeFolder() {
   if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && dir[0] == '/') {
     struct stat st {};
     if (stat(dir, &st) == 0 && S_ISDIR(st.st_mode)) return dir;
+    // Not made yet (a first session, a bare account): made here rather than
+    // passed over, or a later start that finds it made by someone else would
+    // look for the lock in another place and run beside us.
+    if (errno == ENOENT && mkdir(dir, 0700) == 0 && IsPrivateFolder(dir)) return dir;
   }
   std::string fallback = "/tmp/runtime-" + std::to_string(geteuid());
   if (mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) return {};

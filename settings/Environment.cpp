@@ -84,8 +84,15 @@ bool RunApp() {
 }
 
 QString HelpURLFor(bool japanese, const QString& programFolder) {
-  const QString page = japanese ? QStringLiteral("/help/ja/index.html") : QStringLiteral("/help/en/index.html");
-  return QUrl::fromLocalFile(QDir::fromNativeSeparators(programFolder) + page).toString(QUrl::FullyEncoded);
+  const QString folder = QDir::fromNativeSeparators(programFolder);
+  const QString page = japanese ? QStringLiteral("/ja/index.html") : QStringLiteral("/en/index.html");
+  // Installed, the pages lie under the data folder; a tree whose data folder
+  // is outside its prefix keeps them beside the program instead.
+  QString path = QDir::cleanPath(folder + QStringLiteral("/" KORIVAN_HELP_FROM_PROGRAM) + page);
+  if (const QString beside = QDir::cleanPath(folder + QStringLiteral("/help") + page);
+      !QFileInfo::exists(path) && QFileInfo::exists(beside))
+    path = beside;
+  return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
 void ChooseHelpURL() {

@@ -111,7 +111,8 @@ bool AppExists();
 // Starts the sibling program when present: its path is the program itself,
 // no shell, working folder the program folder. Returns whether it started.
 bool RunApp();
-// Picks the Japanese or English help page beside the program.
+// Picks the Japanese or English help page of the program's installed tree
+// (or build tree).
 void ChooseHelpURL();
 QString HelpURLFor(bool japanese, const QString& programFolder);
 // Opens HelpURL in the user's browser.

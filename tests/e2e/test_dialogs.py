@@ -151,7 +151,7 @@ def test_about_box_shows_the_version_and_opens_the_help_page(xsession):
 
     xsession.click(left + 20 + 154, top + 116 + 7)
     assert wait_until(lambda: opened.exists() and opened.read_text().strip()), "the help page was not opened"
-    help_page = (Path(PROGRAM).parent / "help/en/index.html").resolve().as_uri()
+    help_page = (Path(PROGRAM).parent / "../share/korivan-dsk/help/en/index.html").resolve().as_uri()
     assert opened.read_text().split() == [help_page]
 
     # The box has the keyboard: Enter is its OK.

@@ -142,6 +142,13 @@ TEST_F(RuntimeFolder, TakesTheSessionFolderOrMakesAPrivateOne) {
   TempFolder dir;
   setenv("XDG_RUNTIME_DIR", dir.Path.c_str(), 1);
   EXPECT_EQ(UserRuntimeFolder(), dir.Path);
+  // Named but not made yet, as on a first start: made, for this user only.
+  const std::string missing = dir.Path + "/run";
+  setenv("XDG_RUNTIME_DIR", missing.c_str(), 1);
+  EXPECT_EQ(UserRuntimeFolder(), missing);
+  struct stat made {};
+  ASSERT_EQ(lstat(missing.c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 0777, 0700u);
 
   // Unset or relative: a folder only this user can enter.
   for (const char* value : {static_cast<const char*>(nullptr), "relative/dir"}) {

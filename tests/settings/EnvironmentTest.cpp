@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -126,18 +127,49 @@ TEST_F(EnvironmentTest, SiblingProgramStartsByItsPathWithoutAShell) {
   EXPECT_EQ(Read(marker), (ProgramFolder() + QStringLiteral("\n0\n")).toUtf8());
 }
 
-TEST(HelpTest, PagesFollowTheLanguageAndLieBesideTheProgram) {
-  EXPECT_EQ(HelpURLFor(true, QStringLiteral("/opt/k dsk")), QStringLiteral("file:///opt/k%20dsk/help/ja/index.html"));
-  EXPECT_EQ(HelpURLFor(false, QStringLiteral("/opt/k dsk")), QStringLiteral("file:///opt/k%20dsk/help/en/index.html"));
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
-  for (const char* page : {"en/index.html", "ja/index.html"}) {
-    const QByteArray source = [&] {
-      QFile f(QStringLiteral(KORIVAN_HELP_SOURCE "/") + page);
-      return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
-    QFile copy(QStringLiteral(KORIVAN_HELP_BESIDE_PROGRAM "/") + page);
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << page;
-    EXPECT_EQ(copy.readAll(), source);
+QString HelpFile(bool japanese, const QString& programFolder) {
+  return QUrl(HelpURLFor(japanese, programFolder)).toLocalFile();
+}
+
+TEST(HelpTest, PagesAreFoundFromTheProgramsFolderInEveryLayout) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString root = dir.path();
+  const QString installed = QDir::cleanPath(root + "/prefix/bin/" KORIVAN_HELP_FROM_PROGRAM);
+  const struct {
+    const char* Name;
+    QString Program;
+    QString Pages;  // where the pages lie, or empty for nowhere
+    QString Expected;
+  } layouts[] = {
+      {"installed", root + "/prefix/bin", installed, installed},
+      {"beside the program", root + "/flat", root + "/flat/help", root + "/flat/help"},
+      {"none", root + "/prefix/bin", {}, installed},
+  };
+  for (const auto& l : layouts) {
+    QDir(root).removeRecursively();
+    for (const char* lang : {"en", "ja"})
+      if (!l.Pages.isEmpty()) {
+        ASSERT_TRUE(QDir().mkpath(l.Pages + "/" + lang));
+        QFile f(l.Pages + "/" + lang + "/index.html");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      }
+    EXPECT_EQ(HelpFile(true, l.Program), l.Expected + "/ja/index.html") << l.Name;
+    EXPECT_EQ(HelpFile(false, l.Program), l.Expected + "/en/index.html") << l.Name;
+  }
+  EXPECT_THAT(HelpURLFor(false, QStringLiteral("/opt/k dsk/bin")).toStdString(),
+              ::testing::StartsWith("file:///opt/k%20dsk/"));
+
+  // The build tree has the real pages where the built program finds them.
+  for (const bool japanese : {false, true}) {
+    const char* page = japanese ? "ja/index.html" : "en/index.html";
+    const QByteArray source = ReadAll(QStringLiteral(KORIVAN_HELP_SOURCE "/") + page);
+    EXPECT_EQ(ReadAll(HelpFile(japanese, QStringLiteral(KORIVAN_PROGRAM_BUILD_FOLDER))), source) << page;
     // Every tile caption, and the settings file.
     for (const char* caption : {"Pen", "Marker", "Arrow", "Arrow Both", "Eraser", "Lasso", "Erase All", "Undo",
                                 "Redo", "Save", "Save As ...", "Pen Setup", "Whitebrd", "Info", "Menu ...",

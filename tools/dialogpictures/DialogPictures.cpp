@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   DefaultSetup();
   CheckSetup();
   // Stand-in folders, so that no build machine's paths show.
-  HelpURL = HelpURLFor(false, QStringLiteral("/opt/korivan-dsk"));
+  HelpURL = HelpURLFor(false, QStringLiteral("/usr/bin"));
   ImagePathDefault = QStringLiteral("/home/user/Pictures/");
 
   // A red dashed pen of a preset width: one tile of every group but the
