@@ -20,11 +20,9 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
-#include <functional>
 #include <vector>
 
 #include "app/MainFrm.h"
-#include "app/PaintRect.h"
 #include "app/SaveWriter.h"
 #include "drawing/PWImage.h"
 #include "platform/Platform.h"
