@@ -240,6 +240,7 @@ int main(int argc, char** argv) {
     Draw(form, 1, Ellipse(peak, 42, 168, -M_PI / 2, 1.06));           // red pen
     Draw(form, 8, Line({{410, 196}, {560, 250}, {674, 352}}));        // arrow
     Draw(form, 2, Line({{390, 266}, {399, 277}, {418, 254}}));        // blue pen
+    // A failed write is raised here, not reported in a message box.
     form.SaveWriter->Synchronous = true;
 
     ok = Wrote(system.Screen().copy(ScreenW - 340, 0, 340, ScreenH).save(folder.filePath("column.png")),
