@@ -4,10 +4,12 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
-# Installs whatever Debian package named under scripts/packages/ is missing.
+# Installs whatever Debian package named in the given lists (by default every
+# list under scripts/packages/) is missing.
 ensure_packages() {
   local wanted missing=()
-  wanted=$(cat "$ROOT"/scripts/packages/*.txt | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
+  [ $# -gt 0 ] || set -- "$ROOT"/scripts/packages/*.txt
+  wanted=$(cat "$@" | sed 's/#.*//' | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
   for p in $wanted; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done

@@ -5,7 +5,8 @@
 # whether clicks pass through to either kind of window.
 #
 #   tools/wayland-trial.sh   (KORIVAN_PROGRAM, KORIVAN_E2E_HELPER as for the
-#                             end-to-end tests; packages: scripts/packages/wayland.txt)
+#                             end-to-end tests; installs the packages in
+#                             tools/wayland-trial.packages when missing)
 #
 # weston runs nested in an Xvfb of its own (x11 backend), so that xdotool on
 # that Xvfb hands weston keys and pointer as its own seat's: they go where
@@ -20,6 +21,8 @@ HELPER=${KORIVAN_E2E_HELPER:-$ROOT/build/tests/e2e/korivan_e2e_helper}
 SETTLE=${SETTLE:-1.5}
 W=1280
 H=720
+# The trial's own packages; the test command does not need them.
+(source "$ROOT/scripts/lib.sh" && ensure_packages "$ROOT/tools/wayland-trial.packages") || exit 2
 for tool in Xvfb weston weston-terminal Xwayland xdotool import xwininfo "$PROGRAM" "$HELPER"; do
   command -v "$tool" > /dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
