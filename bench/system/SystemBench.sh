@@ -6,6 +6,9 @@
 # memory of the program and the share of points drawn, for this build
 # ("yours") and for the program built at a baseline revision ("today").
 #
+# A row "qt floor" gives hover for a Qt window like the overlay that does
+# nothing with the pointer (QtFloor.cpp, beside XDRIVE): the toolkit's share.
+#
 # usage: SystemBench.sh PROGRAM XDRIVE SOURCE_DIR BASELINE_DIR [BUILD_TYPE]
 # Environment: KORIVAN_BASELINE  revision to compare with (default: where
 #                                HEAD left the main branch; "none" to skip)
@@ -22,6 +25,7 @@ set -euo pipefail
 
 PROGRAM="$(realpath "$1")"
 XDRIVE="$(realpath "$2")"
+FLOOR="$(dirname "$XDRIVE")/korivan_bench_qtfloor"
 SOURCE="$3"
 BASEDIR="$4"
 BUILD_TYPE="${5:-Release}"
@@ -167,9 +171,13 @@ for size in $SIZES; do
   start_session "$size"
   builds=("none:none" "yours:$PROGRAM")
   [ -n "$TODAY" ] && builds=("none:none" "today:$TODAY" "yours:$PROGRAM")
+  [ -x "$FLOOR" ] && builds+=("floor:$FLOOR")
   for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
-    for load in "stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER"; do
+    loads=("stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER")
+    # It draws nothing: only its hover is worth a figure.
+    [ "$name" = floor ] && loads=("hover $HOVER")
+    for load in "${loads[@]}"; do
       : >"$TMP/lines"
       for ((r = 0; r < RUNS; r++)); do
         # shellcheck disable=SC2086
@@ -191,7 +199,7 @@ for size in $SIZES; do
         [ "${p:-0}" -gt 0 ] && echo "scale=1; 100 * $d / $p" | bc || echo "-"
       done <"$TMP/lines" | sort -n | head -n1)"
       [ "$drawn" = "-" ] || drawn="$drawn%"
-      [ "$name" = none ] && drawn="-"
+      [ "$name" = none ] || [ "$name" = floor ] && drawn="-"
       printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' "$size" "$name" "$label" "${vals[@]}" "$total" \
         "$([ "$name" = none ] && echo - || echo $((hwm / 1024)))" "$drawn" "$rate"
     done
@@ -200,4 +208,5 @@ for size in $SIZES; do
 done
 echo "CPU in microseconds per injected event (median of $RUNS runs); build \"none\": the same events with no"
 echo "program, what the X server and the compositor spend on them anyway; peak memory is the largest VmHWM;"
-echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached."
+echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached;"
+echo "build \"floor\": a Qt window like the overlay that does nothing with the pointer."
