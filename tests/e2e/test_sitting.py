@@ -191,6 +191,7 @@ def test_one_sitting(xsession):
     assert dialog, "no Save As dialog"
     box = wait_until(lambda: client_rect(xsession, dialog[0]))
     assert wait_until(lambda: on_top(xsession, dialog[0])), "the overlay covers the Save As dialog"
+    assert wait_until(lambda: xsession.active_window() == dialog[0]), "the Save As dialog does not have the keyboard"
     xsession.click(box[0] + 310, box[1] + box[3] - 24)  # the type list
     xsession.key("Down", "Return")
     xsession.click(box[0] + 310, box[1] + box[3] - 54)  # the name
@@ -216,6 +217,7 @@ def test_one_sitting(xsession):
     about = wait_until(lambda: windows_titled(xsession, "About This Application"))
     assert about and wait_until(lambda: about_box(xsession)), "no about box"
     assert wait_until(lambda: on_top(xsession, about[0])), "the overlay covers the about box"
+    assert wait_until(lambda: xsession.active_window() == about[0]), "the about box does not have the keyboard"
     xsession.key("Return")
     assert wait_until(lambda: not about_box(xsession)), "Enter did not close the about box"
 
