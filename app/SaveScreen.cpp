@@ -98,6 +98,11 @@ void TMainFrm::SaveImageAs() {
   SaveDialog->setNameFilters(filters);
   const int selected = ImageTypeDefault >= 1 && ImageTypeDefault <= 5 ? ImageTypeDefault : 2;
   SaveDialog->selectNameFilter(filters[selected - 1]);
+  // Pointed at a folder that did not exist yet, the dialog falls back to the
+  // working directory; so it opens in the default folder, made as Save makes it.
+  const QString folder = SaveDialogFolder(ImagePathDefault);
+  QDir().mkpath(folder);
+  SaveDialog->setDirectory(folder);
   SaveDialog->selectFile(DefaultFileName());
   if (SaveDialog->exec() != QDialog::Accepted) return;
   const QStringList files = SaveDialog->selectedFiles();

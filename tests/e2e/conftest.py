@@ -16,7 +16,7 @@ import time
 from pathlib import Path
 
 import pytest
-from PIL import Image
+from PIL import Image, ImageChops
 
 PROGRAM = os.environ.get("KORIVAN_PROGRAM", "")
 HELPER = os.environ.get("KORIVAN_E2E_HELPER", "")
@@ -261,6 +261,162 @@ def start_overlay(session: XSession, setup_ini: str | None = None) -> Overlay:
     assert wait_until(overlay.passing, 10), "the overlay's input shape was not set"
     assert wait_until(overlay.column_shown, 10), "the tile column did not show"
     return overlay
+
+
+# -- what a user meets, shared by the scenarios --------------------------
+
+# The factory column: stock pens 0-4, Pen Setup, Undo, Redo, Eraser,
+# Erase All, Save, Info, then Menu, Setup and Close.
+PEN_SETUP, UNDO, REDO, ERASER, ERASE_ALL, SAVE, INFO, MENU, SETUP, CLOSE = 5, 6, 7, 8, 9, 10, 11, 12, 13, 14
+
+GREEN_TILE = (0x33, 0x99, 0x33)  # the pen chooser's OK tile
+RED_TILE = (0xE5, 0x14, 0x00)  # Close, in the column and the launcher
+
+
+def stroke(session, x, y, length=300):
+    """A straight stroke to the right, one pointer move every 10 pixels."""
+    session.drag([(x + i * 10, y) for i in range(length // 10 + 1)])
+
+
+def shows(session, point, colour, tolerance=4):
+    return lambda: near(session.pixel(*point), colour, tolerance)
+
+
+def differs(image, other, boxes, tolerance):
+    """Whether image differs from other (an image or a colour) in any box by more than tolerance."""
+    for box in boxes:
+        part = image.convert("RGB").crop(box)
+        ref = other.convert("RGB").crop(box) if isinstance(other, Image.Image) else Image.new("RGB", part.size, other[:3])
+        if ImageChops.difference(part, ref).point(lambda v: 255 if v > tolerance else 0).getbbox():
+            return True
+    return False
+
+
+def windows_titled(session, start):
+    out = session.run("xwininfo", "-root", "-tree", check=False).stdout
+    return [int(m.group(1), 16) for m in re.finditer(r'^\s*(0x[0-9a-f]+) "([^"]*)".* (\d+)x(\d+)[+-]', out, re.M)
+            if m.group(2).startswith(start) and m.group(3) != "1"]
+
+
+def client_rect(session, wid):
+    """(x, y, width, height) of a window's client area on screen, or None;
+    xwininfo, since xdotool counts a frame's title bar in twice."""
+    info = session.run("xwininfo", "-id", str(wid), check=False).stdout
+    vals = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height):\s*(-?\d+)", info, re.M))
+    keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+    return tuple(int(vals[k]) for k in keys) if all(k in vals for k in keys) else None
+
+
+def on_top(session, wid):
+    """Whether the screen shows the window as the window draws itself."""
+    x, y, w, h = client_rect(session, wid)
+    own = subprocess.run(["import", "-window", str(wid), "png:-"], env=session.env, check=True,
+                         capture_output=True, timeout=30).stdout
+    shot = session.shot().crop((x, y, x + w, y + h))
+    return not differs(shot, Image.open(io.BytesIO(own)), [(4, 4, w - 4, h - 4)], 4)
+
+
+# Saving.
+PICTURE_NAME = re.compile(r"^\d{8}_\d{6}\.(jpg|png|bmp|tga|psd)$")
+
+
+def pictures_folder(session, name="Bilder"):
+    """Points the XDG pictures folder at one that does not exist yet."""
+    (session.home / ".config").mkdir(parents=True, exist_ok=True)
+    (session.home / ".config/user-dirs.dirs").write_text(f'XDG_PICTURES_DIR="$HOME/{name}"\n')
+    return session.home / name
+
+
+def saved(folder, newer_than=0, name=PICTURE_NAME):
+    """The complete pictures in folder once one is newer than the given time;
+    the writer's temporary files never carry a picture's name."""
+    def ready():
+        files = sorted(folder.iterdir()) if folder.is_dir() else []
+        pictures = [p for p in files if name.match(p.name)]
+        fresh = any(p.stat().st_mtime_ns > newer_than for p in pictures)
+        return pictures if fresh and len(files) == len(pictures) else None
+    return wait_until(ready, 20)
+
+
+# The launcher and the pen chooser are centred on the 1920 x 1080 overlay.
+LAUNCHER = ((1920 - 430) // 2, (1080 - 280) // 2)  # 20 entries: 5 columns, 4 rows
+CHOOSER = ((1920 - 680) // 2, (1080 - 350) // 2)
+
+
+def tile_centre(origin, x, y):
+    return (origin[0] + x + 30, origin[1] + y + 30)
+
+
+def launcher_tile(i):
+    return tile_centre(LAUNCHER, 70 * (i % 5) + 5, 70 * (i // 5) + 5)
+
+
+def chooser_colour_tile(i):
+    return tile_centre(CHOOSER, 70 * (i % 2 + 2) + 15, 70 * (i // 2) + 5)
+
+
+CHOOSER_OK, LAUNCHER_CLOSE = tile_centre(CHOOSER, 615, 5), tile_centre(LAUNCHER, 365, 5)
+
+
+def open_chooser(session, overlay):
+    overlay.click_tile(PEN_SETUP)
+    assert wait_until(shows(session, CHOOSER_OK, GREEN_TILE)), "the pen chooser did not show"
+
+
+def chooser_closed(session):
+    return lambda: not near(session.pixel(*CHOOSER_OK), GREEN_TILE)
+
+
+def about_box(session):
+    """Where the about box's client area lies on screen, or None."""
+    ids = session.run("xdotool", "search", "--onlyvisible", "--name", "^About This Application",
+                      check=False).stdout.split()
+    return client_rect(session, ids[0]) if ids else None
+
+
+# Places in the settings dialog's client area, from its layout: the first
+# page's colour digits, the middle of stock pen 0's swatch, the buttons, and
+# a blank spot between Default and OK.
+COLOUR_EDIT = (343, 294)
+SWATCH0 = (80, 69)
+SETUP_OK, SETUP_CANCEL = (333, 454), (437, 454)
+SETUP_BLANK = (190, 454)
+
+
+def setup_dialog(session):
+    """(x, y) of the client area of the mapped settings dialog, or None."""
+    out = session.run("xwininfo", "-root", "-tree", check=False).stdout
+    for line in out.splitlines():
+        m = re.search(r'^\s*(0x[0-9a-f]+) "Setup[^"]*": .* 490x492\+', line)
+        if m:
+            rect = client_rect(session, m.group(1))
+            if rect:
+                return rect[:2]
+    return None
+
+
+def open_setup(session, overlay):
+    overlay.click_tile(SETUP)
+    at = wait_until(lambda: setup_dialog(session), 15)
+    assert at, "the settings dialog did not open"
+    return at
+
+
+def type_colour(session, at, digits):
+    """Types into stock pen 0's colour digits and takes them with Enter."""
+    session.click(at[0] + COLOUR_EDIT[0], at[1] + COLOUR_EDIT[1])
+    session.key("ctrl+a")
+    session.xdotool("type", "--delay", "30", digits)
+    session.key("Return")
+
+
+def tile_colour(session, overlay, index):
+    # The column hides itself once the pointer has left it for the desktop.
+    if not overlay.column_shown():
+        session.click(*overlay.mode_rect)
+        assert wait_until(overlay.column_shown), "the column did not show"
+    x, y = overlay.tile(index)
+    return session.pixel(x - 22, y - 22)  # inside the tile's frame, off its icon
 
 
 @pytest.hookimpl(hookwrapper=True, tryfirst=True)

@@ -2,16 +2,12 @@
 
 import time
 
-from conftest import near, start_overlay, wait_until
+from conftest import near, start_overlay, stroke, wait_until
 
 RED = (0xE5, 0x14, 0x00)  # the Close tile
 # The factory column: stock pens 0-4, Pen Setup, Undo, Redo, Eraser,
 # Erase All, Save, Info, then Menu, Setup and Close.
 STOCK1, UNDO, REDO, ERASER, CLOSE = 1, 6, 7, 8, 14
-
-
-def stroke(session, x, y, length=400):
-    session.drag([(x + i * 10, y) for i in range(length // 10 + 1)])
 
 
 def test_tiles_draw_erase_undo_redo_and_close(xsession):

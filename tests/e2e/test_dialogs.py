@@ -1,42 +1,13 @@
 """The pen chooser, the launcher and the about box over the overlay."""
 
 import os
-import re
 from pathlib import Path
 
-from conftest import PROGRAM, near, start_overlay, wait_until
+from conftest import (CHOOSER_OK, ERASER, INFO, LAUNCHER_CLOSE, MENU, PROGRAM, RED_TILE, about_box,
+                      chooser_closed, chooser_colour_tile, launcher_tile, near, open_chooser, shows,
+                      start_overlay, wait_until)
 
-# The factory column: stock pens 0-4, Pen Setup, Undo, Redo, Eraser,
-# Erase All, Save, Info, then Menu, Setup and Close.
-PEN_SETUP, ERASER, INFO, MENU = 5, 8, 11, 12
-
-GREEN = (0x33, 0x99, 0x33)  # the pen chooser's OK tile
-RED_TILE = (0xE5, 0x14, 0x00)  # the launcher's Close tile
 BLACK, RED, GREEN_PEN, BLUE = (0, 0, 0), (255, 0, 0), (0, 255, 0), (0, 0, 255)
-
-# Both dialogs are centred on the 1920 x 1080 overlay.
-LAUNCHER = ((1920 - 430) // 2, (1080 - 280) // 2)  # 20 entries: 5 columns, 4 rows
-CHOOSER = ((1920 - 680) // 2, (1080 - 350) // 2)
-
-
-def tile_centre(origin, x, y):
-    return (origin[0] + x + 30, origin[1] + y + 30)
-
-
-def launcher_tile(i):
-    return tile_centre(LAUNCHER, 70 * (i % 5) + 5, 70 * (i // 5) + 5)
-
-
-def chooser_colour_tile(i):
-    return tile_centre(CHOOSER, 70 * (i % 2 + 2) + 15, 70 * (i // 2) + 5)
-
-
-CHOOSER_OK, LAUNCHER_CLOSE = tile_centre(CHOOSER, 615, 5), tile_centre(LAUNCHER, 365, 5)
-
-
-def shows(session, point, colour, tolerance=4):
-    return lambda: near(session.pixel(*point), colour, tolerance)
-
 
 def stroke_colour(session, below, y, colour):
     """Draws a stroke across the window below; whether it shows in colour."""
@@ -45,26 +16,6 @@ def stroke_colour(session, below, y, colour):
     return wait_until(shows(session, (x + 200, y), colour, 8))
 
 
-def open_chooser(session, overlay):
-    overlay.click_tile(PEN_SETUP)
-    assert wait_until(shows(session, CHOOSER_OK, GREEN)), "the pen chooser did not show"
-
-
-def chooser_closed(session):
-    return lambda: not near(session.pixel(*CHOOSER_OK), GREEN)
-
-
-def about_box(session):
-    """Where the about box's client area lies on screen, or None."""
-    ids = session.run("xdotool", "search", "--onlyvisible", "--name", "^About This Application",
-                      check=False).stdout.split()
-    if not ids:
-        return None
-    # xwininfo, since xdotool counts a frame's title bar in twice.
-    info = session.run("xwininfo", "-id", ids[0], check=False).stdout
-    vals = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height):\s*(-?\d+)", info, re.M))
-    keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
-    return tuple(int(vals[k]) for k in keys) if all(k in vals for k in keys) else None
 
 
 def test_stock_pen_from_the_launcher_draws_the_next_stroke(xsession):

@@ -1,72 +1,22 @@
 """Saving the annotated screen, as a user does it: pictures decoded and
 compared with what the screen showed."""
 
-import io
 import os
-import re
 import signal
-import subprocess
-import time
 from pathlib import Path
 
 import pytest
-from PIL import Image, ImageChops
+from PIL import Image
 
-from conftest import Overlay, near, start_overlay, wait_until
+from conftest import (SAVE, Overlay, differs, near, on_top, pictures_folder, saved, start_overlay,
+                      wait_until, windows_titled)
 
 GREY = "c0c0c0"
-SAVE = 10  # the Save tile of the factory column
-NAME = re.compile(r"^\d{8}_\d{6}\.(jpg|png|bmp|tga|psd)$")
 KINDS = {"jpg": 1, "png": 2, "bmp": 3, "tga": 4, "psd": 5}
 
 
 def setup_ini(kind, extra=""):
     return f"[Setup]\nImageTypeDefault={KINDS[kind]}\n{extra}"
-
-
-def pictures_folder(session, name="Bilder"):
-    """Points the XDG pictures folder at one that does not exist yet."""
-    (session.home / ".config").mkdir(parents=True, exist_ok=True)
-    (session.home / ".config/user-dirs.dirs").write_text(f'XDG_PICTURES_DIR="$HOME/{name}"\n')
-    return session.home / name
-
-
-def saved(folder, newer_than=0):
-    """The complete pictures in folder once one is newer than the given time;
-    the writer's temporary files never carry a picture's name."""
-    def ready():
-        files = sorted(folder.iterdir()) if folder.is_dir() else []
-        pictures = [p for p in files if NAME.match(p.name)]
-        fresh = any(p.stat().st_mtime_ns > newer_than for p in pictures)
-        return pictures if fresh and len(files) == len(pictures) else None
-    return wait_until(ready, 20)
-
-
-def differs(image, other, boxes, tolerance):
-    """Whether image differs from other (an image or a colour) in any box by more than tolerance."""
-    for box in boxes:
-        part = image.convert("RGB").crop(box)
-        ref = other.convert("RGB").crop(box) if isinstance(other, Image.Image) else Image.new("RGB", part.size, other[:3])
-        if ImageChops.difference(part, ref).point(lambda v: 255 if v > tolerance else 0).getbbox():
-            return True
-    return False
-
-
-def on_top(session, wid):
-    """Whether the screen shows the window as the window draws itself."""
-    info = session.run("xwininfo", "-id", str(wid)).stdout
-    field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
-    x, y, w, h = (field(f) for f in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-    own = subprocess.run(["import", "-window", str(wid), "png:-"], env=session.env, check=True,
-                         capture_output=True, timeout=30).stdout
-    shot = session.shot().crop((x, y, x + w, y + h))
-    return not differs(shot, Image.open(io.BytesIO(own)), [(4, 4, w - 4, h - 4)], 4)
-
-
-def windows_titled(session, start):
-    out = session.run("xwininfo", "-root", "-tree", check=False).stdout
-    return [int(m.group(1), 16) for m in re.finditer(r'^\s*(0x[0-9a-f]+) "([^"]*)".* (\d+)x(\d+)[+-]', out, re.M)
-            if m.group(2).startswith(start) and m.group(3) != "1"]
 
 
 def psd_layers(path):

@@ -1,62 +1,12 @@
 """The settings dialog over the overlay: opened from its tile, above the
 overlay's strokes, typed into, confirmed and cancelled."""
 
-import re
+from conftest import (SETUP_BLANK, SETUP_CANCEL, SETUP_OK, SWATCH0, near, open_setup, setup_dialog,
+                      start_overlay, stroke, tile_colour, type_colour, wait_until)
 
-from conftest import near, start_overlay, wait_until
-
-STOCK0, SETUP = 0, 13
+STOCK0 = 0
 BLACK = (0, 0, 0)
 ORANGE = (0xFF, 0x80, 0x00)
-# Places in the dialog's client area, from its layout: the first page's
-# colour digits, the middle of stock pen 0's swatch, the buttons, and a
-# blank spot between Default and OK.
-COLOUR_EDIT = (343, 294)
-SWATCH0 = (80, 69)
-OK, CANCEL = (333, 454), (437, 454)
-BLANK = (190, 454)
-
-
-def setup_dialog(session):
-    """(x, y) of the client area of the mapped settings dialog, or None."""
-    out = session.run("xwininfo", "-root", "-tree", check=False).stdout
-    for line in out.splitlines():
-        m = re.search(r'^\s*(0x[0-9a-f]+) "Setup[^"]*": .* 490x492\+', line)
-        if m:
-            info = session.run("xwininfo", "-id", m.group(1), check=False).stdout
-            x = re.search(r"Absolute upper-left X:\s+(-?\d+)", info)
-            y = re.search(r"Absolute upper-left Y:\s+(-?\d+)", info)
-            if x and y:
-                return int(x.group(1)), int(y.group(1))
-    return None
-
-
-def tile_colour(session, overlay, index):
-    # The column hides itself once the pointer has left it for the desktop.
-    if not overlay.column_shown():
-        session.click(*overlay.mode_rect)
-        assert wait_until(overlay.column_shown), "the column did not show"
-    x, y = overlay.tile(index)
-    return session.pixel(x - 22, y - 22)  # inside the tile's frame, off its icon
-
-
-def stroke(session, x, y, length=300):
-    session.drag([(x + i * 10, y) for i in range(length // 10 + 1)])
-
-
-def open_setup(session, overlay):
-    overlay.click_tile(SETUP)
-    at = wait_until(lambda: setup_dialog(session), 15)
-    assert at, "the settings dialog did not open"
-    return at
-
-
-def type_colour(session, at, digits):
-    """Types into stock pen 0's colour digits and takes them with Enter."""
-    session.click(at[0] + COLOUR_EDIT[0], at[1] + COLOUR_EDIT[1])
-    session.key("ctrl+a")
-    session.xdotool("type", "--delay", "30", digits)
-    session.key("Return")
 
 
 def test_setup_dialog_opens_above_the_overlays_strokes(xsession):
@@ -72,7 +22,7 @@ def test_setup_dialog_opens_above_the_overlays_strokes(xsession):
 
     dx, dy = open_setup(xsession, overlay)
     assert dy <= row < dy + 492
-    assert wait_until(lambda: all(c > 200 for c in xsession.pixel(dx + BLANK[0], row)), 5), \
+    assert wait_until(lambda: all(c > 200 for c in xsession.pixel(dx + SETUP_BLANK[0], row)), 5), \
         "the stroke shows through the dialog"
     assert near(xsession.pixel(300, row), BLACK, 8), "the stroke outside the dialog is gone"
 
@@ -90,7 +40,7 @@ def test_setup_dialog_ok_changes_the_tile_and_the_pen_and_cancel_nothing(xsessio
     type_colour(xsession, (dx, dy), "ff8000")
     assert wait_until(lambda: near(xsession.pixel(dx + SWATCH0[0], dy + SWATCH0[1]), ORANGE, 8)), \
         "typing did not reach the dialog"
-    xsession.click(dx + OK[0], dy + OK[1])
+    xsession.click(dx + SETUP_OK[0], dy + SETUP_OK[1])
     assert wait_until(lambda: setup_dialog(xsession) is None), "OK did not close the dialog"
 
     # The first tile and the next stroke drawn with it are orange now.
@@ -106,7 +56,7 @@ def test_setup_dialog_ok_changes_the_tile_and_the_pen_and_cancel_nothing(xsessio
     dx, dy = open_setup(xsession, overlay)
     type_colour(xsession, (dx, dy), "0000ff")
     assert wait_until(lambda: near(xsession.pixel(dx + SWATCH0[0], dy + SWATCH0[1]), (0, 0, 255), 8))
-    xsession.click(dx + CANCEL[0], dy + CANCEL[1])
+    xsession.click(dx + SETUP_CANCEL[0], dy + SETUP_CANCEL[1])
     assert wait_until(lambda: setup_dialog(xsession) is None), "Cancel did not close the dialog"
     assert near(tile_colour(xsession, overlay, STOCK0), ORANGE, 8), "Cancel changed the tile"
     overlay.click_tile(STOCK0)
