@@ -70,7 +70,22 @@ class TWindowSystem {
   virtual bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) = 0;
 };
 
-// Does nothing and reports no foreground window and no keys: for headless runs.
+// Does nothing and reports no foreground window and no keys: for headless
+// runs, and the base of stand-ins that fill in only some services.
+class TNullWindowSystem : public TWindowSystem {
+ public:
+  std::string_view Name() const override { return "null"; }
+  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect>) override {}
+  void SetFullInput(TNativeWindow) override {}
+  TNativeWindow ForegroundWindow() override { return 0; }
+  void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
+  void PlaceAboveOverlay(TNativeWindow, TNativeWindow) override {}
+  void TakeFocus(TNativeWindow) override {}
+  void RaiseWindow(TNativeWindow) override {}
+  bool KeyPressed(int) override { return false; }
+  bool CaptureScreen(const TPlatformRect&, std::span<std::uint32_t>) override { return false; }
+};
+
 std::unique_ptr<TWindowSystem> CreateNullWindowSystem();
 
 // The backend for a Qt platform name ("xcb", "windows", "offscreen", ...).

@@ -111,7 +111,7 @@ QImage Desktop() {
 
 // The screen: the desktop with whatever the overlay window shows over it,
 // as a compositor puts them together.
-class TDesktopSystem final : public TWindowSystem {
+class TDesktopSystem final : public TNullWindowSystem {
  public:
   explicit TDesktopSystem(QImage desktop) : FDesktop(std::move(desktop)) {}
   QWidget* Overlay = nullptr;
@@ -126,14 +126,6 @@ class TDesktopSystem final : public TWindowSystem {
   }
 
   std::string_view Name() const override { return "made-up desktop"; }
-  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect>) override {}
-  void SetFullInput(TNativeWindow) override {}
-  TNativeWindow ForegroundWindow() override { return 0; }
-  void PlaceTopMost(TNativeWindow, std::span<const TNativeWindow>) override {}
-  void PlaceAboveOverlay(TNativeWindow, TNativeWindow) override {}
-  void TakeFocus(TNativeWindow) override {}
-  void RaiseWindow(TNativeWindow) override {}
-  bool KeyPressed(int) override { return false; }
   bool CaptureScreen(const TPlatformRect& r, std::span<std::uint32_t> pixels) override {
     const QImage part = Screen().copy(r.X, r.Y, r.Width, r.Height).convertToFormat(QImage::Format_RGB32);
     if (part.size() != QSize(r.Width, r.Height) || pixels.size() != std::size_t(r.Width) * r.Height)
