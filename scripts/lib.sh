@@ -3,6 +3,9 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 JOBS="$(nproc 2>/dev/null || echo 2)"
+# Compiler cache: paths are taken relative to the checkout, so another clone
+# or worktree of the project on the same machine reuses the same objects.
+export CCACHE_BASEDIR="$ROOT"
 
 # Installs whatever Debian package named in the given lists (by default every
 # list under scripts/packages/) is missing.
@@ -28,7 +31,9 @@ ensure_packages() {
 configure_build() {
   local dir="$1"; shift
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   fi
   cmake --build "$dir" -j "$JOBS"
 }
