@@ -18,6 +18,8 @@ QString ImagePathDefault;
 bool isSmoothing = true;
 bool isPressure = false;
 QString HelpURL;
+const std::array<const char*, HotKeyCount> HotKeyNames = {"Toggle", "Save", "EraseAll", "App", "NextPen"};
+std::array<QString, HotKeyCount> HotKeys;
 
 const std::array<TPWPenEx, 33> PenTypeNames = {{
     {"pwPn", pwPn},         {"pwMk", pwMk},           {"pwEr", pwEr},
@@ -132,7 +134,8 @@ bool UsableFolder(const QString& folder) {
 
 TSetupSnapshot TSetupSnapshot::Take() {
   return {::MenuCount,        ::MenuItems,        ::StockPens,        ::PresetColor, ::PresetThickness,
-          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure};
+          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure,
+          ::HotKeys};
 }
 
 void TSetupSnapshot::Restore() const {
@@ -146,6 +149,7 @@ void TSetupSnapshot::Restore() const {
   ::ImagePathDefault = ImagePathDefault;
   ::isSmoothing = isSmoothing;
   ::isPressure = isPressure;
+  ::HotKeys = HotKeys;
 }
 
 void DefaultSetup() {
@@ -189,6 +193,7 @@ void DefaultSetup() {
   ImagePathDefault = PicturesFolder();
   isSmoothing = true;
   isPressure = false;
+  HotKeys = {};
 }
 
 // Invariants afterwards:
