@@ -335,6 +335,7 @@ void TSetupDlg::CreateDetailedPage() {
   PenPressure->setText(QStringLiteral("Pen Pressure"));
   connect(PenSmoothing, &QCheckBox::toggled, this, &TSetupDlg::PenSmoothingChange);
   connect(PenPressure, &QCheckBox::toggled, this, &TSetupDlg::PenPressureChange);
+  CreateHotKeyFields();
 }
 
 // --- Execute ------------------------------------------------------------------
@@ -389,6 +390,7 @@ void TSetupDlg::ShowSetup() {
   ImagePathEdit->setText(ImagePathDefault);
   PenSmoothing->setChecked(isSmoothing);
   PenPressure->setChecked(isPressure);
+  ShowHotKeys();
 }
 
 void TSetupDlg::RepaintPage() {

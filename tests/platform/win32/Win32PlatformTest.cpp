@@ -259,6 +259,13 @@ TEST(HotKeys, TakenRefusedWhileAnotherProcessHoldsItAndReleasedAtExit) {
   }
   auto system = CreateWindowSystem("windows", nullptr);
   ASSERT_TRUE(system->GrabHotKey(1, CtrlAltD)) << "free once the other process has ended";
+  int ready = 0;
+  system->HotKeyReady = [&ready] { ++ready; };
+  for (int vk : {VK_CONTROL, VK_MENU, int('D')}) SendKey(vk, true);
+  for (int vk : {int('D'), VK_MENU, VK_CONTROL}) SendKey(vk, false);
+  EXPECT_EQ(system->TakeHotKeyPresses(), std::vector<int>{1}) << "one press, one command";
+  EXPECT_EQ(ready, 1);
+  EXPECT_TRUE(system->TakeHotKeyPresses().empty());
   EXPECT_EQ(TGuardChild(L"--hotkey").State(), 'R');
   system->ReleaseHotKeys();
   EXPECT_EQ(TGuardChild(L"--hotkey").State(), 'T') << "given back by ReleaseHotKeys";
