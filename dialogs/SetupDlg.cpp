@@ -349,6 +349,7 @@ bool TSetupDlg::Execute() {
     move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
   exec();
   if (isOK) {
+    TakeHotKeyFields();
     ImageJPEGQuality = ImageJPEGQUalitySP->value();
     ImagePathDefault = TypedImageFolder(ImagePathEdit->text());
   } else {

@@ -174,6 +174,9 @@ class TSetupDlg : public QDialog {
   void ShowThickness();
   void ShowImageType();
   void ShowHotKeys();
+  // The fields as they stand: a chord typed just before OK counts, though
+  // the field reports it only a moment later.
+  void TakeHotKeyFields();
   void CreateLaunchTiles();
   void RebuildLists();
   void ClearLists();

@@ -60,6 +60,15 @@ void TSetupDlg::HotKeyEditChange(int tag) {
   HotKeys[static_cast<std::size_t>(tag)] = sequence.toString(QKeySequence::PortableText);
 }
 
+void TSetupDlg::TakeHotKeyFields() {
+  for (int i = 0; i < HotKeyCount; ++i) {
+    const QString& text = HotKeys[static_cast<std::size_t>(i)];
+    if (HotKeyEdit[static_cast<std::size_t>(i)]->keySequence() !=
+        QKeySequence::fromString(text, QKeySequence::PortableText))
+      HotKeyEditChange(i);
+  }
+}
+
 void TSetupDlg::HotKeyClearClick(int tag) {
   QKeySequenceEdit* edit = HotKeyEdit[static_cast<std::size_t>(tag)];
   {

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -166,4 +167,11 @@ void TIniFile::SetValue(const char* section, const char* key, const QString& val
   auto at = s->lines.end();
   while (at != s->lines.begin() && IsEmptyLine((at - 1)->text)) --at;
   s->lines.insert(at, KeyLine(key, value));
+}
+
+void TIniFile::MoveSectionToEnd(const char* section) {
+  const TSection* s = FindSection(section);
+  if (!s) return;
+  const auto at = FSections.begin() + (s - FSections.data());
+  std::rotate(at, at + 1, FSections.end());
 }

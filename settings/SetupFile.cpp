@@ -215,9 +215,10 @@ void WriteSetupTo(TIniFile& ini) {
     w.Set("PenSetup", IndexedKey("Thickness", i), FormatNumber(PresetThickness[static_cast<std::size_t>(i)]));
   for (int i = 0; i < PresetColorCount; ++i)
     w.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
-  // Last, so that a file of an earlier version gets the section at its end.
+  // At the end of the file, wherever a hand-edited one had it.
   for (int i = 0; i < HotKeyCount; ++i)
     w.Set("HotKeys", QString::fromLatin1(HotKeyNames[static_cast<std::size_t>(i)]), HotKeys[static_cast<std::size_t>(i)]);
+  ini.MoveSectionToEnd("HotKeys");
 }
 
 void ReadSetup() {
