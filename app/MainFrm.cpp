@@ -237,9 +237,11 @@ void TMainFrm::Timer1Timer() {
   if (f != h && f != 0 && std::find(own.begin(), own.end(), f) == own.end()) ActiveWindowHandle = f;
   if (f == 0 && !QApplication::activeWindow()) ActiveWindowHandle = 0;  // no window has the keyboard
   if (f != h) FWindowSystem.PlaceTopMost(h, own);
-  // While the overlay has the keyboard the key's own events toggle drawing;
-  // the poll then only drains the tap, or one tap would toggle twice.
-  if (FWindowSystem.KeyPressed(vkMultiply) && !isActiveWindow()) {
+  // While the overlay has the keyboard the key's own events toggle drawing
+  // and take the tap. The tap is left alone meanwhile: the toolkit learns
+  // only a moment late that the keyboard went elsewhere, and a tap in that
+  // moment counts at the next tick.
+  if (!isActiveWindow() && FWindowSystem.KeyPressed(vkMultiply)) {
     int key = vkMultiply;
     KeyDown(key, QChar(), Qt::NoModifier);
   }

@@ -5,7 +5,7 @@ import configparser
 import subprocess
 import time
 
-from conftest import HELPER, PROGRAM, pictures_folder, saved, start_overlay, wait_until
+from conftest import HELPER, PROGRAM, SETUP_OK, Overlay, open_setup, pictures_folder, saved, start_overlay, wait_until
 
 SETUP_INI = """[Setup]
 ImageTypeDefault=2
@@ -92,7 +92,6 @@ def test_command_line_of_the_running_overlay(xsession):
     proc = xsession.spawn("app", [PROGRAM, "--toggle"])
     found = wait_until(lambda: overlay_windows(xsession), 20)
     assert found, "--toggle did not start the overlay"
-    from conftest import Overlay
     overlay = Overlay(xsession, proc, found[0][0])
     assert wait_until(overlay.drawing, 10), "--toggle did not switch drawing on"
 
@@ -111,3 +110,26 @@ def test_command_line_of_the_running_overlay(xsession):
     assert done.returncode == 0, done.stderr
     assert proc.wait(timeout=10) == 0, "--quit did not end the overlay"
     assert overlay.setup_ini.exists(), "--quit did not write the settings"
+
+
+# In the settings dialog's client area: the Detailed tab, the Drawing on/off
+# shortcut field and OK.
+DETAILED_TAB, TOGGLE_FIELD = (363, 17), (260, 173)
+
+
+def test_a_shortcut_typed_in_setup_works_once_ok_is_pressed(xsession):
+    below = xsession.test_window("korivan-e2e-below", 100, 100, 1200, 800, "c0c0c0")
+    overlay = start_overlay(xsession)
+    at = open_setup(xsession, overlay)
+    xsession.click(at[0] + DETAILED_TAB[0], at[1] + DETAILED_TAB[1])
+    xsession.click(at[0] + TOGGLE_FIELD[0], at[1] + TOGGLE_FIELD[1])
+    xsession.key("ctrl+alt+d")
+    xsession.click(at[0] + SETUP_OK[0], at[1] + SETUP_OK[1])
+
+    xsession.xdotool("windowactivate", "--sync", below.id)
+    xsession.key("ctrl+alt+d")
+    assert wait_until(overlay.drawing), "the shortcut typed in Setup did not switch drawing on"
+    assert xsession.active_window() == below.id
+    xsession.run(PROGRAM, "--quit")
+    assert overlay.proc.wait(timeout=10) == 0
+    assert hot_keys_written(overlay)[1]["Toggle"] == "Ctrl+Alt+D"
