@@ -109,7 +109,8 @@ TEST_F(SetupTest, FreshFileStartsExactlyWithTheSetupAndPenSections) {
   EXPECT_TRUE(text.contains("\nPenType5=pwPn\nPenColor5=0\nPenThickness5=8\nPenDash5=1\n"));
   EXPECT_TRUE(text.contains("\n[PenSetup]\nThickness0=2\nThickness1=10\n"));
   EXPECT_TRUE(text.contains("\nColor4=16711680\n"));
-  EXPECT_TRUE(text.endsWith("Color9=12084684\n"));
+  // The shortcuts last, all five empty.
+  EXPECT_TRUE(text.endsWith("Color9=12084684\n[HotKeys]\nToggle=\nSave=\nEraseAll=\nApp=\nNextPen=\n"));
 }
 
 TEST_F(SetupTest, SaveThenLoadRoundTrips) {
