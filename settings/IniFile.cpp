@@ -135,6 +135,12 @@ TIniFile::TLine TIniFile::KeyLine(const char* key, const QString& value) {
       v.truncate(i);
       break;
     }
+  // A value that reading would trim or unquote goes in quotes, so that it
+  // reads back as it was written.
+  const auto quoted = [](char c) { return c == '"' || c == '\''; };
+  if (!v.isEmpty() && (IsBlank(v.front()) || IsBlank(v.back()) ||
+                       (v.size() >= 2 && quoted(v.front()) && v.back() == v.front())))
+    v = '"' + v + '"';
   line.text = QByteArray(key) + '=' + v;
   line.nameStart = 0;
   line.nameLength = static_cast<int>(std::strlen(key));

@@ -375,6 +375,23 @@ TEST_F(SetupTest, ProfileFileRulesOfNamesAndValues) {
   EXPECT_EQ(PresetColor[0], 0xFF0000FFu);
 }
 
+// Whatever the file held, it reads back the same after a save, the section
+// moved to the end of the file.
+TEST_F(SetupTest, ShortcutsAreWrittenBackAsReadAtTheEnd) {
+  Load("[HotKeys]\nToggle=\"\"quoted\"\"\nSave= ' spaced ' \nEraseAll=Ctrl+Hyper+Banana\nNextPen=Meta+F9\n"
+       "[Setup]\nImageTypeDefault=2\n");
+  const std::array<QString, HotKeyCount> read = HotKeys;
+  EXPECT_EQ(read[hkToggle], QStringLiteral("\"quoted\""));
+  EXPECT_EQ(read[hkSave], QStringLiteral(" spaced "));
+  SaveSetup();
+  EXPECT_TRUE(ReadIni().contains("\n[HotKeys]\nToggle=\"\"quoted\"\"\nSave=\" spaced \"\nEraseAll=Ctrl+Hyper+Banana\n"
+                                 "NextPen=Meta+F9\nApp=\n"));
+  EXPECT_TRUE(ReadIni().endsWith("App=\n"));
+  HotKeys = {};
+  LoadSetup();
+  EXPECT_EQ(HotKeys, read);
+}
+
 TEST_F(SetupTest, SavingKeepsEveryLineItDoesNotWrite) {
   const QByteArray original = "\xEF\xBB\xBF; written by hand\r\n[Setup]\r\nimagetypedefault = 2\r\n"
                               "Mine=keep me\r\n\r\n[Other]\r\nK=v\r\nline without equals\r\n"
