@@ -113,7 +113,8 @@ class TGrabs final : public TX11HotKeys {
       const auto type = event->response_type & 0x7f;
       if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
         const auto* e = reinterpret_cast<xcb_key_press_event_t*>(event);
-        const std::uint16_t mods = e->state & ~(XCB_MOD_MASK_LOCK | FNumLock);
+        // Only the eight modifiers count: the keyboard group (another layout) does not.
+        const auto mods = static_cast<std::uint16_t>(e->state & 0xff & ~(XCB_MOD_MASK_LOCK | FNumLock));
         for (TGrabbed& g : FGrabs) {
           if (g.Code != e->detail) continue;
           if (type == XCB_KEY_PRESS) {
