@@ -176,8 +176,9 @@ void TIniFile::SetValue(const char* section, const char* key, const QString& val
 }
 
 void TIniFile::MoveSectionToEnd(const char* section) {
-  const TSection* s = FindSection(section);
-  if (!s) return;
-  const auto at = FSections.begin() + (s - FSections.data());
-  std::rotate(at, at + 1, FSections.end());
+  // Every section of the name goes, in its order, so that the one that
+  // counts is still the first of them.
+  std::stable_partition(FSections.begin(), FSections.end(), [section](const TSection& s) {
+    return !SameName(s.header.text, s.header.nameStart, s.header.nameLength, section);
+  });
 }

@@ -24,7 +24,7 @@ class TIniFile {
   // A value holding a line break cannot be stored in one line: the break
   // and everything after it are dropped.
   void SetValue(const char* section, const char* key, const QString& value);
-  // Puts the section, with its lines, after every other; nothing when absent.
+  // Puts the sections of the name, with their lines, after every other.
   void MoveSectionToEnd(const char* section);
 
  private:

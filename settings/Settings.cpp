@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cmath>
 
 std::array<TPWMenuItem, MenuCapacity> MenuItems;
@@ -231,6 +232,12 @@ void CheckSetup() {
   }
   for (TAlphaColor& c : PresetColor) c = (c & 0xFFFFFF) | 0xFF000000;
   isPressure = false;
+  // A shortcut is one line of the file: what a line break cuts off could not
+  // be written back.
+  for (QString& text : HotKeys) {
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    if (end >= 0) text.truncate(end);
+  }
 }
 
 void GetStartPen(TPWMenuItem& pen, std::int32_t& stockIndex) {
