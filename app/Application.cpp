@@ -28,7 +28,7 @@ void TApplication::ReportError(const QString& text) {
 void TApplication::ShowPendingErrors() {
   while (!FPending.isEmpty()) {
     const QString text = FPending.takeFirst();
-    QMessageBox box(QMessageBox::Critical, applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("KORIVAN D"), text, QMessageBox::Ok);
     box.exec();
   }
   FShowing = false;

@@ -235,10 +235,13 @@ void TMainFrm::Timer1Timer() {
   // overlay itself has the keyboard) replace the window to give focus back to.
   const std::vector<TNativeWindow> own = OwnWindows();
   if (f != h && f != 0 && std::find(own.begin(), own.end(), f) == own.end()) ActiveWindowHandle = f;
+  if (f == 0 && !QApplication::activeWindow()) ActiveWindowHandle = 0;  // no window has the keyboard
   if (f != h) FWindowSystem.PlaceTopMost(h, own);
-  // While the overlay has the keyboard the key's own events toggle drawing;
-  // the poll then only drains the tap, or one tap would toggle twice.
-  if (FWindowSystem.KeyPressed(vkMultiply) && !isActiveWindow()) {
+  // While the overlay has the keyboard the key's own events toggle drawing
+  // and take the tap. The tap is left alone meanwhile: the toolkit learns
+  // only a moment late that the keyboard went elsewhere, and a tap in that
+  // moment counts at the next tick.
+  if (!isActiveWindow() && FWindowSystem.KeyPressed(vkMultiply)) {
     int key = vkMultiply;
     KeyDown(key, QChar(), Qt::NoModifier);
   }
@@ -249,7 +252,9 @@ void TMainFrm::MetroTimerTimer() {
   // A dialog opened by a command takes the pointer from the column; that is
   // no reason to hide it behind the user's back. Nor is a message that came
   // after the command, such as the report of a failed background write.
-  if (!MetroEntered && !isWorking && !QApplication::activeModalWidget()) ModeRectClick();
+  // The tick only ever hides: the column that hid already (its leave started
+  // the timer again) is left hidden.
+  if (isMenu && !MetroEntered && !isWorking && !QApplication::activeModalWidget()) ModeRectClick();
 }
 
 // The panel is left also when the pointer moves onto one of its tiles, which
@@ -298,6 +303,9 @@ void TMainFrm::RunCommand(const std::function<void()>& work) {
     TMainFrm* Form;
     ~TGuard() {
       if (--Form->FCommandDepth > 0) return;
+      // A keypad tap while the command held the window is not carried out
+      // afterwards: only whether the key is down at a tick counts.
+      Form->FWindowSystem.KeyPressed(vkMultiply);
       Form->Timer1->start();
       Form->isWorking = false;
     }
@@ -331,6 +339,9 @@ void TMainFrm::ShowOverlay() {
 }
 
 void TMainFrm::RestoreActiveWindow() {
+  // The window remembered may have gone since the last tick (minimised, the
+  // keyboard nowhere): then none was active, and none is raised.
+  if (FWindowSystem.ForegroundWindow() == 0 && !QApplication::activeWindow()) ActiveWindowHandle = 0;
   if (ActiveWindowHandle != 0) FWindowSystem.RaiseWindow(ActiveWindowHandle);
 }
 
@@ -348,10 +359,13 @@ std::vector<TNativeWindow> TMainFrm::OwnWindows() const {
 // as soon as the screen shows them.
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
   // The overlay bypasses the window manager, which so never gives it the
-  // keyboard: a press while drawing takes it, as a click on a top-most
-  // window would, so that the keypad keys reach the overlay.
-  if (event->type() == QEvent::MouseButtonPress && watched == PWImage && PWImage->CanWrite()) {
-    FWindowSystem.TakeFocus(winId());
+  // keyboard: a press on it (the surface while drawing, a tile, a corner
+  // button) takes it, as a click on a top-most window would, so that the
+  // keypad keys reach the overlay.
+  if (event->type() == QEvent::MouseButtonPress) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->window() == this && (w != PWImage || PWImage->CanWrite()))
+      FWindowSystem.TakeFocus(winId());
   } else if (event->type() == QEvent::Show && watched != this) {
     auto* w = qobject_cast<QWidget*>(watched);
     if (w && w->isWindow() && !w->testAttribute(Qt::WA_ShowWithoutActivating))

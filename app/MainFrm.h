@@ -125,6 +125,8 @@ class TMainFrm : public QWidget {
   // off while it runs: a pending lasso selection is settled first. The hold
   // is lifted even when the command fails; its error goes on to the report.
   void RunCommand(const std::function<void()>& work);
+  // A stroke is being drawn or a command of the window carried out.
+  bool IsBusy() const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,7 +142,6 @@ class TMainFrm : public QWidget {
   void ExecuteLauncher();
   void ExecutePenSetup();
   void RestoreActiveWindow();
-  bool IsBusy() const;
   // The program's other windows on screen: dialogs and messages, which must
   // stay above the overlay.
   std::vector<TNativeWindow> OwnWindows() const;

@@ -335,6 +335,7 @@ void TSetupDlg::CreateDetailedPage() {
   PenPressure->setText(QStringLiteral("Pen Pressure"));
   connect(PenSmoothing, &QCheckBox::toggled, this, &TSetupDlg::PenSmoothingChange);
   connect(PenPressure, &QCheckBox::toggled, this, &TSetupDlg::PenPressureChange);
+  CreateHotKeyFields();
 }
 
 // --- Execute ------------------------------------------------------------------
@@ -348,6 +349,7 @@ bool TSetupDlg::Execute() {
     move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
   exec();
   if (isOK) {
+    TakeHotKeyFields();
     ImageJPEGQuality = ImageJPEGQUalitySP->value();
     ImagePathDefault = TypedImageFolder(ImagePathEdit->text());
   } else {
@@ -389,6 +391,7 @@ void TSetupDlg::ShowSetup() {
   ImagePathEdit->setText(ImagePathDefault);
   PenSmoothing->setChecked(isSmoothing);
   PenPressure->setChecked(isPressure);
+  ShowHotKeys();
 }
 
 void TSetupDlg::RepaintPage() {

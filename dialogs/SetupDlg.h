@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "drawing/PenItem.h"
+#include "settings/Settings.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeySequenceEdit;
 class QLabel;
 class QLineEdit;
 class QPainter;
@@ -118,6 +120,10 @@ class TSetupDlg : public QDialog {
 
   QCheckBox* PenSmoothing = nullptr;
   QCheckBox* PenPressure = nullptr;
+  // Shortcuts on any keyboard, one per keypad command (SetupDlgHotKeys.cpp).
+  QGroupBox* HotKeyGroup = nullptr;
+  std::array<QKeySequenceEdit*, HotKeyCount> HotKeyEdit{};
+  std::array<QPushButton*, HotKeyCount> HotKeyClear{};
 
   bool isOK = false;
   std::array<TPWPenType, 8> PenTypeRT{};
@@ -151,6 +157,8 @@ class TSetupDlg : public QDialog {
   void Button1Click();
   void PenSmoothingChange();
   void PenPressureChange();
+  void HotKeyEditChange(int tag);
+  void HotKeyClearClick(int tag);
 
   void MenuBarAddClick();
   void MenuBarBackClick();
@@ -165,6 +173,10 @@ class TSetupDlg : public QDialog {
   void ShowPenColor(int index);
   void ShowThickness();
   void ShowImageType();
+  void ShowHotKeys();
+  // The fields as they stand: a chord typed just before OK counts, though
+  // the field reports it only a moment later.
+  void TakeHotKeyFields();
   void CreateLaunchTiles();
   void RebuildLists();
   void ClearLists();
@@ -181,6 +193,7 @@ class TSetupDlg : public QDialog {
   void CreatePenSetupPage();
   void CreateFilePage();
   void CreateDetailedPage();
+  void CreateHotKeyFields();
   void AddListItem(QListWidget& list, int tag, TMetroButton* tile);
   TMetroButton* NewTile(const TPWMenuItem& item);
   void RepaintPage();

@@ -9,6 +9,7 @@
 TSplashFrm::TSplashFrm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   setAttribute(Qt::WA_ShowWithoutActivating);
+  setWindowTitle(QStringLiteral("KORIVAN D"));
   FPicture = LoadPicture(QStringLiteral("SPLASH"));
   resize(512, 400);
   FormCreate();

@@ -3,3 +3,5 @@
 std::unique_ptr<TWindowSystem> CreateNullWindowSystem() {
   return std::make_unique<TNullWindowSystem>();
 }
+
+bool TWindowSystem::GrabHotKey(int, const THotKey&) { return false; }

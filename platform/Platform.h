@@ -4,10 +4,12 @@
 // Free of Qt types so that the Win32 backend and its tests build without Qt.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A native top-level window: an X11 window id or a Win32 HWND.
 using TNativeWindow = std::uintptr_t;
@@ -29,6 +31,15 @@ enum TVirtualKey : int {
   vkDecimal = 110,
   vkDivide = 111,
 };
+
+// A shortcut: a key in the toolkit's numbering (a Qt::Key value, kept as a
+// plain number so that this interface stays free of Qt) with modifiers.
+struct THotKey {
+  std::uint32_t Key = 0;
+  std::uint32_t Modifiers = 0;  // THotKeyModifier bits
+  bool Keypad = false;          // the key of the numeric keypad
+};
+enum THotKeyModifier : std::uint32_t { hmShift = 1, hmControl = 2, hmAlt = 4, hmMeta = 8 };
 
 class TWindowSystem {
  public:
@@ -68,6 +79,20 @@ class TWindowSystem {
   // rect.Width * rect.Height values. Returns false, with pixels untouched,
   // when the capture cannot be made.
   virtual bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) = 0;
+
+  // Shortcuts that reach the program whatever window has the keyboard, which
+  // keeps it. False when the key cannot be had: another program holds it, or
+  // this system has no such key.
+  virtual bool GrabHotKey(int id, const THotKey& key);
+  // Gives every grabbed shortcut back.
+  virtual void ReleaseHotKeys() {}
+  // Readable when presses of grabbed shortcuts wait; -1 where they arrive
+  // through the event loop instead, which then calls HotKeyReady.
+  virtual int HotKeyDescriptor() { return -1; }
+  // The ids of the shortcuts pressed since the last call, in order: one per
+  // press, however long the key is held.
+  virtual std::vector<int> TakeHotKeyPresses() { return {}; }
+  std::function<void()> HotKeyReady;
 };
 
 // Does nothing and reports no foreground window and no keys: for headless
@@ -128,6 +153,14 @@ class TSingleInstance {
 // named but missing), or a private folder of this user's that is created
 // when missing. Empty when neither can be had safely.
 std::string UserRuntimeFolder();
+
+// Where the running instance listens for commands of a later start: a path
+// in the user's runtime folder, which must be a folder of this user's that
+// only they can enter; empty when there is no such folder.
+std::string CommandChannelPath(std::string_view name);
+// Whether a channel path may be listened on or connected to: not a symbolic
+// link, and, when something is there already, a socket of this user's.
+bool IsOwnChannel(const std::string& path);
 
 // A descriptor that becomes readable when the system asks the program to end
 // (a terminal's interrupt, a hang-up, the session ending), so that the

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/X11HotKeys.h"
 
 namespace {
 
@@ -279,6 +280,21 @@ class TX11WindowSystem final : public TWindowSystem {
     return FKeys->KeyPressed(virtualKey);
   }
 
+  bool GrabHotKey(int id, const THotKey& key) override {
+    if (!FHotKeys) FHotKeys = CreateX11HotKeys();
+    return FHotKeys && FHotKeys->Grab(id, key);
+  }
+  void ReleaseHotKeys() override {
+    if (FHotKeys) FHotKeys->ReleaseAll();
+  }
+  int HotKeyDescriptor() override {
+    if (!FHotKeys) FHotKeys = CreateX11HotKeys();
+    return FHotKeys ? FHotKeys->Descriptor() : -1;
+  }
+  std::vector<int> TakeHotKeyPresses() override {
+    return FHotKeys ? FHotKeys->TakePresses() : std::vector<int>{};
+  }
+
   // The root window's image is what the screen shows: with a compositor
   // running that is its composed output, drawn into the overlay window that
   // lies among the root's children.
@@ -388,6 +404,7 @@ class TX11WindowSystem final : public TWindowSystem {
   xcb_atom_t FActiveAtom = XCB_ATOM_NONE;
   xcb_window_t FRoot = XCB_WINDOW_NONE;
   std::unique_ptr<TKeyWatcher> FKeys;
+  std::unique_ptr<TX11HotKeys> FHotKeys;
 };
 
 }  // namespace

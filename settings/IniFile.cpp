@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -134,6 +135,12 @@ TIniFile::TLine TIniFile::KeyLine(const char* key, const QString& value) {
       v.truncate(i);
       break;
     }
+  // A value that reading would trim or unquote goes in quotes, so that it
+  // reads back as it was written.
+  const auto quoted = [](char c) { return c == '"' || c == '\''; };
+  if (!v.isEmpty() && (IsBlank(v.front()) || IsBlank(v.back()) ||
+                       (v.size() >= 2 && quoted(v.front()) && v.back() == v.front())))
+    v = '"' + v + '"';
   line.text = QByteArray(key) + '=' + v;
   line.nameStart = 0;
   line.nameLength = static_cast<int>(std::strlen(key));
@@ -166,4 +173,12 @@ void TIniFile::SetValue(const char* section, const char* key, const QString& val
   auto at = s->lines.end();
   while (at != s->lines.begin() && IsEmptyLine((at - 1)->text)) --at;
   s->lines.insert(at, KeyLine(key, value));
+}
+
+void TIniFile::MoveSectionToEnd(const char* section) {
+  // Every section of the name goes, in its order, so that the one that
+  // counts is still the first of them.
+  std::stable_partition(FSections.begin(), FSections.end(), [section](const TSection& s) {
+    return !SameName(s.header.text, s.header.nameStart, s.header.nameLength, section);
+  });
 }

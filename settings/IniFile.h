@@ -24,6 +24,8 @@ class TIniFile {
   // A value holding a line break cannot be stored in one line: the break
   // and everything after it are dropped.
   void SetValue(const char* section, const char* key, const QString& value);
+  // Puts the sections of the name, with their lines, after every other.
+  void MoveSectionToEnd(const char* section);
 
  private:
   struct TLine {

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cmath>
 
 std::array<TPWMenuItem, MenuCapacity> MenuItems;
@@ -18,6 +19,8 @@ QString ImagePathDefault;
 bool isSmoothing = true;
 bool isPressure = false;
 QString HelpURL;
+const std::array<const char*, HotKeyCount> HotKeyNames = {"Toggle", "Save", "EraseAll", "App", "NextPen"};
+std::array<QString, HotKeyCount> HotKeys;
 
 const std::array<TPWPenEx, 33> PenTypeNames = {{
     {"pwPn", pwPn},         {"pwMk", pwMk},           {"pwEr", pwEr},
@@ -132,7 +135,8 @@ bool UsableFolder(const QString& folder) {
 
 TSetupSnapshot TSetupSnapshot::Take() {
   return {::MenuCount,        ::MenuItems,        ::StockPens,        ::PresetColor, ::PresetThickness,
-          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure};
+          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure,
+          ::HotKeys};
 }
 
 void TSetupSnapshot::Restore() const {
@@ -146,6 +150,7 @@ void TSetupSnapshot::Restore() const {
   ::ImagePathDefault = ImagePathDefault;
   ::isSmoothing = isSmoothing;
   ::isPressure = isPressure;
+  ::HotKeys = HotKeys;
 }
 
 void DefaultSetup() {
@@ -189,6 +194,7 @@ void DefaultSetup() {
   ImagePathDefault = PicturesFolder();
   isSmoothing = true;
   isPressure = false;
+  HotKeys = {};
 }
 
 // Invariants afterwards:
@@ -226,6 +232,12 @@ void CheckSetup() {
   }
   for (TAlphaColor& c : PresetColor) c = (c & 0xFFFFFF) | 0xFF000000;
   isPressure = false;
+  // A shortcut is one line of the file: what a line break cuts off could not
+  // be written back.
+  for (QString& text : HotKeys) {
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    if (end >= 0) text.truncate(end);
+  }
 }
 
 void GetStartPen(TPWMenuItem& pen, std::int32_t& stockIndex) {

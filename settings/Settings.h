@@ -38,6 +38,15 @@ extern bool isPressure;
 // The help page for the user's language, as a URL; set by ChooseHelpURL.
 extern QString HelpURL;
 
+// Shortcuts that work whatever window has the keyboard, one per keypad
+// command, as key sequences in the toolkit's portable text ("Ctrl+Alt+D");
+// empty means none. Kept as the file has them, so that one this system
+// cannot take is written back unchanged.
+enum THotKeyCommand : int { hkToggle, hkSave, hkEraseAll, hkApp, hkNextPen, HotKeyCount };
+// The keys of section HotKeys, in the order of THotKeyCommand.
+extern const std::array<const char*, HotKeyCount> HotKeyNames;
+extern std::array<QString, HotKeyCount> HotKeys;
+
 // Every setting the user can change, taken and put back as one; the launcher
 // table is rebuilt from its factory contents and so needs no copy.
 struct TSetupSnapshot {
@@ -51,6 +60,7 @@ struct TSetupSnapshot {
   QString ImagePathDefault;
   bool isSmoothing;
   bool isPressure;
+  std::array<QString, HotKeyCount> HotKeys;
 
   static TSetupSnapshot Take();
   void Restore() const;

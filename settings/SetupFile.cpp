@@ -197,6 +197,8 @@ void ReadSetupFrom(const TIniFile& ini) {
     r.Thickness("PenSetup", IndexedKey("Thickness", i), PresetThickness[static_cast<std::size_t>(i)], false);
   for (int i = 0; i < PresetColorCount; ++i)
     r.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
+  // Any text is kept: whether it names a key is for the program to find out.
+  for (int i = 0; i < HotKeyCount; ++i) r.String("HotKeys", HotKeyNames[static_cast<std::size_t>(i)], HotKeys[static_cast<std::size_t>(i)]);
 }
 
 void WriteSetupTo(TIniFile& ini) {
@@ -213,6 +215,10 @@ void WriteSetupTo(TIniFile& ini) {
     w.Set("PenSetup", IndexedKey("Thickness", i), FormatNumber(PresetThickness[static_cast<std::size_t>(i)]));
   for (int i = 0; i < PresetColorCount; ++i)
     w.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
+  // At the end of the file, wherever a hand-edited one had it.
+  for (int i = 0; i < HotKeyCount; ++i)
+    w.Set("HotKeys", QString::fromLatin1(HotKeyNames[static_cast<std::size_t>(i)]), HotKeys[static_cast<std::size_t>(i)]);
+  ini.MoveSectionToEnd("HotKeys");
 }
 
 void ReadSetup() {

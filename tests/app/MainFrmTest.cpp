@@ -159,8 +159,9 @@ TEST_F(MainFrmTest, PolledMultiplyKeyTogglesDrawingUnlessBusy) {
   ASSERT_TRUE(WaitUntil([&] { return Form->isActiveWindow(); }));
   System.MultiplyTaps = 1;
   Form->Timer1Timer();
-  EXPECT_EQ(System.MultiplyTaps, 0) << "the tap is drained";
+  EXPECT_EQ(System.MultiplyTaps, 1) << "the tap is left to the key event, or to a tick once the keyboard went elsewhere";
   EXPECT_FALSE(Form->PWImage->CanWrite());
+  System.MultiplyTaps = 0;
 
   // Another program in front.
   QWidget other;

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QKeySequenceEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,6 +35,7 @@ struct TAll {
   int Type, Quality;
   QString Path;
   bool Smoothing, Pressure;
+  std::array<QString, HotKeyCount> Keys;
 
   static TAll Now() {
     return {{MenuItems.begin(), MenuItems.begin() + MenuCount},
@@ -44,7 +46,8 @@ struct TAll {
             ImageJPEGQuality,
             ImagePathDefault,
             isSmoothing,
-            isPressure};
+            isPressure,
+            HotKeys};
   }
   // Names the settings that differ, so that a failure says which.
   QString Diff(const TAll& o) const {
@@ -56,6 +59,7 @@ struct TAll {
     if (Type != o.Type || Quality != o.Quality) d << QStringLiteral("format");
     if (Path != o.Path) d << QStringLiteral("folder ") + Path + QStringLiteral(" / ") + o.Path;
     if (Smoothing != o.Smoothing || Pressure != o.Pressure) d << QStringLiteral("switches");
+    if (Keys != o.Keys) d << QStringLiteral("shortcuts");
     return d.join(u',');
   }
 };
@@ -120,6 +124,11 @@ class SetupDlgTest : public ::testing::Test {
   static void Pick(QListWidget* list, int row) {
     Click(list->viewport(), list->visualItemRect(list->item(row)).center());
   }
+  // A chord typed into a shortcut field, which takes keys through its inner line.
+  static void Chord(QKeySequenceEdit* edit, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    edit->setFocus();
+    QTest::keyClick(edit->focusProxy() ? edit->focusProxy() : edit, key, modifiers);
+  }
   static void Type(QLineEdit* edit, const QString& text) {
     edit->setFocus();
     edit->selectAll();
@@ -166,6 +175,7 @@ TEST_F(SetupDlgTest, LeavingWithoutOkRestoresEverySetting) {
   PresetColor[0] = 0xFF654321;
   ImageTypeDefault = 3;
   isSmoothing = false;
+  HotKeys[hkSave] = QStringLiteral("Meta+F9");
   CheckSetup();
   const TAll before = TAll::Now();
   const std::function<void(TSetupDlg&)> edits[] = {
@@ -201,6 +211,8 @@ TEST_F(SetupDlgTest, LeavingWithoutOkRestoresEverySetting) {
         Page(d.TabItem4);
         Click(d.PenSmoothing);
         Click(d.PenPressure);
+        Chord(d.HotKeyEdit[hkToggle], Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+        Click(d.HotKeyClear[hkSave]);
       },
       [&](TSetupDlg& d) { Click(d.BtnDefault); },
   };
@@ -351,6 +363,26 @@ TEST_F(SetupDlgTest, PressureIsOffAgainAtTheNextOpening) {
   }));
   EXPECT_FALSE(isPressure);
   Run([&](TSetupDlg& d) { EXPECT_FALSE(d.PenPressure->isChecked()); });
+}
+
+// A chord typed into a field is the shortcut once OK is pressed, however
+// soon; a second chord replaces it; Clear empties it; a text that is no key
+// sequence is kept as read.
+TEST_F(SetupDlgTest, ShortcutFieldsTakeOneChordAndClear) {
+  HotKeys[hkApp] = QStringLiteral("Hyper+Banana");
+  HotKeys[hkNextPen] = QStringLiteral("Meta+F9");
+  EXPECT_TRUE(Run([&](TSetupDlg& d) {
+    Page(d.TabItem4);
+    EXPECT_EQ(d.HotKeyEdit[hkNextPen]->keySequence(), QKeySequence(Qt::META | Qt::Key_F9));
+    Chord(d.HotKeyEdit[hkToggle], Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+    Chord(d.HotKeyEdit[hkSave], Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    Chord(d.HotKeyEdit[hkSave], Qt::Key_F5);
+    Click(d.HotKeyClear[hkNextPen]);
+    EXPECT_TRUE(d.HotKeyEdit[hkNextPen]->keySequence().isEmpty());
+  }));
+  const std::array<QString, HotKeyCount> expected = {QStringLiteral("Ctrl+Alt+D"), QStringLiteral("F5"), QString(),
+                                                     QStringLiteral("Hyper+Banana"), QString()};
+  EXPECT_EQ(HotKeys, expected);
 }
 
 TEST_F(SetupDlgTest, TypedFolder) {

@@ -8,6 +8,10 @@
 //   input-at WINDOW_ID X Y...
 //       for each point (window coordinates) prints 1 when the window's input
 //       shape holds it, else 0;
+//   grab OUT KEYSYM MODS
+//       holds a passive grab of the key (keysym and modifier mask in hex,
+//       with or without Caps Lock and Num Lock), as another program holding
+//       a shortcut would, and appends "grabbed" to OUT once it has it;
 //   wait-wm MS / wait-compositor MS
 //       waits until a window manager / a compositor runs (exit 0) or MS pass (exit 1).
 
@@ -112,6 +116,32 @@ int RunWindow(xcb_connection_t* c, xcb_screen_t* screen, char** argv, int argc) 
   return 0;
 }
 
+int RunGrab(xcb_connection_t* c, xcb_screen_t* screen, char** argv) {
+  const auto sym = static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 16));
+  const auto mods = static_cast<std::uint16_t>(std::strtoul(argv[4], nullptr, 16));
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const int count = setup->max_keycode - setup->min_keycode + 1;
+  xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+      c, xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+  if (!map) return 1;
+  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+  xcb_keycode_t code = 0;
+  for (int i = 0; i < count && !code; ++i)
+    if (syms[i * map->keysyms_per_keycode] == sym) code = static_cast<xcb_keycode_t>(setup->min_keycode + i);
+  std::free(map);
+  if (!code) return 1;
+  for (int lock : {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)})
+    xcb_grab_key(c, 1, screen->root, static_cast<std::uint16_t>(mods | lock), code, XCB_GRAB_MODE_ASYNC,
+                 XCB_GRAB_MODE_ASYNC);
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));  // the grabs are in place
+  FILE* out = std::fopen(argv[2], "a");
+  if (!out) return 2;
+  std::fprintf(out, "grabbed\n");
+  std::fclose(out);
+  while (xcb_generic_event_t* e = xcb_wait_for_event(c)) std::free(e);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +158,7 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
 
   if (mode == "window" && argc >= 9) return RunWindow(c, screen, argv, argc);
+  if (mode == "grab" && argc >= 5) return RunGrab(c, screen, argv);
   if (mode == "input-at") {
     const auto win = static_cast<xcb_window_t>(std::strtoul(argv[2], nullptr, 0));
     xcb_shape_get_rectangles_reply_t* r = xcb_shape_get_rectangles_reply(

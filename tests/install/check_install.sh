@@ -45,6 +45,14 @@ done
 out="$(desktop-file-validate "$prefix/$DATADIR/applications/$APP_ID.desktop" 2>&1)" ||
   fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
+# Its actions hand their command to the running overlay.
+entry="$prefix/$DATADIR/applications/$APP_ID.desktop"
+for action in "toggle|Toggle drawing|--toggle" "save|Save the screen|--save"; do
+  IFS='|' read -r id name option <<<"$action"
+  sed -n "/^\[Desktop Action $id\]/,/^\[/p" "$entry" | grep -qx "Name=$name" &&
+    sed -n "/^\[Desktop Action $id\]/,/^\[/p" "$entry" | grep -qx "Exec=korivan-dsk $option" ||
+    fail "the desktop entry lacks the action $id ($name, $option)"
+done
 appstreamcli validate --no-net --pedantic "$prefix/$DATADIR/metainfo/$APP_ID.metainfo.xml" ||
   fail "appstreamcli validate"
 appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
@@ -60,7 +68,7 @@ echo "$info"
 control() { dpkg-deb --field "${debs[0]}" "$1"; }
 [ "$(control Package)" = "$PACKAGE" ] || fail "package name $(control Package)"
 [ "$(control Version)" = "$VERSION" ] || fail "package version $(control Version), not $VERSION"
-for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libxcb1; do
+for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6network6 libxcb1; do
   control Depends | tr ',' '\n' | grep -q "^ *$dep\( \|$\)" || fail "Depends lacks $dep: $(control Depends)"
 done
 packaged="$(dpkg-deb --fsys-tarfile "${debs[0]}" | tar -t | grep -v '/$' | sed 's|^\./usr/||' | sort)"

@@ -109,7 +109,8 @@ TEST_F(SetupTest, FreshFileStartsExactlyWithTheSetupAndPenSections) {
   EXPECT_TRUE(text.contains("\nPenType5=pwPn\nPenColor5=0\nPenThickness5=8\nPenDash5=1\n"));
   EXPECT_TRUE(text.contains("\n[PenSetup]\nThickness0=2\nThickness1=10\n"));
   EXPECT_TRUE(text.contains("\nColor4=16711680\n"));
-  EXPECT_TRUE(text.endsWith("Color9=12084684\n"));
+  // The shortcuts last, all five empty.
+  EXPECT_TRUE(text.endsWith("Color9=12084684\n[HotKeys]\nToggle=\nSave=\nEraseAll=\nApp=\nNextPen=\n"));
 }
 
 TEST_F(SetupTest, SaveThenLoadRoundTrips) {
@@ -372,6 +373,23 @@ TEST_F(SetupTest, ProfileFileRulesOfNamesAndValues) {
   EXPECT_EQ(ImageJPEGQuality, 100);
   EXPECT_FALSE(isSmoothing);
   EXPECT_EQ(PresetColor[0], 0xFF0000FFu);
+}
+
+// Whatever the file held, it reads back the same after a save, the section
+// moved to the end of the file.
+TEST_F(SetupTest, ShortcutsAreWrittenBackAsReadAtTheEnd) {
+  Load("[HotKeys]\nToggle=\"\"quoted\"\"\nSave= ' spaced ' \nEraseAll=Ctrl+Hyper+Banana\nNextPen=Meta+F9\n"
+       "[Setup]\nImageTypeDefault=2\n");
+  const std::array<QString, HotKeyCount> read = HotKeys;
+  EXPECT_EQ(read[hkToggle], QStringLiteral("\"quoted\""));
+  EXPECT_EQ(read[hkSave], QStringLiteral(" spaced "));
+  SaveSetup();
+  EXPECT_TRUE(ReadIni().contains("\n[HotKeys]\nToggle=\"\"quoted\"\"\nSave=\" spaced \"\nEraseAll=Ctrl+Hyper+Banana\n"
+                                 "NextPen=Meta+F9\nApp=\n"));
+  EXPECT_TRUE(ReadIni().endsWith("App=\n"));
+  HotKeys = {};
+  LoadSetup();
+  EXPECT_EQ(HotKeys, read);
 }
 
 TEST_F(SetupTest, SavingKeepsEveryLineItDoesNotWrite) {

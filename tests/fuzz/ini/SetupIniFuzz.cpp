@@ -45,7 +45,8 @@ void AddDictionary(int* argc, char*** argv) {
   QStringList words = {"[Setup]", "[Pen]", "[Menu]", "[Mark]", "[PenSetup]", "ImageTypeDefault=",
                        "ImageJPEGQuality=", "ImagePathDefault=", "isSmoothing=", "isPressure=", "Count=",
                        "PenType", "PenColor", "PenThickness", "PenDash", "Thickness", "Color", "=$", "=0x",
-                       "\\x0D\\x0A", "\\x0A", "1e9", "nan", "-1", "/", "/tmp/"};
+                       "\\x0D\\x0A", "\\x0A", "1e9", "nan", "-1", "/", "/tmp/", "[HotKeys]", "\\x22", "'"};
+  for (const char* key : HotKeyNames) words << QString::fromLatin1(key) + u'=';
   for (const auto& row : PenTypeNames) words << QString::fromLatin1(row.s);
   QFile dict(gWithout->filePath(QStringLiteral("setup.dict")));
   if (!dict.open(QIODevice::WriteOnly)) std::abort();

@@ -29,12 +29,13 @@ std::string Env(const char* name) {
 
 char StateLetter(TInstanceState state) { return "FAU"[static_cast<int>(state)]; }
 
-// This program started again to take the guard: it writes the letter of what
-// it got and holds on until it is ended. It inherits every inheritable
-// handle of ours, as any program the overlay starts would.
+// This program started again to take the guard (or, with "--hotkey", the
+// shortcut Ctrl+Alt+D): it writes the letter of what it got and holds on
+// until it is ended. It inherits every inheritable handle of ours, as any
+// program the overlay starts would.
 class TGuardChild {
  public:
-  TGuardChild() {
+  explicit TGuardChild(const wchar_t* role = L"--guard") {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE childOut = nullptr;
     if (!CreatePipe(&FOut, &childOut, &inherit, 0)) return;
@@ -43,7 +44,7 @@ class TGuardChild {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = childOut;
-    std::wstring command = L"\"" + OwnPath().wstring() + L"\" --guard";
+    std::wstring command = L"\"" + OwnPath().wstring() + L"\" " + role;
     CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                    &FInfo);
     CloseHandle(childOut);
@@ -79,6 +80,20 @@ int GuardRole() {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), &letter, 1, &n, nullptr);
   Sleep(INFINITE);
   return 0;
+}
+
+constexpr THotKey CtrlAltD{'D', hmControl | hmAlt};
+
+int HotKeyRole() {
+  const auto system = CreateWindowSystem("windows", nullptr);
+  const char letter = system->GrabHotKey(7, CtrlAltD) ? 'T' : 'R';
+  DWORD n = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), &letter, 1, &n, nullptr);
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(20);
+  }
 }
 
 TEST(SingleInstance, SecondProcessIsRefusedUntilTheFirstHasEnded) {
@@ -233,6 +248,32 @@ TEST(KeyState, TapBetweenPollsIsSeenOnceAndAHeldKeyAtEveryPoll) {
   for (int vk : {0, -1, 255, 1000}) EXPECT_FALSE(system->KeyPressed(vk)) << vk;
 }
 
+TEST(HotKeys, TakenRefusedWhileAnotherProcessHoldsItAndReleasedAtExit) {
+  {
+    TGuardChild holder(L"--hotkey");
+    ASSERT_EQ(holder.State(), 'T');
+    const auto system = CreateWindowSystem("windows", nullptr);
+    EXPECT_FALSE(system->GrabHotKey(1, CtrlAltD)) << "held by another process";
+    EXPECT_TRUE(system->GrabHotKey(2, {0x01000030 + 8, hmControl | hmShift})) << "Ctrl+Shift+F9 is free";
+    EXPECT_FALSE(system->GrabHotKey(3, {0x01ffffff, 0})) << "no such key";
+  }
+  auto system = CreateWindowSystem("windows", nullptr);
+  ASSERT_TRUE(system->GrabHotKey(1, CtrlAltD)) << "free once the other process has ended";
+  int ready = 0;
+  system->HotKeyReady = [&ready] { ++ready; };
+  for (int vk : {VK_CONTROL, VK_MENU, int('D')}) SendKey(vk, true);
+  for (int vk : {int('D'), VK_MENU, VK_CONTROL}) SendKey(vk, false);
+  EXPECT_EQ(system->TakeHotKeyPresses(), std::vector<int>{1}) << "one press, one command";
+  EXPECT_EQ(ready, 1);
+  EXPECT_TRUE(system->TakeHotKeyPresses().empty());
+  EXPECT_EQ(TGuardChild(L"--hotkey").State(), 'R');
+  system->ReleaseHotKeys();
+  EXPECT_EQ(TGuardChild(L"--hotkey").State(), 'T') << "given back by ReleaseHotKeys";
+  ASSERT_TRUE(system->GrabHotKey(1, CtrlAltD));
+  system.reset();
+  EXPECT_EQ(TGuardChild(L"--hotkey").State(), 'T') << "given back when the program ends";
+}
+
 TEST(ScreenCapture, OpaquePixelsOrFalseWithThePixelsUntouched) {
   const auto system = CreateWindowSystem("windows", nullptr);
   constexpr std::uint32_t Untouched = 0x12345678;
@@ -290,6 +331,7 @@ TEST(Environment, JapaneseHelpPageForTheJapaneseLocaleOnly) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--guard") return GuardRole();
+  if (argc > 1 && std::string(argv[1]) == "--hotkey") return HotKeyRole();
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
