@@ -34,7 +34,7 @@ QPainterPath ArrowPath(const TPolygon& points, bool startHead, float thickness, 
 // the lower-y end of an edge counts for it, the higher-y end does not.
 bool InsidePolygon(const TPolygon& polygon, double x, double y);
 
-// Colour of segment i (from point i to point i + 1) of a rainbow stroke.
+// Colour of band i of a rainbow stroke (TRainbowBands).
 TAlphaColor RainbowSegmentColor(int i);
 
 // The colour bands of a rainbow stroke, segment by segment as the points
@@ -47,8 +47,8 @@ class TRainbowBands {
  public:
   explicit TRainbowBands(float thickness);
   struct TSegment {
-    int Band;       // counted from 0 at the stroke's start; its colour's index
-    qreal Along;    // path length from the band's start to the segment's
+    int Band;    // counted from 0 at the stroke's start; its colour's index
+    qreal Along;  // path length from the band's start to the segment's
   };
   TSegment Add(TPointF a, TPointF b);
   qreal BandLength() const { return FLength; }
