@@ -137,7 +137,7 @@ window_of() {
   esac
 }
 
-# run_case PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
+# run_case NAME PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
 # one workload; prints the injector's line and "hwm_kib=N". PROGRAM "none":
 # the same events with no program over the backdrop, what the X server and
 # the compositor spend on them anyway.
