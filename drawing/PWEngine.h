@@ -10,6 +10,7 @@
 
 #include "LayerPatch.h"
 #include "PenItem.h"
+#include "StrokeGeometry.h"
 #include "StrokeHistory.h"
 #include "StrokeRender.h"
 
@@ -202,6 +203,7 @@ class TPWEngine {
   // the live stroke covers and the background it was begun on.
   int FLiveDrawn = 0;
   qreal FDashPos = 0;
+  TRainbowBands FBands{1};
   TTileSet FLiveTiles;
   TAlphaColor FLiveBackground = PassBackground;
 

@@ -29,6 +29,7 @@ bool TPWEngine::Press(QPointF pos) {
   FCrPoints.push_back(P0);
   FLiveDrawn = 0;
   FDashPos = 0;
+  FBands = TRainbowBands(static_cast<float>(FCrPen.PenThickness * FScale));
   FLiveTiles = TTileSet(FDLnBitmap.size());
   return true;
 }
@@ -115,8 +116,10 @@ void TPWEngine::LiveSegments(int from, int to) {
       const TPointF a = ToDevice(FCrPoints[i]), b = ToDevice(FCrPoints[i + 1]);
       QPen pen;
       if (rainbow) {
-        // Every rainbow segment is a line of its own: its dash starts afresh.
-        pen = StrokePen(RainbowSegmentColor(i), w, FCrPen.PenDash);
+        // Each band's dash starts afresh, as the committed stroke's does.
+        const TRainbowBands::TSegment seg = FBands.Add(a, b);
+        pen = StrokePen(RainbowSegmentColor(seg.Band), w, FCrPen.PenDash);
+        if (FCrPen.PenDash != sdSolid) pen.setDashOffset(seg.Along / std::max<qreal>(w, 1));
       } else if (type == pwEr) {
         pen = StrokePen(0xFFFFFFFF, w, sdSolid);
       } else {

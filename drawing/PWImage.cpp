@@ -7,7 +7,6 @@
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QResizeEvent>
-#include <QScreen>
 #include <algorithm>
 #include <cmath>
 
@@ -48,10 +47,6 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
   SelImage = new TSelectionView(this, *FEngine);
   SelImage->hide();
-  FFrameTimer.setSingleShot(true);
-  FFrameTimer.setTimerType(Qt::PreciseTimer);
-  connect(&FFrameTimer, &QTimer::timeout, this, &TPWImage::ShowFrame);
-  FSinceFrame.start();
   if (owner) resize(owner->size());
   FEngine->Resize(size(), devicePixelRatioF());
   SetCursorPicture();
@@ -62,40 +57,29 @@ TPWImage::~TPWImage() = default;
 void TPWImage::Flush() {
   const QRegion dirty = FEngine->TakeDirty();
   const qreal s = FEngine->Scale();
+  QRegion pending;
   if (s == 1) {
-    FPending += dirty;
+    pending = dirty;
   } else {
     // Device pixels to the logical ones that hold them.
     for (const QRect& r : dirty) {
       const int x0 = static_cast<int>(std::floor(r.left() / s)), y0 = static_cast<int>(std::floor(r.top() / s));
       const int x1 = static_cast<int>(std::ceil((r.right() + 1) / s));
       const int y1 = static_cast<int>(std::ceil((r.bottom() + 1) / s));
-      FPending += QRect(x0, y0, x1 - x0, y1 - y0);
+      pending += QRect(x0, y0, x1 - x0, y1 - y0);
     }
   }
   PlaceSelection();
-  if (FPending.isEmpty() || FFrameTimer.isActive()) return;
-  // The first change after a quiet spell shows at once; the ones after it
-  // wait for the next frame, so that a mouse reporting a thousand times a
-  // second costs the window and the compositor one repaint a frame.
-  const qint64 wait = FrameInterval() - FSinceFrame.elapsed();
-  FFrameTimer.start(static_cast<int>(std::clamp<qint64>(wait, 0, FrameInterval())));
+  if (pending.isEmpty()) return;
+  // The repaint is asked for at once: it runs as soon as the pointer events
+  // already queued have been taken, so a change shows without waiting for a
+  // frame tick, and moves that piled up while the program was busy share
+  // one repaint.
+  FRepaintAsked = true;
+  update(pending);
 }
 
-int TPWImage::FrameInterval() const {
-  const QScreen* s = screen();
-  const qreal hz = s && s->refreshRate() >= 20 ? s->refreshRate() : 60;
-  return std::max(1, static_cast<int>(std::floor(1000 / hz)));
-}
-
-void TPWImage::ShowFrame() {
-  FSinceFrame.restart();
-  if (FPending.isEmpty()) return;
-  update(FPending);
-  FPending = QRegion();
-}
-
-bool TPWImage::FramePending() const { return FFrameTimer.isActive() || !FPending.isEmpty(); }
+bool TPWImage::FramePending() const { return FRepaintAsked && isVisible(); }
 
 void TPWImage::Init() {
   FEngine->Init();
@@ -230,6 +214,7 @@ void TPWImage::PlaceSelection() {
 }
 
 void TPWImage::paintEvent(QPaintEvent* event) {
+  FRepaintAsked = false;
   QPainter p(this);
   // The display carries its own alpha: the background's 0 or 1 must reach
   // the window as it is.

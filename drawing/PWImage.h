@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QImage>
-#include <QRegion>
-#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -60,10 +57,8 @@ class TPWImage : public QWidget {
   // lies, in surface coordinates: empty while hidden or outside.
   QImage CursorImage() const;
   QRect CursorGeometry() const;
-  // Changes are on their way to the screen: they show at the next frame.
+  // Changes are on their way to the screen: a repaint is asked for.
   bool FramePending() const;
-  // Time between two repaints, from the screen's refresh rate.
-  int FrameInterval() const;
   // The floating selection, in surface coordinates (hidden: empty).
   QRect SelectionGeometry() const;
 
@@ -82,9 +77,8 @@ class TPWImage : public QWidget {
   void PlaceCursor(QPointF pos);
   void PointerLeft();
   void PlaceSelection();
-  // Takes what the engine changed; the window repaints it at the next frame.
+  // Takes what the engine changed and asks the window to repaint it.
   void Flush();
-  void ShowFrame();
   void ApplyCursor();
   qreal PictureRatio() const;
 
@@ -94,9 +88,7 @@ class TPWImage : public QWidget {
   QPointF CurOffset;
   QPointF FPointer;
   bool FInside = false;
-  QRegion FPending;
-  QTimer FFrameTimer;
-  QElapsedTimer FSinceFrame;
+  bool FRepaintAsked = false;
   // Name of a hand or lasso picture shown instead of the pen's own.
   QString FPictureName;
   bool FCurVisible = true;

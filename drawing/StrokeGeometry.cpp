@@ -46,15 +46,35 @@ std::pair<TPointF, TPointF> ArrowHeadSides(TPointF t, TPointF r, float thickness
   return {w1, w2};
 }
 
+namespace {
+
+// Walks from point `from` away from the tip at `tip` (step -1 or +1) until
+// the path between them is at least `least` long or the stroke ends.
+std::size_t SteadyReference(const TPolygon& pts, std::size_t tip, std::size_t from, int step, qreal least) {
+  qreal along = 0;
+  for (std::size_t i = tip; i != from; i += static_cast<std::size_t>(step)) {
+    along += SegmentLength(pts[i], pts[i + static_cast<std::size_t>(step)]);
+  }
+  const std::size_t last = step < 0 ? 0 : pts.size() - 1;
+  while (along < least && from != last) {
+    along += SegmentLength(pts[from], pts[from + static_cast<std::size_t>(step)]);
+    from += static_cast<std::size_t>(step);
+  }
+  return from;
+}
+
+}  // namespace
+
 QPainterPath ArrowPath(const TPolygon& points, bool startHead, float thickness, float arrowSize) {
   QPainterPath path = PolylinePath(points);
   if (points.empty()) return path;
   // Heads are worked out on the point list as it grows, as the stroke does.
   TPolygon all = points;
   const std::size_t n = points.size();
+  const qreal steady = qreal(thickness) * arrowSize;
   {
     const TPointF t = points[n - 1];
-    const TPointF r = points[n >= 11 ? n - 11 : 0];
+    const TPointF r = points[SteadyReference(points, n - 1, n >= 11 ? n - 11 : 0, -1, steady)];
     const auto [w1, w2] = ArrowHeadSides(t, r, thickness, arrowSize);
     path.lineTo(w1.x, w1.y);
     path.moveTo(t.x, t.y);
@@ -64,7 +84,9 @@ QPainterPath ArrowPath(const TPolygon& points, bool startHead, float thickness, 
   if (startHead) {
     const std::size_t m = all.size();
     const TPointF t = all[0];
-    const TPointF r = m > 10 ? all[10] : all[m - 1];
+    // A stroke of eleven points or more takes its reference from its own
+    // points; a shorter one from the end head's, as ten points back would.
+    const TPointF r = n >= 11 ? points[SteadyReference(points, 0, 10, 1, steady)] : m > 10 ? all[10] : all[m - 1];
     const auto [w1, w2] = ArrowHeadSides(t, r, thickness, arrowSize);
     path.moveTo(t.x, t.y);
     path.lineTo(w1.x, w1.y);
@@ -90,6 +112,29 @@ bool InsidePolygon(const TPolygon& v, double x, double y) {
 
 TAlphaColor RainbowSegmentColor(int i) {
   return RainbowColors[static_cast<std::size_t>(i % static_cast<int>(RainbowColors.size()))];
+}
+
+TRainbowBands::TRainbowBands(float thickness) : FLength(std::max<qreal>(1.5 * thickness, 1)), FNext(FLength) {}
+
+TRainbowBands::TSegment TRainbowBands::Add(TPointF a, TPointF b) {
+  const TSegment here{FBand, FAlong - FBandStart};
+  FAlong += SegmentLength(a, b);
+  // A point a hair short of the mark counts as on it: sums of segment
+  // lengths are not exact.
+  const qreal slack = FLength / 64;
+  if (FAlong + slack >= FNext) {
+    ++FBand;
+    FBandStart = FAlong;
+    FNext = (std::floor((FAlong + slack) / FLength) + 1) * FLength;
+  }
+  return here;
+}
+
+std::vector<int> RainbowBandsOf(const TPolygon& points, float thickness) {
+  std::vector<int> bands;
+  TRainbowBands counter(thickness);
+  for (std::size_t i = 0; i + 1 < points.size(); ++i) bands.push_back(counter.Add(points[i], points[i + 1]).Band);
+  return bands;
 }
 
 QRectF GrownBounds(const TPolygon& points, qreal margin) {

@@ -3,6 +3,7 @@
 #include <QPainterPath>
 #include <QRectF>
 #include <utility>
+#include <vector>
 
 #include "PenItem.h"
 
@@ -23,15 +24,45 @@ float DirectionAngle(TPointF a, TPointF b);
 std::pair<TPointF, TPointF> ArrowHeadSides(TPointF t, TPointF r, float thickness, float arrowSize);
 
 // The path an arrow stroke is drawn as: the points, then the end head, then
-// (for double arrows) the start head, each side a sub-path of its own.
+// (for double arrows) the start head, each side a sub-path of its own. A
+// head points along the path from ten points back, or from further back
+// where those ten are shorter than the head's side: at a high report rate
+// ten points are the last pixels of the hand settling, and would tilt it.
 QPainterPath ArrowPath(const TPolygon& points, bool startHead, float thickness, float arrowSize);
 
 // Even-odd test of (x, y) against the closed polygon; a point level with
 // the lower-y end of an edge counts for it, the higher-y end does not.
 bool InsidePolygon(const TPolygon& polygon, double x, double y);
 
-// Colour of segment i (from point i to point i + 1) of a rainbow stroke.
+// Colour of band i of a rainbow stroke (TRainbowBands).
 TAlphaColor RainbowSegmentColor(int i);
+
+// The colour bands of a rainbow stroke, segment by segment as the points
+// come. A band ends at the first point on or past the next multiple of the
+// band length (one and a half pen widths) along the path, so that a stroke
+// looks the same whatever the pointer's report rate: moves that far apart
+// get a band each, as one band a move always gave; a fast mouse's short
+// moves share a band instead of making beads of colour.
+class TRainbowBands {
+ public:
+  explicit TRainbowBands(float thickness);
+  struct TSegment {
+    int Band;    // counted from 0 at the stroke's start; its colour's index
+    qreal Along;  // path length from the band's start to the segment's
+  };
+  TSegment Add(TPointF a, TPointF b);
+  qreal BandLength() const { return FLength; }
+
+ private:
+  qreal FLength;
+  qreal FAlong = 0;      // path length so far
+  qreal FBandStart = 0;  // where the current band began
+  qreal FNext;           // where the current band may end
+  int FBand = 0;
+};
+
+// The band of every segment of the path.
+std::vector<int> RainbowBandsOf(const TPolygon& points, float thickness);
 
 // Bounds of a set of points grown by a margin on every side.
 QRectF GrownBounds(const TPolygon& points, qreal margin);

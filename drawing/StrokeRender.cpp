@@ -149,8 +149,18 @@ QRect RenderRecordClipped(QImage& pen, QImage& scratch, const TPWMenuItem& item,
       QPainter s(&scratch);
       if (clipped) s.setClipRegion(clip);
       s.setRenderHint(QPainter::Antialiasing, true);
+      // Bands come from the points as captured, as the live drawing took
+      // them, so that smoothing does not move them.
+      const std::vector<int> bands = RainbowBandsOf(points, item.PenThickness);
+      const qreal width = std::max<qreal>(item.PenThickness, 1);
+      qreal along = 0;
       for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-        s.setPen(StrokePen(RainbowSegmentColor(static_cast<int>(i)), item.PenThickness, item.PenDash));
+        if (i > 0 && bands[i] != bands[i - 1]) along = 0;
+        QPen segment = StrokePen(RainbowSegmentColor(bands[i]), item.PenThickness, item.PenDash);
+        // The dash runs on along a band and starts afresh with the next.
+        if (item.PenDash != sdSolid) segment.setDashOffset(along / width);
+        along += SegmentLength(pts[i], pts[i + 1]);
+        s.setPen(segment);
         StrokeLine(s, QPointF(pts[i].x, pts[i].y), QPointF(pts[i + 1].x, pts[i + 1].y));
       }
     }

@@ -2,6 +2,6 @@
 # Builds the benchmarks optimised and prints their figures. Extra arguments
 # go to ctest, e.g. `scripts/bench.sh -R drawing`.
 source "$(dirname "$0")/lib.sh"
-ensure_packages
+ensure_packages "$ROOT"/scripts/packages/*.txt "$ROOT"/bench/system/reference.packages
 configure_build build-bench -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build-bench -L bench -V "$@"

@@ -9,6 +9,12 @@
 # A row "qt floor" gives hover for a Qt window like the overlay that does
 # nothing with the pointer (QtFloor.cpp, beside XDRIVE): the toolkit's share.
 #
+# Ink latency: straight strokes at 125 and 1000 reports a second, the time
+# from sending a point to its pixel changing on the composed screen, for
+# both builds, a bare Xlib client (BareClient.cpp, the floor) and the
+# reference program Gromit-MPX (Debian's gromit-mpx), which gets the CPU and
+# hover rows as well.
+#
 # usage: SystemBench.sh PROGRAM XDRIVE SOURCE_DIR BASELINE_DIR [BUILD_TYPE]
 # Environment: KORIVAN_BASELINE  revision to compare with (default: where
 #                                HEAD left the main branch; "none" to skip)
@@ -17,6 +23,11 @@
 #              KORIVAN_SYSBENCH_S200     strokes of 200 points (20)
 #              KORIVAN_SYSBENCH_S2000    strokes of 2000 points (5)
 #              KORIVAN_SYSBENCH_HOVER    hover events (4000)
+#              KORIVAN_SYSBENCH_LATENCY  straight strokes of 100 points
+#                                        for each latency row (12)
+#              KORIVAN_SYSBENCH_ONLY     a regular expression: only the
+#                                        builds and loads ("yours stroke",
+#                                        "bare latency 125") it matches
 #              KORIVAN_SYSBENCH_PERF     a file: the program and the X server
 #                                        are profiled (perf record, the
 #                                        server's into FILE.x.*) while
@@ -26,6 +37,8 @@ set -euo pipefail
 PROGRAM="$(realpath "$1")"
 XDRIVE="$(realpath "$2")"
 FLOOR="$(dirname "$XDRIVE")/korivan_bench_qtfloor"
+BARE="$(dirname "$XDRIVE")/korivan_bench_bareclient"
+GROMIT="$(command -v gromit-mpx || true)"
 SOURCE="$3"
 BASEDIR="$4"
 BUILD_TYPE="${5:-Release}"
@@ -34,6 +47,7 @@ SIZES="${KORIVAN_SYSBENCH_SIZES:-1920x1080 3840x2160}"
 S200="${KORIVAN_SYSBENCH_S200:-20}"
 S2000="${KORIVAN_SYSBENCH_S2000:-5}"
 HOVER="${KORIVAN_SYSBENCH_HOVER:-4000}"
+LATENCY="${KORIVAN_SYSBENCH_LATENCY:-12}"
 
 TMP="$(mktemp -d)"
 SESSION=()
@@ -109,20 +123,36 @@ stop_session() {
   SESSION=()
 }
 
-overlay_shown() {
-  local size="$1"
-  xwininfo -root -tree 2>/dev/null | grep '"KORIVAN D"' | grep -q " ${size}+"
+# shown NAME WxH: a window of that name covers the screen's width.
+shown() {
+  xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | grep -q " ${2%x*}x"
 }
 
-# run_case PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
+# The program a build name stands for, with the window it shows when ready.
+window_of() {
+  case "$1" in
+    gromit) echo gromit-mpx ;;
+    bare) echo "bare client" ;;
+    *) echo "KORIVAN D" ;;
+  esac
+}
+
+# run_case NAME PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
 # one workload; prints the injector's line and "hwm_kib=N". PROGRAM "none":
 # the same events with no program over the backdrop, what the X server and
 # the compositor spend on them anyway.
 run_case() {
-  local prog="$1" size="$2" load="$3"; shift 3
+  local name="$1" prog="$2" size="$3" load="$4"; shift 4
   if [ "$prog" = none ]; then
     echo "$("$XDRIVE" "$load" "$@" "$BPID" "$XPID" "$CPID") hwm_kib=0"
     return
+  fi
+  unset KORIVAN_XDRIVE_PLAIN KORIVAN_XDRIVE_CLEAR
+  local args=()
+  if [ "$name" = gromit ] || [ "$name" = bare ]; then
+    # Drawing is on from the start; the reference program clears by its own command.
+    export KORIVAN_XDRIVE_PLAIN=1
+    [ "$name" = gromit ] && export KORIVAN_XDRIVE_CLEAR="$prog --clear" && args=(--active --key none --undo-key none)
   fi
   export HOME="$TMP/home"
   rm -rf "$HOME"
@@ -131,9 +161,11 @@ run_case() {
   # Raw points, so that each drawn point is where it was injected.
   mkdir -p "$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK"
   printf '[Pen]\nisSmoothing=0\n' >"$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK/Setup.ini"
-  "$prog" >"$TMP/app.log" 2>&1 &
+  mkdir -p "$XDG_CONFIG_HOME"
+  printf '[General]\nShowIntroOnStartup=false\n' >"$XDG_CONFIG_HOME/gromit-mpx.ini"
+  "$prog" "${args[@]}" >"$TMP/app.log" 2>&1 &
   local app=$!
-  if ! wait_until 30000 overlay_shown "$size"; then
+  if ! wait_until 30000 shown "$(window_of "$name")" "$size"; then
     echo "no overlay" >&2
     kill $app 2>/dev/null || true
     wait $app 2>/dev/null || true
@@ -166,24 +198,45 @@ run_case() {
 field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
 median() { sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]; else print "-"}'; }
 
+LATROWS="$TMP/latency"
+: >"$LATROWS"
 printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' screen build load program xserver compos. total "peak MiB" drawn rate
 for size in $SIZES; do
   start_session "$size"
   builds=("none:none" "yours:$PROGRAM")
   [ -n "$TODAY" ] && builds=("none:none" "today:$TODAY" "yours:$PROGRAM")
+  [ -n "$GROMIT" ] && builds+=("gromit:$GROMIT")
+  [ -x "$BARE" ] && builds+=("bare:$BARE")
   [ -x "$FLOOR" ] && builds+=("floor:$FLOOR")
   for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
-    loads=("stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER")
-    # It draws nothing: only its hover is worth a figure.
-    [ "$name" = floor ] && loads=("hover $HOVER")
+    loads=("stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER" "latency 125 100 $LATENCY"
+      "latency 1000 100 $LATENCY")
+    case "$name" in
+      none) loads=("${loads[@]:0:3}") ;;
+      # It draws nothing: only its hover is worth a figure.
+      floor) loads=("hover $HOVER") ;;
+      bare) loads=("${loads[@]:3}") ;;
+      gromit) loads=("stroke 200 $S200" "hover $HOVER" "${loads[@]:3}") ;;
+    esac
     for load in "${loads[@]}"; do
+      [[ "$name $load" =~ ${KORIVAN_SYSBENCH_ONLY:-.} ]] || continue
       : >"$TMP/lines"
       for ((r = 0; r < RUNS; r++)); do
         # shellcheck disable=SC2086
-        run_case "$prog" "$size" $load >>"$TMP/lines" || true
+        run_case "$name" "$prog" "$size" $load >>"$TMP/lines" || true
       done
       [ -s "$TMP/lines" ] || continue
+      if [ "${load%% *}" = latency ]; then
+        rate="$(awk '{print $2}' <<<"$load")"
+        med="$(while read -r l; do field median_ms "$l"; done <"$TMP/lines" | median)"
+        p90="$(while read -r l; do field p90_ms "$l"; done <"$TMP/lines" | median)"
+        probes="$(while read -r l; do field probes "$l"; done <"$TMP/lines" | paste -sd+ | bc)"
+        missed="$(while read -r l; do field missed "$l"; done <"$TMP/lines" | paste -sd+ | bc)"
+        printf '%-10s %-6s %6s/s %10s %10s %8s %8s\n' "$size" "$name" "$rate" "$med" "$p90" "$probes" "$missed" \
+          >>"$LATROWS"
+        continue
+      fi
       label="$(awk '{print ($1 == "hover") ? "hover" : $2 " pts"}' <<<"$load")"
       vals=()
       for f in program_us xserver_us compositor_us; do
@@ -209,4 +262,10 @@ done
 echo "CPU in microseconds per injected event (median of $RUNS runs); build \"none\": the same events with no"
 echo "program, what the X server and the compositor spend on them anyway; peak memory is the largest VmHWM;"
 echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached;"
-echo "build \"floor\": a Qt window like the overlay that does nothing with the pointer."
+echo "build \"floor\": a Qt window like the overlay that does nothing with the pointer; \"gromit\": Gromit-MPX."
+echo
+printf '%-10s %-6s %8s %10s %10s %8s %8s\n' screen build reports "median ms" "90th ms" probes missed
+cat "$LATROWS"
+echo "Ink latency: from sending a point (every 25th of straight strokes, 6 px apart) to its pixel changing on"
+echo "the composed screen; median over the runs of each run's median and 90th percentile; missed: not shown"
+echo "within a second. Build \"bare\": an Xlib client that fills a square at each motion, the floor."

@@ -5,6 +5,7 @@
 //       later; runs until killed;
 //   stroke POINTS STROKES PROGRAM_PID XSERVER_PID COMPOSITOR_PID
 //   hover EVENTS PROGRAM_PID XSERVER_PID COMPOSITOR_PID
+//   latency RATE POINTS STROKES PROGRAM_PID XSERVER_PID COMPOSITOR_PID
 //       switches drawing on with the corner button, then injects pointer
 //       events at 1000 a second: STROKES presses each with POINTS points
 //       (press, moves, release), or EVENTS moves with no button held. Prints
@@ -12,6 +13,15 @@
 //       drawn=D points=P rate=R", CPU time per event of each process while
 //       the events were handled; for strokes, D of the P points show on the
 //       screen afterwards (a point counts where its pixel changed).
+//       latency: STROKES straight strokes of POINTS points 6 pixels apart at
+//       RATE events a second; the composed screen (the root window) is
+//       polled for the pixel of every 25th point, and the time from sending
+//       that point to its pixel changing is taken. Prints "probes=N
+//       median_ms=.. p90_ms=.. missed=M rate=R" (missed: not shown within
+//       a second).
+//   With KORIVAN_XDRIVE_PLAIN set, drawing is taken as on already (another
+//   program than ours), and the screen is cleared between strokes by the
+//   command in KORIVAN_XDRIVE_CLEAR rather than by our keypad key.
 //
 // A stroke is a zigzag whose every point is a corner 30 pixels from the line
 // through its neighbours: a point the program never saw leaves its corner
@@ -79,19 +89,30 @@ void MoveTo(TPoint p) { Fake(XCB_MOTION_NOTIFY, 0, p.x, p.y); }
 // Paces events on absolute times, so that a late one does not shift the rest.
 class TPacer {
  public:
-  TPacer() { clock_gettime(CLOCK_MONOTONIC, &FNext); }
-  void Wait() {
-    FNext.tv_nsec += 1000000;
+  explicit TPacer(long periodNs = 1000000) : FPeriod(periodNs) { clock_gettime(CLOCK_MONOTONIC, &FNext); }
+  // The time the next event is due, without waiting for it.
+  const timespec& Advance() {
+    FNext.tv_nsec += FPeriod;
     if (FNext.tv_nsec >= 1000000000) {
       FNext.tv_nsec -= 1000000000;
       ++FNext.tv_sec;
     }
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &FNext, nullptr);
+    return FNext;
   }
+  void Wait() { clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &Advance(), nullptr); }
 
  private:
+  long FPeriod;
   timespec FNext{};
 };
+
+double Seconds(const timespec& t) { return double(t.tv_sec) + double(t.tv_nsec) * 1e-9; }
+
+double Now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return Seconds(t);
+}
 
 // Waits until the program has used no CPU for 150 ms: it has caught up.
 void Settle(int pid) {
@@ -190,7 +211,23 @@ void KeypadKey(std::uint32_t keysym) {
   Press(XCB_KEY_RELEASE, static_cast<std::uint8_t>(code));
 }
 
+bool Plain() { return std::getenv("KORIVAN_XDRIVE_PLAIN") != nullptr; }
+
+void ClearScreen(int pid) {
+  if (!Plain()) {
+    KeypadKey(0xFFAD);
+  } else if (const char* cmd = std::getenv("KORIVAN_XDRIVE_CLEAR")) {
+    if (std::system(cmd) != 0) std::fprintf(stderr, "clearing failed: %s\n", cmd);
+  }
+  Settle(pid);
+}
+
 void SwitchDrawingOn(int pid) {
+  if (Plain()) {
+    MoveTo({Screen->width_in_pixels / 2, Screen->height_in_pixels / 2});
+    Settle(pid);
+    return;
+  }
   MoveTo({Screen->width_in_pixels - 45, 15});
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   Press(XCB_BUTTON_PRESS, 1);
@@ -218,9 +255,8 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
   int row = 0;
   for (int s = 0; s < strokes; ++s) {
     if (row + rows > rowsPerScreen) {
-      // The screen is full: erase all (keypad minus) and start at the top.
-      KeypadKey(0xFFAD);
-      Settle(pids[0]);
+      // The screen is full: erase all and start at the top.
+      ClearScreen(pids[0]);
       row = 0;
     }
     const std::vector<TPoint> pts = StrokePoints(points, row);
@@ -296,6 +332,87 @@ int RunHover(int count, const int pids[3]) {
   return 0;
 }
 
+std::uint32_t PixelAt(TPoint p) { return Grab(p.x, p.y, 1, 1).At(p.x, p.y); }
+
+// A point whose pixel is awaited on the screen.
+struct TProbe {
+  TPoint at;
+  std::uint32_t before;
+  double sent;
+};
+
+int RunLatency(int rate, int points, int strokes, const int pids[3]) {
+  constexpr int kSpacing = 6, kEvery = 25;
+  constexpr double kGiveUp = 1.0;
+  SwitchDrawingOn(pids[0]);
+  const long period = 1000000000L / std::max(1, rate);
+  const int rowsPerScreen = (Screen->height_in_pixels - kTop - 40) / kRowPitch;
+  std::vector<double> took;
+  long long missed = 0, events = 0;
+  double seconds = 0;
+  int row = 0;
+  for (int s = 0; s < strokes; ++s) {
+    if (row >= rowsPerScreen) {
+      ClearScreen(pids[0]);
+      row = 0;
+    }
+    const int y = kTop + row * kRowPitch;
+    std::vector<TPoint> pts;
+    for (int i = 0; i < points; ++i) pts.push_back({kLeft + i * kSpacing, y});
+    // Points must stay clear of the corner buttons and the tile column.
+    while (!pts.empty() && pts.back().x > Screen->width_in_pixels - kRight) pts.pop_back();
+    MoveTo(pts.front());
+    Settle(pids[0]);
+    // Each probe's pixel as it is before the stroke.
+    const TGrab before = Grab(kLeft, y, pts.back().x - kLeft + 1, 1);
+    std::vector<TProbe> waiting;
+    const auto poll = [&] {
+      for (auto it = waiting.begin(); it != waiting.end();) {
+        const double now = Now();
+        if (Differs(it->before, PixelAt(it->at))) {
+          took.push_back(now - it->sent);
+          it = waiting.erase(it);
+        } else if (now - it->sent > kGiveUp) {
+          ++missed;
+          it = waiting.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    };
+    TPacer pace(period);
+    const double t0 = Now();
+    Fake(XCB_BUTTON_PRESS, 1);
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+      const double due = Seconds(pace.Advance());
+      // Poll while waiting for the next event's time; sleep when nothing is awaited.
+      while (Now() < due) {
+        if (waiting.empty()) {
+          const timespec t{static_cast<time_t>(due), static_cast<long>((due - std::floor(due)) * 1e9)};
+          clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr);
+          break;
+        }
+        poll();
+      }
+      MoveTo(pts[i]);
+      if (i % kEvery == 0) waiting.push_back({pts[i], before.At(pts[i].x, y), Now()});
+    }
+    seconds += Now() - t0;
+    events += static_cast<long long>(pts.size());
+    while (!waiting.empty()) poll();
+    Fake(XCB_BUTTON_RELEASE, 1);
+    Settle(pids[0]);
+    ++row;
+  }
+  std::sort(took.begin(), took.end());
+  const auto at = [&](double q) {
+    return took.empty() ? 0.0 : 1000 * took[std::min(took.size() - 1, std::size_t(q * double(took.size())))];
+  };
+  std::printf("probes=%zu median_ms=%.2f p90_ms=%.2f missed=%lld rate=%.0f\n", took.size(), at(0.5), at(0.9), missed,
+              seconds > 0 ? double(events) / seconds : 0.0);
+  return 0;
+}
+
 int RunBackdrop(std::uint32_t colour) {
   const xcb_window_t win = xcb_generate_id(C);
   const std::uint32_t values[] = {colour, 1};
@@ -314,7 +431,8 @@ int RunBackdrop(std::uint32_t colour) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s backdrop RRGGBB | stroke POINTS STROKES PIDS... | hover EVENTS PIDS...\n",
+    std::fprintf(stderr, "usage: %s backdrop RRGGBB | stroke POINTS STROKES PIDS... | hover EVENTS PIDS... | latency RATE "
+                 "POINTS STROKES PIDS...\n",
                  argv[0]);
     return 1;
   }
@@ -334,6 +452,10 @@ int main(int argc, char** argv) {
   if (cmd == "hover" && argc >= 6) {
     for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[3 + i]);
     return RunHover(std::atoi(argv[2]), pids);
+  }
+  if (cmd == "latency" && argc >= 8) {
+    for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[5 + i]);
+    return RunLatency(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), pids);
   }
   std::fprintf(stderr, "unknown command %s\n", cmd.c_str());
   return 1;

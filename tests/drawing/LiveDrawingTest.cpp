@@ -35,8 +35,15 @@ QImage LiteralDisplay(const QImage& backup, const TPWMenuItem& pen, const TPolyg
     scratch.fill(0);
     QPainter s(&scratch);
     s.setRenderHint(QPainter::Antialiasing, true);
+    // A segment in its band's colour, the dash running on along the band.
+    const std::vector<int> bands = RainbowBandsOf(pts, pen.PenThickness);
+    qreal along = 0;
     for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-      s.setPen(StrokePen(coverageOnly ? colour : RainbowSegmentColor(int(i)), pen.PenThickness, pen.PenDash));
+      if (i > 0 && bands[i] != bands[i - 1]) along = 0;
+      QPen line = StrokePen(coverageOnly ? colour : RainbowSegmentColor(bands[i]), pen.PenThickness, pen.PenDash);
+      if (pen.PenDash != sdSolid) line.setDashOffset(along / std::max<qreal>(pen.PenThickness, 1));
+      along += SegmentLength(pts[i], pts[i + 1]);
+      s.setPen(line);
       s.drawLine(QPointF(pts[i].x, pts[i].y), QPointF(pts[i + 1].x, pts[i + 1].y));
     }
     s.end();

@@ -2,7 +2,9 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "EngineTestSupport.h"
 #include "QtTestApp.h"
@@ -82,6 +84,75 @@ TEST_F(StrokeKindsTest, ArrowHeadsAtWorkedPositions) {
   EXPECT_NEAR(qAlpha(Pen(250 - 42, 150 + 24)), 102, 1);
   // The heads and the stroke are one path: no darker spot where they meet.
   EXPECT_EQ(qAlpha(Pen(250, 150)), qAlpha(Pen(150, 150)));
+}
+
+// Points every `spacing` pixels along the polyline `corners`, its end included:
+// one path as mice of two report rates give it.
+std::vector<QPointF> Sampled(const std::vector<QPointF>& corners, double spacing) {
+  std::vector<QPointF> out{corners.front()};
+  double carried = 0;
+  for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
+    const QPointF a = corners[i], b = corners[i + 1];
+    const double len = std::hypot(b.x() - a.x(), b.y() - a.y());
+    double at = spacing - carried;
+    for (; at <= len; at += spacing) out.push_back(a + (b - a) * (at / len));
+    carried = len - (at - spacing);
+  }
+  if (out.back() != corners.back()) out.push_back(corners.back());
+  return out;
+}
+
+// Points 1.5 pixels apart (a fast mouse) and 12 apart (125 reports a second)
+// along one path give the same rainbow bands, live and committed, and the
+// same arrow head, where each report making a band or aiming the head gave
+// beads of colour and a head tilted by the hand's last settling pixels.
+TEST_F(StrokeKindsTest, StrokesLookTheSameAtAnyReportRate) {
+  isSmoothing = true;
+  // 8 wide: bands of 12 pixels, so 12 pixels apart each move is one band as before.
+  const TPWMenuItem rainbow{pwRbPn, 0, 8, sdSolid};
+  const std::vector<QPointF> line{{20, 60}, {380, 60}};
+  for (const double spacing : {1.5, 12.0}) {
+    SCOPED_TRACE(testing::Message() << "points " << spacing << " px apart");
+    e.EraseAll();
+    const std::vector<QPointF> pts = Sampled(line, spacing);
+    e.SetCrPen(rainbow);
+    e.Press(pts.front());
+    for (std::size_t i = 1; i < pts.size(); ++i) e.Move(pts[i]);
+    // Band k covers 12k to 12k + 12 along the path: its middle is checked.
+    for (int k = 0; k < 29; ++k) {
+      EXPECT_EQ(e.Display().pixel(20 + 12 * k + 6, 60), RainbowColors[k % 7]) << "live band " << k;
+    }
+    e.Release(pts.back());
+    for (int k = 0; k < 29; ++k) {
+      EXPECT_EQ(Pen(20 + 12 * k + 6, 60), RainbowColors[k % 7]) << "committed band " << k;
+    }
+  }
+
+  // A straight arrow whose last 5 pixels are the hand settling 3 pixels up.
+  const std::vector<QPointF> arrow{{40, 200}, {300, 200}, {304, 197}};
+  std::vector<std::pair<TPointF, TPointF>> heads;
+  for (const double spacing : {1.5, 12.0}) {
+    const std::vector<QPointF> pts = Sampled(arrow, spacing);
+    e.EraseAll();
+    e.SetCrPen({pwArPn1, 0xFF000000, 8, sdSolid});
+    e.Press(pts.front());
+    for (std::size_t i = 1; i < pts.size(); ++i) e.Move(pts[i]);
+    e.Release(pts.back());
+    const TPolygon drawn = SmoothPoints(e.History().Rec()[0].Points);
+    const QPainterPath path = ArrowPath(drawn, true, 8, e.ArrowSize());
+    const int n = static_cast<int>(drawn.size());
+    ASSERT_EQ(path.elementCount(), n + 7);
+    const auto at = [&](int i) { return TPointF{float(path.elementAt(i).x), float(path.elementAt(i).y)}; };
+    heads.push_back({at(n), at(n + 2)});
+    EXPECT_EQ(qAlpha(Pen(qRound(at(n).x), qRound(at(n).y))), 255) << "the head is drawn";
+    // The start head lies along the straight start, whatever the rate.
+    EXPECT_NEAR(at(n + 4).y - 200, 200 - at(n + 6).y, 1.0);
+  }
+  for (int side = 0; side < 2; ++side) {
+    const TPointF fine = side ? heads[0].second : heads[0].first;
+    const TPointF coarse = side ? heads[1].second : heads[1].first;
+    EXPECT_LE(std::hypot(fine.x - coarse.x, fine.y - coarse.y), 3.0) << "side " << side << " of the end head";
+  }
 }
 
 TEST_F(StrokeKindsTest, DashedArrowHasDashedHeads) {
