@@ -18,6 +18,7 @@
 
 #include "app/PaintRect.h"
 #include "app/SaveWriter.h"
+#include "drawing/DevicePixels.h"
 #include "drawing/PWImage.h"
 #include "resources/Pictures.h"
 #include "settings/Settings.h"
@@ -42,14 +43,10 @@ void DrawCornerPicture(QPainter& canvas, const QRect& rect, const char* name) {
   canvas.drawImage(QRectF(rect), picture);
 }
 
-// Device pixels that hold the logical rectangle, so that at a ratio like
-// 1.25 the edge pixel a button half covers still takes the pointer.
+// The device pixels a logical rectangle of the window covers.
 TPlatformRect ToPlatform(const QRect& r, qreal scale) {
-  const auto x0 = static_cast<std::int32_t>(std::floor(r.x() * scale));
-  const auto y0 = static_cast<std::int32_t>(std::floor(r.y() * scale));
-  const auto x1 = static_cast<std::int32_t>(std::ceil((r.x() + r.width()) * scale));
-  const auto y1 = static_cast<std::int32_t>(std::ceil((r.y() + r.height()) * scale));
-  return {x0, y0, x1 - x0, y1 - y0};
+  const QRect d = DeviceRect(r, scale);
+  return {d.x(), d.y(), d.width(), d.height()};
 }
 
 }  // namespace

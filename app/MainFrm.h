@@ -110,6 +110,9 @@ class TMainFrm : public QWidget {
   // Hides the window's controls, captures the screen once it no longer
   // shows them, brings them back and hands the picture to SaveWriter.
   void SaveScreen(const QString& fileName, int imageIndex);
+  // Every stroke over transparency where it lies on the desktop (device
+  // pixels): a PSD's upper layer.
+  QImage StrokesLayer(const QRect& desktop) const;
 
   // Encodes and writes saved pictures off the UI thread.
   std::unique_ptr<TSaveWriter> SaveWriter;

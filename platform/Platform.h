@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A native top-level window: an X11 window id or a Win32 HWND.
 using TNativeWindow = std::uintptr_t;
@@ -68,6 +69,10 @@ class TWindowSystem {
   // rect.Width * rect.Height values. Returns false, with pixels untouched,
   // when the capture cannot be made.
   virtual bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) = 0;
+
+  // The monitors in screen device pixels, the primary one first; empty where
+  // the system does not tell, and the toolkit's own figures stand in.
+  virtual std::vector<TPlatformRect> Monitors() { return {}; }
 };
 
 // Does nothing and reports no foreground window and no keys: for headless

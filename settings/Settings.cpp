@@ -17,6 +17,7 @@ std::int32_t ImageJPEGQuality = 100;
 QString ImagePathDefault;
 bool isSmoothing = true;
 bool isPressure = false;
+bool isAllScreens = false;
 QString HelpURL;
 
 const std::array<TPWPenEx, 33> PenTypeNames = {{
@@ -132,7 +133,8 @@ bool UsableFolder(const QString& folder) {
 
 TSetupSnapshot TSetupSnapshot::Take() {
   return {::MenuCount,        ::MenuItems,        ::StockPens,        ::PresetColor, ::PresetThickness,
-          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure};
+          ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure,
+          ::isAllScreens};
 }
 
 void TSetupSnapshot::Restore() const {
@@ -146,6 +148,7 @@ void TSetupSnapshot::Restore() const {
   ::ImagePathDefault = ImagePathDefault;
   ::isSmoothing = isSmoothing;
   ::isPressure = isPressure;
+  ::isAllScreens = isAllScreens;
 }
 
 void DefaultSetup() {
@@ -189,6 +192,7 @@ void DefaultSetup() {
   ImagePathDefault = PicturesFolder();
   isSmoothing = true;
   isPressure = false;
+  isAllScreens = false;
 }
 
 // Invariants afterwards:

@@ -35,6 +35,8 @@ extern std::int32_t ImageJPEGQuality;
 extern QString ImagePathDefault;
 extern bool isSmoothing;
 extern bool isPressure;
+// The overlay covers every monitor rather than the primary one only.
+extern bool isAllScreens;
 // The help page for the user's language, as a URL; set by ChooseHelpURL.
 extern QString HelpURL;
 
@@ -51,6 +53,7 @@ struct TSetupSnapshot {
   QString ImagePathDefault;
   bool isSmoothing;
   bool isPressure;
+  bool isAllScreens;
 
   static TSetupSnapshot Take();
   void Restore() const;

@@ -197,6 +197,7 @@ void ReadSetupFrom(const TIniFile& ini) {
     r.Thickness("PenSetup", IndexedKey("Thickness", i), PresetThickness[static_cast<std::size_t>(i)], false);
   for (int i = 0; i < PresetColorCount; ++i)
     r.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
+  r.Boolean("Display", "isAllScreens", isAllScreens);
 }
 
 void WriteSetupTo(TIniFile& ini) {
@@ -213,6 +214,8 @@ void WriteSetupTo(TIniFile& ini) {
     w.Set("PenSetup", IndexedKey("Thickness", i), FormatNumber(PresetThickness[static_cast<std::size_t>(i)]));
   for (int i = 0; i < PresetColorCount; ++i)
     w.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
+  // Last, so that the sections before it stay line for line as they were.
+  w.Boolean("Display", "isAllScreens", isAllScreens);
 }
 
 void ReadSetup() {

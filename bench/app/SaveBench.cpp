@@ -53,7 +53,7 @@ void BM_Save(benchmark::State& state) {
     // The notice and the window's repaint, as the event loop would run them.
     QCoreApplication::processEvents();
   }
-  const QSize size = PrimaryScreenDeviceRect().size();
+  const QSize size = PrimaryScreenDeviceRect(*System).size();
   state.SetLabel(QStringLiteral("%1x%2 %3 %4")
                      .arg(size.width())
                      .arg(size.height())
@@ -66,7 +66,7 @@ void BM_Save(benchmark::State& state) {
 }
 
 void BM_Capture(benchmark::State& state) {
-  QImage bitmap(PrimaryScreenDeviceRect().size(), QImage::Format_ARGB32);
+  QImage bitmap(PrimaryScreenDeviceRect(*System).size(), QImage::Format_ARGB32);
   bool ok = true;
   for (auto _ : state) ok = CaptureDesktop(*System, bitmap) && ok;
   state.SetLabel(QStringLiteral("%1x%2%3")
@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
   Form = &form;
   Folder = &pictures;
   std::printf("window system: %s, screen %dx%d, device pixel ratio %.2f\n",
-              std::string(windowSystem->Name()).c_str(), PrimaryScreenDeviceRect().width(),
-              PrimaryScreenDeviceRect().height(), form.devicePixelRatioF());
+              std::string(windowSystem->Name()).c_str(), PrimaryScreenDeviceRect(*windowSystem).width(),
+              PrimaryScreenDeviceRect(*windowSystem).height(), form.devicePixelRatioF());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
