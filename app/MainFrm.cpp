@@ -18,6 +18,7 @@
 
 #include "app/PaintRect.h"
 #include "app/SaveWriter.h"
+#include "app/ScreenSurfaces.h"
 #include "drawing/DevicePixels.h"
 #include "drawing/PWImage.h"
 #include "resources/Pictures.h"
@@ -106,6 +107,7 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
   });
 
   FormCreate();
+  Surfaces = std::make_unique<TScreenSurfaces>(*this, FWindowSystem);
   Timer1->start();
   qApp->installEventFilter(this);
 }
@@ -297,6 +299,8 @@ void TMainFrm::RunCommand(const std::function<void()>& work) {
       if (--Form->FCommandDepth > 0) return;
       Form->Timer1->start();
       Form->isWorking = false;
+      // The other screens' surfaces take the pen and the switch as they are now.
+      Form->Surfaces->Sync();
     }
   };
   isWorking = true;
@@ -325,6 +329,7 @@ void TMainFrm::ShowOverlay() {
   show();
   UpdateInputShape();
   FWindowSystem.PlaceTopMost(winId(), OwnWindows());
+  Surfaces->Update();
 }
 
 void TMainFrm::RestoreActiveWindow() {

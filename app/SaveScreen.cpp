@@ -19,6 +19,7 @@
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
 #include "app/SaveWriter.h"
+#include "app/ScreenSurfaces.h"
 #include "drawing/DevicePixels.h"
 #include "drawing/PWImage.h"
 #include "imaging/FMXBitmapEx.h"
@@ -170,6 +171,7 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
       Form->MenuPanel->setVisible(MenuShown);
       Form->RectBK->setVisible(BackShown);
       Form->PWImage->SetCurVisible(CursorShown);
+      Form->Surfaces->SetStrokesVisible(true);
       Form->FCapturing = false;
       // Outcomes that came in during the capture are handed on now.
       QTimer::singleShot(0, Form, &TMainFrm::SaveResultsReady);
@@ -180,7 +182,7 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   const bool isPSD = imageIndex == ImageIndexPSD;
   // The screen's own device pixels, whatever the ratio and however the
   // window's logical size rounds.
-  const QRect desktop = DesktopDeviceRect(FWindowSystem, isAllScreens);
+  const QRect desktop = DesktopDeviceRect(FWindowSystem, Surfaces->AllScreens());
   QImage capture(desktop.size(), QImage::Format_ARGB32);
 
   // What the screen shows of each control that goes, to know when it has gone.
@@ -213,10 +215,12 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   ModeRect->hide();
   MenuPanel->hide();
   SaveNotice->hide();
-  if (isPSD)
+  if (isPSD) {
     RectBK->hide();
-  else
+    Surfaces->SetStrokesVisible(false);
+  } else {
     PWImage->SetCurVisible(false);
+  }
   if (isVisible()) repaint(gone);
   WaitUntilScreenChanged(shown);
   // A picture that was not captured is never written: an empty one would
@@ -227,7 +231,7 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   }
   if (!corner.isEmpty()) FLastHidden = {corner, capture.copy(corner.translated(-desktop.topLeft()))};
   // The drawing goes on meanwhile, so the job gets the pen layer as it is now.
-  QImage pen = isPSD ? StrokesLayer(desktop) : QImage();
+  QImage pen = isPSD ? Surfaces->StrokesLayer(desktop) : QImage();
   auto job = [name, imageIndex, capture = std::move(capture), pen = std::move(pen)]() mutable {
     WriteSavedScreen(name, imageIndex, std::move(capture), std::move(pen));
   };
@@ -242,14 +246,6 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
     throw;
   }
   ShowSaveNotice(name, true);
-}
-
-QImage TMainFrm::StrokesLayer(const QRect& desktop) const {
-  const QScreen* screen = this->screen();
-  const QPoint origin = screen ? screen->geometry().topLeft() : QPoint();
-  const QPoint at = origin + DeviceRect(QRect(pos() - origin, QSize()), devicePixelRatioF()).topLeft();
-  // Beyond the layer the copy is transparent.
-  return PWImage->PenBitmap().copy(desktop.translated(-at));
 }
 
 void TMainFrm::WaitUntilScreenChanged(const std::vector<std::pair<QRect, QImage>>& shown) {

@@ -118,6 +118,7 @@ class TSetupDlg : public QDialog {
 
   QCheckBox* PenSmoothing = nullptr;
   QCheckBox* PenPressure = nullptr;
+  QCheckBox* AllScreens = nullptr;
 
   bool isOK = false;
   std::array<TPWPenType, 8> PenTypeRT{};
