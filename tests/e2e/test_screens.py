@@ -1,0 +1,144 @@
+"""Two monitors side by side (RandR 1.5 monitors on one 3840 x 1080 Xvfb
+screen): the primary only by default, every monitor with "All screens"."""
+
+import signal
+
+import pytest
+from PIL import Image
+
+from conftest import PROGRAM, REDO, UNDO, Overlay, _session, differs, near, pictures_folder, saved, wait_until
+
+GREY, GREEN = "c0c0c0", "40a040"
+SETUP = "[Setup]\nImageTypeDefault=2\n[Display]\nisAllScreens={}\n"
+
+
+@pytest.fixture
+def two_monitors(request, tmp_path):
+    for session in _session(request, tmp_path, 3840, 1080):
+        # The first monitor takes the server's only output, so that the
+        # monitor made of the whole screen goes.
+        session.run("xrandr", "--setmonitor", "left", "1920/508x1080/286+0+0", "screen")
+        session.run("xrandr", "--setmonitor", "right", "1920/508x1080/286+1920+0", "none")
+        yield session
+
+
+def windows(session):
+    """{(x, width, height): id} of the program's windows on screen."""
+    out = session.run("xwininfo", "-root", "-tree").stdout
+    found = {}
+    for line in out.splitlines():
+        if '"KORIVAN D"' in line and " 1x1+" not in line:
+            size, x, _ = line.split()[-2].split("+")
+            found[(int(x), *map(int, size.split("x")))] = int(line.split()[0], 16)
+    return found
+
+
+def overlays(session):
+    return sorted(windows(session))
+
+
+def start(session, all_screens, extra_env=None):
+    ini = session.home / ".local/share/ORVEL PROJECT/KORIVAN DSK"
+    ini.mkdir(parents=True, exist_ok=True)
+    (ini / "Setup.ini").write_text(SETUP.format(all_screens))
+    session.env.update(extra_env or {})
+    proc = session.spawn("app", [PROGRAM])
+    wanted = [(0, 1920, 1080), (1920, 1920, 1080)] if all_screens else [(0, 1920, 1080)]
+    assert wait_until(lambda: overlays(session) == wanted, 20), overlays(session)
+    # The controls lie at the right edge of the primary monitor.
+    session.width = 1920
+    return Overlay(session, proc, windows(session)[(0, 1920, 1080)])
+
+
+def stop(overlay):
+    overlay.proc.send_signal(signal.SIGTERM)
+    assert overlay.proc.wait(timeout=10) == 0
+
+
+def switch_drawing(session, overlay, on):
+    session.click(*overlay.write_rect)
+    probe = lambda: overlay.input_at((960, 540)) == ("1" if on else "0")
+    assert wait_until(probe), "the drawing switch did not answer"
+
+
+def test_factory_setting_covers_only_the_primary_monitor(two_monitors):
+    session = two_monitors
+    right = session.test_window("korivan-e2e-right", 2200, 200, 600, 400, GREEN)
+    overlay = start(session, 0)
+    switch_drawing(session, overlay, True)
+    session.click(2400, 400)
+    assert wait_until(lambda: right.clicks()), "a click on the other monitor did not reach the window below"
+    stop(overlay)
+
+
+def test_all_screens_draws_and_saves_on_both_monitors_in_one_history(two_monitors):
+    session = two_monitors
+    folder = pictures_folder(session)
+    right = session.test_window("korivan-e2e-right", 2200, 200, 600, 400, GREEN)
+    overlay = start(session, 1)
+    # Drawing off: the other monitor lets the pointer through as well.
+    session.click(2700, 550)
+    assert wait_until(lambda: right.clicks()), "a click on the other monitor did not pass through"
+    switch_drawing(session, overlay, True)
+    left_on, right_on = (400, 300), (2400, 300)
+    session.drag([(200 + i * 10, 300) for i in range(41)])
+    session.drag([(2200 + i * 10, 300) for i in range(41)])
+    session.xdotool("mousemove", 1000, 800)
+    screen = wait_until(lambda: (s := session.shot()) and not near(s.getpixel(left_on), s.getpixel((400, 340)))
+                        and not near(s.getpixel(right_on), right.colour) and s)
+    assert screen, "the strokes do not show on both monitors"
+    assert len(right.clicks()) == 1, "the stroke on the other monitor reached the window below"
+
+    session.key("KP_Add")
+    files = saved(folder)
+    assert files, "no picture"
+    picture = Image.open(files[0]).convert("RGB")
+    assert picture.size == (3840, 1080)
+    boxes = [(150, 250, 650, 350), (2150, 250, 2650, 350)]
+    assert not differs(picture, screen, boxes, 3), "the picture does not show both strokes as the screen did"
+
+    # Undo takes back the latest stroke first, whichever monitor it is on.
+    overlay.click_tile(UNDO)
+    assert wait_until(lambda: near(session.pixel(*right_on), right.colour)), "the right stroke is still there"
+    assert not near(session.pixel(*left_on), session.pixel(400, 340)), "the left stroke went first"
+    overlay.click_tile(UNDO)
+    assert wait_until(lambda: near(session.pixel(*left_on), session.pixel(400, 340))), "the left stroke stays"
+
+    # A monitor unplugged and plugged in again: the overlay follows, the
+    # strokes of the monitor that stayed are kept.
+    overlay.click_tile(REDO)
+    assert wait_until(lambda: not near(session.pixel(*left_on), session.pixel(400, 340)))
+    session.run("xrandr", "--delmonitor", "right")
+    assert wait_until(lambda: overlays(session) == [(0, 1920, 1080)], 10), overlays(session)
+    session.run("xrandr", "--setmonitor", "right", "1920/508x1080/286+1920+0", "none")
+    assert wait_until(lambda: overlays(session) == [(0, 1920, 1080), (1920, 1920, 1080)], 10), overlays(session)
+    assert not near(session.pixel(*left_on), session.pixel(400, 340)), "the left stroke was lost"
+    stop(overlay)
+
+
+def mixed_blocks(image):
+    """Aligned 2 x 2 blocks that are not of one colour: none where a picture
+    drawn at half resolution was scaled up."""
+    w, h = image.size
+    px = image.load()
+    return sum(1 for y in range(0, h - 1, 2) for x in range(0, w - 1, 2)
+               if len({px[x, y], px[x + 1, y], px[x, y + 1], px[x + 1, y + 1]}) > 1)
+
+
+def test_each_monitor_at_its_own_ratio_draws_crisp_strokes_under_the_pointer(two_monitors):
+    session = two_monitors
+    below = session.test_window("korivan-e2e-below", 100, 100, 1600, 800, GREY)
+    session.test_window("korivan-e2e-below2", 2020, 100, 1600, 800, GREY)
+    overlay = start(session, 1, {"QT_SCREEN_SCALE_FACTORS": "1;2"})
+    # Ratio 1 on the primary: its corner buttons are where they always were.
+    switch_drawing(session, overlay, True)
+    for x0 in (300, 2300):
+        path = [(x0 + i * 10, 300 + i * 4) for i in range(41)]
+        session.drag(path)
+        session.xdotool("mousemove", x0, 800)
+        shot = wait_until(lambda: (s := session.shot()) and not near(s.getpixel(path[20]), below.colour) and s)
+        assert shot, f"no stroke under the pointer at x={x0}"
+        assert all(not near(shot.getpixel(p), below.colour) for p in path[1:-1]), "the stroke is not under the pointer"
+        edges = shot.crop((x0, 260, x0 + 400, 500))
+        assert mixed_blocks(edges) > 40, f"the stroke at x={x0} is drawn at half resolution"
+    stop(overlay)
