@@ -76,31 +76,44 @@ TScreenSurfaces::TScreenSurfaces(TMainFrm& form, TWindowSystem& windowSystem)
     again();
   });
   connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this, again](QScreen* primary) {
-    // The main window goes over to the new primary screen: its strokes stay
-    // on their monitor by changing places with that screen's surface.
-    const auto it = FOverlays.find(primary);
-    QScreen* old = FForm.windowHandle() ? FForm.windowHandle()->screen() : nullptr;
-    if (it != FOverlays.end() && old && old != primary) {
-      TScreenOverlay* overlay = it->second;
-      FOverlays.erase(it);
-      TPWImage* mine = FForm.PWImage;
-      TPWImage* theirs = overlay->Surface;
-      overlay->PlaceOn(old);
-      mine->setParent(overlay);
-      theirs->setParent(FForm.RectBK);
-      overlay->Surface = mine;
-      FForm.PWImage = theirs;
-      mine->setGeometry(overlay->rect());
-      mine->show();
-      theirs->show();
-      FOverlays[old] = overlay;
-    }
+    KeepStrokesOnTheirScreens(primary);
     again();
   });
 }
 
 TScreenSurfaces::~TScreenSurfaces() {
   for (const auto& [screen, overlay] : FOverlays) delete overlay;
+}
+
+TScreenOverlay* TScreenSurfaces::NewOverlay(QScreen* screen) {
+  auto* overlay = new TScreenOverlay(screen, FForm);
+  overlay->Surface->installEventFilter(this);
+  connect(screen, &QScreen::geometryChanged, overlay, [this] { QTimer::singleShot(0, this, [this] { Update(); }); });
+  return overlay;
+}
+
+// The main window goes over to the new primary screen. Its surface stays on
+// its monitor instead, in a window of its own there, and the main window
+// takes the surface the new primary screen had (or a new one).
+void TScreenSurfaces::KeepStrokesOnTheirScreens(QScreen* primary) {
+  QScreen* old = FForm.windowHandle() ? FForm.windowHandle()->screen() : nullptr;
+  if (!FAll || !old || old == primary || !QGuiApplication::screens().contains(old)) return;
+  const auto it = FOverlays.find(primary);
+  TScreenOverlay* overlay = it != FOverlays.end() ? it->second : NewOverlay(old);
+  if (it != FOverlays.end()) FOverlays.erase(it);
+  TPWImage* mine = FForm.PWImage;
+  TPWImage* theirs = overlay->Surface;
+  theirs->SetCrPen(mine->CrPen());
+  theirs->SetCanWrite(mine->CanWrite());
+  overlay->PlaceOn(old);
+  mine->setParent(overlay);
+  theirs->setParent(FForm.RectBK);
+  overlay->Surface = mine;
+  FForm.PWImage = theirs;
+  mine->setGeometry(overlay->rect());
+  mine->show();
+  theirs->show();
+  FOverlays[old] = overlay;
 }
 
 void TScreenSurfaces::Update() {
@@ -120,12 +133,7 @@ void TScreenSurfaces::Update() {
   }
   for (QScreen* screen : wanted) {
     TScreenOverlay*& overlay = FOverlays[screen];
-    if (!overlay) {
-      overlay = new TScreenOverlay(screen, FForm);
-      overlay->Surface->installEventFilter(this);
-      connect(screen, &QScreen::geometryChanged, overlay,
-              [this] { QTimer::singleShot(0, this, [this] { Update(); }); });
-    }
+    if (!overlay) overlay = NewOverlay(screen);
     overlay->PlaceOn(screen);
     overlay->show();
     // The input shape holds only once the window is mapped.

@@ -53,6 +53,8 @@ class TScreenSurfaces : public QObject {
   // The surface's new records since it was last looked at go into the order.
   void Notice(TPWImage* surface);
   void ApplyInput(TScreenOverlay* overlay);
+  TScreenOverlay* NewOverlay(QScreen* screen);
+  void KeepStrokesOnTheirScreens(QScreen* primary);
   // Deletes the window of a screen that is no longer covered.
   void Drop(TScreenOverlay* overlay);
   QPoint DeviceOrigin(const QWidget* window) const;

@@ -113,6 +113,13 @@ def test_all_screens_draws_and_saves_on_both_monitors_in_one_history(two_monitor
     session.run("xrandr", "--setmonitor", "right", "1920/508x1080/286+1920+0", "none")
     assert wait_until(lambda: overlays(session) == [(0, 1920, 1080), (1920, 1920, 1080)], 10), overlays(session)
     assert not near(session.pixel(*left_on), session.pixel(400, 340)), "the left stroke was lost"
+    # Plugged in again as the primary monitor: the main window goes there,
+    # the left stroke stays where it was.
+    session.run("xrandr", "--delmonitor", "right")
+    session.run("xrandr", "--setmonitor", "*right", "1920/508x1080/286+1920+0", "none")
+    assert wait_until(lambda: windows(session).get((1920, 1920, 1080)) == overlay.window, 10), windows(session)
+    assert overlays(session) == [(0, 1920, 1080), (1920, 1920, 1080)]
+    assert not near(session.pixel(*left_on), session.pixel(400, 340)), "the left stroke was lost"
     stop(overlay)
 
 
