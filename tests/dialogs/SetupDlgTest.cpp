@@ -33,7 +33,7 @@ struct TAll {
   std::array<float, PresetThicknessCount> Widths;
   int Type, Quality;
   QString Path;
-  bool Smoothing, Pressure;
+  bool Smoothing, Pressure, AllScreens;
 
   static TAll Now() {
     return {{MenuItems.begin(), MenuItems.begin() + MenuCount},
@@ -44,7 +44,8 @@ struct TAll {
             ImageJPEGQuality,
             ImagePathDefault,
             isSmoothing,
-            isPressure};
+            isPressure,
+            isAllScreens};
   }
   // Names the settings that differ, so that a failure says which.
   QString Diff(const TAll& o) const {
@@ -55,7 +56,8 @@ struct TAll {
     if (Widths != o.Widths) d << QStringLiteral("preset widths");
     if (Type != o.Type || Quality != o.Quality) d << QStringLiteral("format");
     if (Path != o.Path) d << QStringLiteral("folder ") + Path + QStringLiteral(" / ") + o.Path;
-    if (Smoothing != o.Smoothing || Pressure != o.Pressure) d << QStringLiteral("switches");
+    if (Smoothing != o.Smoothing || Pressure != o.Pressure || AllScreens != o.AllScreens)
+      d << QStringLiteral("switches");
     return d.join(u',');
   }
 };
@@ -201,6 +203,10 @@ TEST_F(SetupDlgTest, LeavingWithoutOkRestoresEverySetting) {
         Page(d.TabItem4);
         Click(d.PenSmoothing);
         Click(d.PenPressure);
+      },
+      [&](TSetupDlg& d) {
+        Page(d.TabItem4);
+        Click(d.AllScreens);
       },
       [&](TSetupDlg& d) { Click(d.BtnDefault); },
   };
