@@ -201,24 +201,24 @@ void TScreenSurfaces::Undo() {
   for (TPWImage* s : Others()) s->LassoUpdate();
   Notice(FForm.PWImage);
   for (TPWImage* s : Others()) Notice(s);
-  while (!FDone.empty() && !FDone.back()) FDone.pop_back();
-  if (FDone.empty()) return;
-  TPWImage* s = FDone.back();
-  FDone.pop_back();
-  s->PWUndo();
-  FSeen[s] = s->History().p();
-  FUndone.push_back(s);
+  Step(FDone, FUndone, &TPWImage::PWUndo);
 }
 
 void TScreenSurfaces::Redo() {
   if (FOverlays.empty()) return FForm.PWImage->PWRedo();
-  while (!FUndone.empty() && !FUndone.back()) FUndone.pop_back();
-  if (FUndone.empty()) return;
-  TPWImage* s = FUndone.back();
-  FUndone.pop_back();
-  s->PWRedo();
+  Step(FUndone, FDone, &TPWImage::PWRedo);
+}
+
+void TScreenSurfaces::Step(std::vector<QPointer<TPWImage>>& from, std::vector<QPointer<TPWImage>>& to,
+                           void (TPWImage::*command)()) {
+  // Surfaces whose screen went leave gaps.
+  while (!from.empty() && !from.back()) from.pop_back();
+  if (from.empty()) return;
+  TPWImage* s = from.back();
+  from.pop_back();
+  (s->*command)();
   FSeen[s] = s->History().p();
-  FDone.push_back(s);
+  to.push_back(s);
 }
 
 void TScreenSurfaces::EraseAll() {

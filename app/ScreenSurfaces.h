@@ -55,6 +55,10 @@ class TScreenSurfaces : public QObject {
   void ApplyInput(TScreenOverlay* overlay);
   TScreenOverlay* NewOverlay(QScreen* screen);
   void KeepStrokesOnTheirScreens(QScreen* primary);
+  // Carries out the command on the surface of the latest entry of from and
+  // moves that entry onto to.
+  void Step(std::vector<QPointer<TPWImage>>& from, std::vector<QPointer<TPWImage>>& to,
+            void (TPWImage::*command)());
   // Deletes the window of a screen that is no longer covered.
   void Drop(TScreenOverlay* overlay);
   QPoint DeviceOrigin(const QWidget* window) const;
