@@ -6,7 +6,8 @@ import signal
 import pytest
 from PIL import Image
 
-from conftest import (PROGRAM, Overlay, _session, differs, near, pictures_folder, saved, wait_until)
+from conftest import (PROGRAM, Overlay, _session, differs, near, pictures_folder, saved, settled_shot,
+                      wait_until)
 from test_save import KINDS, psd_layers, setup_ini
 
 GREY = "c0c0c0"
@@ -59,6 +60,8 @@ def test_every_format_saves_the_screens_device_pixels(scaled_session):
         session.xdotool("mousemove", 400, 550)
         screen = wait_until(lambda: (s := session.shot()) and not near(s.getpixel((400, 350)), below.colour) and s)
         assert screen, f"{kind}: the stroke is not on the screen"
+        screen = settled_shot(session, screen, [box])
+        assert screen, f"{kind}: the stroke keeps changing"
         root = screen.getpixel((10, 10))
 
         session.key("KP_Add")
