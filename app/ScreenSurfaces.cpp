@@ -245,8 +245,13 @@ QPoint TScreenSurfaces::DeviceOrigin(const QWidget* window) const {
 
 QImage TScreenSurfaces::StrokesLayer(const QRect& desktop) const {
   const QPoint at = DeviceOrigin(&FForm) - desktop.topLeft();
-  // Beyond the layer the copy is transparent.
-  if (FOverlays.empty()) return FForm.PWImage->PenBitmap().copy(QRect(-at, desktop.size()));
+  if (FOverlays.empty()) {
+    const QImage& layer = FForm.PWImage->PenBitmap();
+    // The layer itself where it is the desktop, pixel for pixel (shared, not
+    // copied); beyond the layer a copy is transparent.
+    if (at.isNull() && layer.size() == desktop.size()) return layer;
+    return layer.copy(QRect(-at, desktop.size()));
+  }
   QImage all(desktop.size(), QImage::Format_ARGB32_Premultiplied);
   all.fill(0);
   QPainter p(&all);
