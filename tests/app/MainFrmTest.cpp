@@ -14,7 +14,6 @@
 #include "app/Application.h"
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
-#include "app/ScreenSurfaces.h"
 #include "tests/app/FormTestSupport.h"
 #include "drawing/PWImage.h"
 #include "settings/Settings.h"
@@ -326,30 +325,6 @@ TEST_F(MainFrmSettingsTest, FailedWriteIsRaisedAndTheWindowStillGoes) {
   EXPECT_EQ(frm->PWImage, nullptr);
   EXPECT_NO_THROW(frm.reset());
   SetSetupFolderOverride(saved);
-}
-
-}  // namespace
-
-namespace {
-
-// "All screens" is read when the settings dialog closes with OK, never while
-// it is open or after Cancel.
-TEST_F(MainFrmTest, AllScreensTakesEffectWhenTheSettingsAreConfirmed) {
-  Show();
-  for (const bool ok : {false, true}) {
-    bool seenWhileOpen = true;
-    Form->Dialogs.Setup = [&] {
-      isAllScreens = true;
-      QTest::qWait(20);
-      seenWhileOpen = Form->Surfaces->AllScreens();
-      if (!ok) isAllScreens = false;  // as Cancel puts it back
-      return ok;
-    };
-    Form->MenuButtonClick({pwSetup});
-    EXPECT_FALSE(seenWhileOpen);
-    EXPECT_EQ(Form->Surfaces->AllScreens(), ok);
-  }
-  isAllScreens = false;
 }
 
 }  // namespace
