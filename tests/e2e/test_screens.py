@@ -6,9 +6,10 @@ from PIL import Image
 
 from conftest import (PROGRAM, REDO, UNDO, Overlay, _session, differs, near, pictures_folder, saved,
                       settled_shot, wait_until)
+from test_save import psd_layers
 
 GREY, GREEN = "c0c0c0", "40a040"
-SETUP = "[Setup]\nImageTypeDefault=2\n[Display]\nisAllScreens={}\n"
+SETUP = "[Setup]\nImageTypeDefault=5\n[Display]\nisAllScreens={}\n"
 
 
 @pytest.fixture
@@ -90,9 +91,12 @@ def test_all_screens_draws_and_saves_on_both_monitors_in_one_history(two_monitor
     session.key("KP_Add")
     files = saved(folder)
     assert files, "no picture"
-    picture = Image.open(files[0]).convert("RGB")
-    assert picture.size == (3840, 1080)
-    assert not differs(picture, screen, boxes, 3), "the picture does not show both strokes as the screen did"
+    desktop, pen = psd_layers(files[0])
+    assert desktop.size == pen.size == (3840, 1080)
+    assert pen.getpixel(left_on)[3] == pen.getpixel(right_on)[3] == 255, "a stroke is missing from the stroke layer"
+    assert near(desktop.getpixel(right_on), right.colour), "the bare desktop has a stroke"
+    picture = Image.alpha_composite(desktop, pen)
+    assert not differs(picture, screen, boxes, 8), "the picture does not show both strokes as the screen did"
 
     # Undo takes back the latest stroke first, whichever monitor it is on.
     overlay.click_tile(UNDO)
