@@ -15,22 +15,23 @@ GREY = "c0c0c0"
 
 @pytest.fixture
 def scaled_session(request, tmp_path):
-    width, height, _ = request.param
-    yield from _session(request, tmp_path, width, height)
+    width, height, ratio = request.param
+    for session in _session(request, tmp_path, width, height):
+        session.env["QT_SCALE_FACTOR"] = str(ratio)
+        yield session
 
 
-def start_scaled(session, ratio, kind):
-    """The program at the ratio, with the kind as the save format; returns the overlay."""
+def start_scaled(session, kind):
+    """The program with the kind as the save format; returns the overlay."""
     ini = session.home / ".local/share/ORVEL PROJECT/KORIVAN DSK"
     ini.mkdir(parents=True, exist_ok=True)
     (ini / "Setup.ini").write_text(setup_ini(kind))
-    session.env["QT_SCALE_FACTOR"] = str(ratio)
     proc = session.spawn("app", [PROGRAM])
     # The window is the logical size times the ratio: a pixel wider or taller
     # than the screen where that rounds up.
     fits = lambda w: w[1] - session.width in (0, 1) and w[2] - session.height in (0, 1)
     found = wait_until(lambda: [w for w in session.windows_named("KORIVAN D") if fits(w)], 20)
-    assert found, f"no overlay window at ratio {ratio}"
+    assert found, "no overlay window"
     overlay = Overlay(session, proc, found[0][0])
     assert wait_until(overlay.passing, 10)
     return overlay
@@ -44,7 +45,7 @@ def device(logical, ratio):
                          indirect=True, ids=["2560x1440@1.5", "1366x768@1.25", "1920x1080@1.75"])
 def test_every_format_saves_the_screens_device_pixels(scaled_session):
     session = scaled_session
-    ratio = {2560: 1.5, 1366: 1.25, 1920: 1.75}[session.width]
+    ratio = float(session.env["QT_SCALE_FACTOR"])
     w, h = session.width, session.height
     logical_w = round(w / ratio)
     folder = pictures_folder(session)
@@ -53,7 +54,7 @@ def test_every_format_saves_the_screens_device_pixels(scaled_session):
     column = (device(logical_w - 140, ratio) + 2, 2, w, h - 2)  # corner buttons and column
     newest = 0
     for kind in KINDS:
-        overlay = start_scaled(session, ratio, kind)
+        overlay = start_scaled(session, kind)
         session.click(device(logical_w - 45, ratio), device(15, ratio))
         assert wait_until(overlay.drawing), f"{kind}: the drawing switch is not where the screen shows it"
         session.drag([(200 + i * 10, 350) for i in range(41)])
