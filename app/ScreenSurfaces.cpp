@@ -63,7 +63,7 @@ TScreenSurfaces::TScreenSurfaces(TMainFrm& form, TWindowSystem& windowSystem)
       if (overlay->isVisible()) FWindowSystem.PlaceTopMost(overlay->winId(), {});
   });
   FForm.PWImage->installEventFilter(this);
-  const auto again = [this] { QTimer::singleShot(0, this, [this] { Update(); }); };
+  const auto again = [this] { QTimer::singleShot(0, this, [this] { Update(false); }); };
   connect(qApp, &QGuiApplication::screenAdded, this, again);
   // A screen that goes takes its window with it at once, before the toolkit
   // moves the window onto another screen.
@@ -88,7 +88,8 @@ TScreenSurfaces::~TScreenSurfaces() {
 TScreenOverlay* TScreenSurfaces::NewOverlay(QScreen* screen) {
   auto* overlay = new TScreenOverlay(screen, FForm);
   overlay->Surface->installEventFilter(this);
-  connect(screen, &QScreen::geometryChanged, overlay, [this] { QTimer::singleShot(0, this, [this] { Update(); }); });
+  connect(screen, &QScreen::geometryChanged, overlay,
+          [this] { QTimer::singleShot(0, this, [this] { Update(false); }); });
   return overlay;
 }
 
@@ -116,8 +117,10 @@ void TScreenSurfaces::KeepStrokesOnTheirScreens(QScreen* primary) {
   FOverlays[old] = overlay;
 }
 
-void TScreenSurfaces::Update() {
-  FAll = isAllScreens;
+void TScreenSurfaces::Update(bool readSetting) {
+  if (readSetting) FAll = isAllScreens;
+  // Strokes made before there were other surfaces come first in the order.
+  if (FAll) Notice(FForm.PWImage);
   QScreen* primary = QGuiApplication::primaryScreen();
   std::set<QScreen*> wanted;
   if (FAll)

@@ -27,8 +27,10 @@ class TScreenSurfaces : public QObject {
   ~TScreenSurfaces() override;
 
   // Covers the screens anew after the setting or the screens changed. The
-  // windows of screens that stay keep their strokes.
-  void Update();
+  // windows of screens that stay keep their strokes. The setting is read
+  // only when asked: a monitor plugged in while the settings dialog is open
+  // must not bring in an unconfirmed change.
+  void Update(bool readSetting = true);
   // Hands the main surface's pen and drawing switch to the others.
   void Sync();
   // Whether the windows cover every screen (as of the last Update).
