@@ -1,41 +1,71 @@
 #include "app/DesktopCapture.h"
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QRegion>
 #include <QScreen>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
-QRect PrimaryScreenDeviceRect() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
+#include "drawing/DevicePixels.h"
+
+QRect ScreenDeviceRect(TWindowSystem& windowSystem, const QScreen* screen) {
   if (!screen) return {};
   const QRect g = screen->geometry();
-  const qreal dpr = screen->devicePixelRatio();
-  // Qt keeps a screen's origin in device pixels and divides only its size.
-  return {g.topLeft(), QSize(int(std::lround(g.width() * dpr)), int(std::lround(g.height() * dpr)))};
+  for (const TPlatformRect& m : windowSystem.Monitors())
+    if (m.X == g.x() && m.Y == g.y()) return {m.X, m.Y, m.Width, m.Height};
+  return {g.topLeft(), DeviceSize(g.size(), screen->devicePixelRatio())};
+}
+
+QRect PrimaryScreenDeviceRect(TWindowSystem& windowSystem) {
+  return ScreenDeviceRect(windowSystem, QGuiApplication::primaryScreen());
+}
+
+QRect DesktopDeviceRect(TWindowSystem& windowSystem, bool allScreens) {
+  if (!allScreens) return PrimaryScreenDeviceRect(windowSystem);
+  QRect all;
+  for (const QScreen* screen : QGuiApplication::screens()) all |= ScreenDeviceRect(windowSystem, screen);
+  return all;
 }
 
 namespace {
 
 TPlatformRect ToPlatform(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
+// Whatever the system shows between monitors of different sizes is no
+// screen's: black, as the save promises.
+void BlackenOutsideScreens(TWindowSystem& windowSystem, const QRect& deviceRect, QImage& bitmap) {
+  QRegion outside(deviceRect);
+  for (const QScreen* screen : QGuiApplication::screens())
+    outside -= ScreenDeviceRect(windowSystem, screen);
+  if (outside.isEmpty()) return;
+  QPainter p(&bitmap);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  for (const QRect& r : outside) p.fillRect(r.translated(-deviceRect.topLeft()), Qt::black);
+}
+
 }  // namespace
 
-bool CaptureDesktop(TWindowSystem& windowSystem, QImage& bitmap) {
-  const QRect screen = PrimaryScreenDeviceRect();
-  if (screen.isEmpty() || bitmap.size() != screen.size()) return false;
+bool CaptureDesktop(TWindowSystem& windowSystem, const QRect& deviceRect, QImage& bitmap) {
+  if (deviceRect.isEmpty() || bitmap.size() != deviceRect.size()) return false;
   // Straight into the bitmap's rows when they lie end to end, as the
   // platform fills them; the platform leaves them untouched on failure.
   if (bitmap.format() == QImage::Format_ARGB32 &&
       bitmap.bytesPerLine() == qsizetype(bitmap.width()) * 4) {
     auto* bits = reinterpret_cast<std::uint32_t*>(bitmap.bits());
     const std::size_t count = std::size_t(bitmap.width()) * std::size_t(bitmap.height());
-    return windowSystem.CaptureScreen(ToPlatform(screen), {bits, count});
+    if (!windowSystem.CaptureScreen(ToPlatform(deviceRect), {bits, count})) return false;
+  } else {
+    const QImage captured = CaptureScreenRect(windowSystem, deviceRect);
+    if (captured.isNull()) return false;
+    bitmap = captured.convertToFormat(bitmap.format());
   }
-  const QImage captured = CaptureScreenRect(windowSystem, screen);
-  if (captured.isNull()) return false;
-  bitmap = captured.convertToFormat(bitmap.format());
+  BlackenOutsideScreens(windowSystem, deviceRect, bitmap);
   return true;
+}
+
+bool CaptureDesktop(TWindowSystem& windowSystem, QImage& bitmap) {
+  return CaptureDesktop(windowSystem, PrimaryScreenDeviceRect(windowSystem), bitmap);
 }
 
 QImage CaptureScreenRect(TWindowSystem& windowSystem, const QRect& deviceRect) {

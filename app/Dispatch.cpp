@@ -4,6 +4,7 @@
 
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
+#include "app/ScreenSurfaces.h"
 #include "drawing/PWImage.h"
 #include "settings/Settings.h"
 
@@ -32,7 +33,7 @@ void TMainFrm::MenuButtonClick(const TPWMenuItem& item) {
         EnsureCanWrite();
         break;
       case pwEraseAll:
-        PWImage->EraseAll();
+        Surfaces->EraseAll();
         break;
       case pwSave:
         SaveImage();
@@ -41,10 +42,10 @@ void TMainFrm::MenuButtonClick(const TPWMenuItem& item) {
         SaveImageAs();
         break;
       case pwUndo:
-        PWImage->PWUndo();
+        Surfaces->Undo();
         break;
       case pwRedo:
-        PWImage->PWRedo();
+        Surfaces->Redo();
         break;
       case pwLaunch:
         ExecuteLauncher();
@@ -105,6 +106,8 @@ void TMainFrm::ExecuteSetup() {
   MenuPanelResize();
   SaveDialog->setDirectory(SaveDialogFolder(ImagePathDefault));
   UpdateInputShape();
+  // "All screens" takes effect here, once confirmed.
+  Surfaces->Update();
 }
 
 void TMainFrm::ExecuteLauncher() {

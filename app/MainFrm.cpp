@@ -18,6 +18,8 @@
 
 #include "app/PaintRect.h"
 #include "app/SaveWriter.h"
+#include "app/ScreenSurfaces.h"
+#include "drawing/DevicePixels.h"
 #include "drawing/PWImage.h"
 #include "resources/Pictures.h"
 #include "settings/Settings.h"
@@ -42,14 +44,10 @@ void DrawCornerPicture(QPainter& canvas, const QRect& rect, const char* name) {
   canvas.drawImage(QRectF(rect), picture);
 }
 
-// Device pixels that hold the logical rectangle, so that at a ratio like
-// 1.25 the edge pixel a button half covers still takes the pointer.
+// The device pixels a logical rectangle of the window covers.
 TPlatformRect ToPlatform(const QRect& r, qreal scale) {
-  const auto x0 = static_cast<std::int32_t>(std::floor(r.x() * scale));
-  const auto y0 = static_cast<std::int32_t>(std::floor(r.y() * scale));
-  const auto x1 = static_cast<std::int32_t>(std::ceil((r.x() + r.width()) * scale));
-  const auto y1 = static_cast<std::int32_t>(std::ceil((r.y() + r.height()) * scale));
-  return {x0, y0, x1 - x0, y1 - y0};
+  const QRect d = DeviceRect(r, scale);
+  return {d.x(), d.y(), d.width(), d.height()};
 }
 
 }  // namespace
@@ -109,6 +107,7 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
   });
 
   FormCreate();
+  Surfaces = std::make_unique<TScreenSurfaces>(*this, FWindowSystem);
   Timer1->start();
   qApp->installEventFilter(this);
 }
@@ -308,6 +307,8 @@ void TMainFrm::RunCommand(const std::function<void()>& work) {
       Form->FWindowSystem.KeyPressed(vkMultiply);
       Form->Timer1->start();
       Form->isWorking = false;
+      // The other screens' surfaces take the pen and the switch as they are now.
+      Form->Surfaces->Sync();
     }
   };
   isWorking = true;
@@ -336,6 +337,7 @@ void TMainFrm::ShowOverlay() {
   show();
   UpdateInputShape();
   FWindowSystem.PlaceTopMost(winId(), OwnWindows());
+  Surfaces->Update();
 }
 
 void TMainFrm::RestoreActiveWindow() {

@@ -21,6 +21,7 @@ class TMetroButton;
 class TPaintRect;
 class TPWImage;
 class TSaveWriter;
+class TScreenSurfaces;
 
 // What the dialogs do for the window's commands. Filled in by the entry point
 // once the dialogs exist; a missing one makes its command do nothing.
@@ -110,6 +111,9 @@ class TMainFrm : public QWidget {
   // Hides the window's controls, captures the screen once it no longer
   // shows them, brings them back and hands the picture to SaveWriter.
   void SaveScreen(const QString& fileName, int imageIndex);
+
+  // The surfaces of every screen (app/ScreenSurfaces.cpp).
+  std::unique_ptr<TScreenSurfaces> Surfaces;
 
   // Encodes and writes saved pictures off the UI thread.
   std::unique_ptr<TSaveWriter> SaveWriter;

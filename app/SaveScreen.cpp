@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegion>
 #include <QScreen>
 #include <QThread>
@@ -18,9 +19,12 @@
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
 #include "app/SaveWriter.h"
+#include "app/ScreenSurfaces.h"
+#include "drawing/DevicePixels.h"
 #include "drawing/PWImage.h"
 #include "imaging/FMXBitmapEx.h"
 #include "imaging/FMXPSD.h"
+#include "imaging/ImageFileIO.h"
 #include "settings/Settings.h"
 #include "widgets/MetroButton.h"
 
@@ -69,10 +73,9 @@ void EnsureImageFolder(const QString& fileName) {
 void WriteSavedScreen(const QString& fileName, int imageIndex, QImage capture, QImage penLayer) {
   EnsureImageFolder(fileName);
   if (imageIndex == ImageIndexPSD) {
-    // At a device pixel ratio above 1 the pen layer has the window's size,
-    // the capture the screen's pixels; both layers get the latter.
-    if (penLayer.size() != capture.size())
-      penLayer = penLayer.scaled(capture.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Both layers have the capture's pixels, one for one: a pen layer a
+    // pixel wider than the screen loses what lies beyond its edge.
+    if (penLayer.size() != capture.size()) penLayer = penLayer.copy(capture.rect());
     TPSDFile doc;
     doc.LayerCount = 2;
     doc.Layer.resize(2);
@@ -104,10 +107,26 @@ void TMainFrm::SaveImageAs() {
   QDir().mkpath(folder);
   SaveDialog->setDirectory(folder);
   SaveDialog->selectFile(DefaultFileName());
-  if (SaveDialog->exec() != QDialog::Accepted) return;
-  const QStringList files = SaveDialog->selectedFiles();
-  if (files.isEmpty()) return;
-  const int index = int(filters.indexOf(SaveDialog->selectedNameFilter())) + 1;
+  // The type chosen overrides the typed extension, so the dialog's own
+  // question would name another file than the one replaced: asked here.
+  SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+  QString name;
+  int index = 0;
+  for (;;) {
+    if (SaveDialog->exec() != QDialog::Accepted) return;
+    const QStringList files = SaveDialog->selectedFiles();
+    if (files.isEmpty()) return;
+    index = int(filters.indexOf(SaveDialog->selectedNameFilter())) + 1;
+    if (index <= 0) index = 2;
+    name = WithImageExtension(QDir::toNativeSeparators(files.first()), index);
+    if (!QFileInfo::exists(name)) break;
+    const auto answer = QMessageBox::question(
+        this, SaveDialog->windowTitle(),
+        QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(name));
+    if (answer == QMessageBox::Yes) break;
+    // No: back to the dialog, on the name the user typed.
+    SaveDialog->selectFile(QFileInfo(files.first()).fileName());
+  }
   // The dialog has to be gone from the screen before it is captured.
   QElapsedTimer waited;
   waited.start();
@@ -116,21 +135,18 @@ void TMainFrm::SaveImageAs() {
     QThread::msleep(5);
   }
   QCoreApplication::processEvents();
-  SaveScreen(QDir::toNativeSeparators(files.first()), index > 0 ? index : 2);
+  SaveScreen(name, index);
 }
 
 namespace {
 
-// A widget's rectangle on the screen, in device pixels.
-QRect DeviceRectOf(const QWidget* widget, const QRect& local) {
-  const QScreen* screen = QGuiApplication::primaryScreen();
+// A widget's rectangle on the screen, in device pixels, within the desktop.
+QRect DeviceRectOf(const QWidget* widget, const QRect& local, const QRect& desktop) {
+  const QScreen* screen = widget->screen();
   if (!screen || !widget->isVisible()) return {};
-  const qreal dpr = screen->devicePixelRatio();
   const QPoint origin = screen->geometry().topLeft();
-  const QPoint p = widget->mapToGlobal(local.topLeft()) - origin;
-  const QRect r(origin + QPoint(int(std::floor(p.x() * dpr)), int(std::floor(p.y() * dpr))),
-                QSize(int(std::ceil(local.width() * dpr)), int(std::ceil(local.height() * dpr))));
-  return r.intersected(PrimaryScreenDeviceRect());
+  const QRect logical(widget->mapToGlobal(local.topLeft()) - origin, local.size());
+  return DeviceRect(logical, screen->devicePixelRatio()).translated(origin).intersected(desktop);
 }
 
 }  // namespace
@@ -155,6 +171,7 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
       Form->MenuPanel->setVisible(MenuShown);
       Form->RectBK->setVisible(BackShown);
       Form->PWImage->SetCurVisible(CursorShown);
+      Form->Surfaces->SetStrokesVisible(true);
       Form->FCapturing = false;
       // Outcomes that came in during the capture are handed on now.
       QTimer::singleShot(0, Form, &TMainFrm::SaveResultsReady);
@@ -163,19 +180,21 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
             !RectBK->isHidden(), PWImage->CurVisible(), MetroTimer->isActive(), MetroEntered};
   const QString name = WithImageExtension(fileName, imageIndex);
   const bool isPSD = imageIndex == ImageIndexPSD;
-  // The pen layer has the screen's device pixels, whatever the pixel ratio.
-  QImage capture(PWImage->PenBitmap().size(), QImage::Format_ARGB32);
-  capture.fill(Qt::transparent);
+  // The screen's own device pixels, whatever the ratio and however the
+  // window's logical size rounds.
+  const QRect desktop = DesktopDeviceRect(FWindowSystem, Surfaces->AllScreens());
+  QImage capture(desktop.size(), QImage::Format_ARGB32);
 
   // What the screen shows of each control that goes, to know when it has gone.
   std::vector<std::pair<QRect, QImage>> shown;
   const auto remember = [&](const QWidget* w, const QRect& local) {
-    const QRect r = DeviceRectOf(w, local);
+    const QRect r = DeviceRectOf(w, local, desktop);
     if (r.isEmpty()) return;
     QImage now = CaptureScreenRect(FWindowSystem, r);
     if (!now.isNull()) shown.emplace_back(r, std::move(now));
   };
-  const QRect corner = DeviceRectOf(WriteRect, WriteRect->rect()) | DeviceRectOf(ModeRect, ModeRect->rect());
+  const QRect corner =
+      DeviceRectOf(WriteRect, WriteRect->rect(), desktop) | DeviceRectOf(ModeRect, ModeRect->rect(), desktop);
   if (isVisible()) {
     // A save right after another (a held key) must not take the screen that
     // still shows the last one's hidden controls for the shown ones.
@@ -196,16 +215,23 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   ModeRect->hide();
   MenuPanel->hide();
   SaveNotice->hide();
-  if (isPSD)
+  if (isPSD) {
     RectBK->hide();
-  else
+    Surfaces->SetStrokesVisible(false);
+  } else {
     PWImage->SetCurVisible(false);
+  }
   if (isVisible()) repaint(gone);
   WaitUntilScreenChanged(shown);
-  if (CaptureDesktop(FWindowSystem, capture) && !corner.isEmpty())
-    FLastHidden = {corner, capture.copy(corner.translated(-PrimaryScreenDeviceRect().topLeft()))};
+  // A picture that was not captured is never written: an empty one would
+  // replace the user's file without a word.
+  if (capture.isNull() || !CaptureDesktop(FWindowSystem, desktop, capture)) {
+    ShowSaveNotice(name, false);
+    throw EImageFileError(EImageFileError::ekWrite, name, QStringLiteral("the screen could not be read"));
+  }
+  if (!corner.isEmpty()) FLastHidden = {corner, capture.copy(corner.translated(-desktop.topLeft()))};
   // The drawing goes on meanwhile, so the job gets the pen layer as it is now.
-  QImage pen = isPSD ? PWImage->PenBitmap() : QImage();
+  QImage pen = isPSD ? Surfaces->StrokesLayer(desktop) : QImage();
   auto job = [name, imageIndex, capture = std::move(capture), pen = std::move(pen)]() mutable {
     WriteSavedScreen(name, imageIndex, std::move(capture), std::move(pen));
   };

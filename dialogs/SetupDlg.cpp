@@ -335,6 +335,10 @@ void TSetupDlg::CreateDetailedPage() {
   PenPressure->setText(QStringLiteral("Pen Pressure"));
   connect(PenSmoothing, &QCheckBox::toggled, this, &TSetupDlg::PenSmoothingChange);
   connect(PenPressure, &QCheckBox::toggled, this, &TSetupDlg::PenPressureChange);
+  // Read by the overlay when the dialog closes with OK, not while it is open.
+  AllScreens = Place<QCheckBox>(page, 8, 8, 150, 40, 16);
+  AllScreens->setText(QStringLiteral("All screens"));
+  connect(AllScreens, &QCheckBox::toggled, this, [this] { isAllScreens = AllScreens->isChecked(); });
   CreateHotKeyFields();
 }
 
@@ -386,11 +390,12 @@ void TSetupDlg::ShowSetup() {
   ShowPenColor(0);
   ShowThickness();
   ShowImageType();
-  const QSignalBlocker b1(ImageJPEGQUalitySP), b2(PenSmoothing), b3(PenPressure);
+  const QSignalBlocker b1(ImageJPEGQUalitySP), b2(PenSmoothing), b3(PenPressure), b4(AllScreens);
   ImageJPEGQUalitySP->setValue(ImageJPEGQuality);
   ImagePathEdit->setText(ImagePathDefault);
   PenSmoothing->setChecked(isSmoothing);
   PenPressure->setChecked(isPressure);
+  AllScreens->setChecked(isAllScreens);
   ShowHotKeys();
 }
 

@@ -120,6 +120,7 @@ class TSetupDlg : public QDialog {
 
   QCheckBox* PenSmoothing = nullptr;
   QCheckBox* PenPressure = nullptr;
+  QCheckBox* AllScreens = nullptr;
   // Shortcuts on any keyboard, one per keypad command (SetupDlgHotKeys.cpp).
   QGroupBox* HotKeyGroup = nullptr;
   std::array<QKeySequenceEdit*, HotKeyCount> HotKeyEdit{};

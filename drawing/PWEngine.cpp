@@ -8,6 +8,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "DevicePixels.h"
 #include "StrokeGeometry.h"
 #include "StrokePen.h"
 #include "settings/Settings.h"
@@ -37,11 +38,7 @@ void TPWEngine::SetLayerSize(QSize size) {
   if (FDLnBitmap.size() != size) FDLnBitmap = Layer(size);
 }
 
-QSize TPWEngine::LayerSize(QSizeF size, qreal scale) {
-  // Halves round to even, as the layers of the surface always have.
-  return QSize(static_cast<int>(std::nearbyint(std::max<qreal>(size.width() * scale, 0))),
-               static_cast<int>(std::nearbyint(std::max<qreal>(size.height() * scale, 0))));
-}
+QSize TPWEngine::LayerSize(QSizeF size, qreal scale) { return DeviceSize(size, scale); }
 
 void TPWEngine::Resize(QSizeF size, qreal scale) {
   FScale = scale > 0 ? scale : 1;

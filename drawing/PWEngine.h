@@ -38,7 +38,7 @@ class TPWEngine {
   void Resize(QSizeF size, qreal scale = 1);
   // Size of the layers, in device pixels.
   QSize Size() const { return FDisplay.size(); }
-  // The layer size for a surface size and scale (halves round to even).
+  // The layer size for a surface size and scale: the device pixels of its window.
   static QSize LayerSize(QSizeF size, qreal scale);
   qreal Scale() const { return FScale; }
 

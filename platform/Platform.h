@@ -93,6 +93,9 @@ class TWindowSystem {
   // press, however long the key is held.
   virtual std::vector<int> TakeHotKeyPresses() { return {}; }
   std::function<void()> HotKeyReady;
+  // The monitors in screen device pixels, the primary one first; empty where
+  // the system does not tell, and the toolkit's own figures stand in.
+  virtual std::vector<TPlatformRect> Monitors() { return {}; }
 };
 
 // Does nothing and reports no foreground window and no keys: for headless

@@ -17,6 +17,8 @@
 #include "platform/Platform.h"
 #include "platform/X11HotKeys.h"
 
+std::vector<TPlatformRect> X11Monitors(xcb_connection_t* conn, std::uint32_t root);
+
 namespace {
 
 template <typename T>
@@ -357,6 +359,8 @@ class TX11WindowSystem final : public TWindowSystem {
     }
     return true;
   }
+
+  std::vector<TPlatformRect> Monitors() override { return X11Monitors(FConn, FRoot); }
 
  private:
   static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }

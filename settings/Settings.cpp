@@ -18,6 +18,7 @@ std::int32_t ImageJPEGQuality = 100;
 QString ImagePathDefault;
 bool isSmoothing = true;
 bool isPressure = false;
+bool isAllScreens = false;
 QString HelpURL;
 const std::array<const char*, HotKeyCount> HotKeyNames = {"Toggle", "Save", "EraseAll", "App", "NextPen"};
 std::array<QString, HotKeyCount> HotKeys;
@@ -136,7 +137,7 @@ bool UsableFolder(const QString& folder) {
 TSetupSnapshot TSetupSnapshot::Take() {
   return {::MenuCount,        ::MenuItems,        ::StockPens,        ::PresetColor, ::PresetThickness,
           ::ImageTypeDefault, ::ImageJPEGQuality, ::ImagePathDefault, ::isSmoothing, ::isPressure,
-          ::HotKeys};
+          ::HotKeys,          ::isAllScreens};
 }
 
 void TSetupSnapshot::Restore() const {
@@ -151,6 +152,7 @@ void TSetupSnapshot::Restore() const {
   ::isSmoothing = isSmoothing;
   ::isPressure = isPressure;
   ::HotKeys = HotKeys;
+  ::isAllScreens = isAllScreens;
 }
 
 void DefaultSetup() {
@@ -195,6 +197,7 @@ void DefaultSetup() {
   isSmoothing = true;
   isPressure = false;
   HotKeys = {};
+  isAllScreens = false;
 }
 
 // Invariants afterwards:

@@ -35,6 +35,8 @@ extern std::int32_t ImageJPEGQuality;
 extern QString ImagePathDefault;
 extern bool isSmoothing;
 extern bool isPressure;
+// The overlay covers every monitor rather than the primary one only.
+extern bool isAllScreens;
 // The help page for the user's language, as a URL; set by ChooseHelpURL.
 extern QString HelpURL;
 
@@ -61,6 +63,7 @@ struct TSetupSnapshot {
   bool isSmoothing;
   bool isPressure;
   std::array<QString, HotKeyCount> HotKeys;
+  bool isAllScreens;
 
   static TSetupSnapshot Take();
   void Restore() const;

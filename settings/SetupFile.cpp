@@ -199,6 +199,7 @@ void ReadSetupFrom(const TIniFile& ini) {
     r.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
   // Any text is kept: whether it names a key is for the program to find out.
   for (int i = 0; i < HotKeyCount; ++i) r.String("HotKeys", HotKeyNames[static_cast<std::size_t>(i)], HotKeys[static_cast<std::size_t>(i)]);
+  r.Boolean("Display", "isAllScreens", isAllScreens);
 }
 
 void WriteSetupTo(TIniFile& ini) {
@@ -215,6 +216,8 @@ void WriteSetupTo(TIniFile& ini) {
     w.Set("PenSetup", IndexedKey("Thickness", i), FormatNumber(PresetThickness[static_cast<std::size_t>(i)]));
   for (int i = 0; i < PresetColorCount; ++i)
     w.Color("PenSetup", IndexedKey("Color", i), PresetColor[static_cast<std::size_t>(i)]);
+  // After the older sections, so that they stay line for line as they were.
+  w.Boolean("Display", "isAllScreens", isAllScreens);
   // At the end of the file, wherever a hand-edited one had it.
   for (int i = 0; i < HotKeyCount; ++i)
     w.Set("HotKeys", QString::fromLatin1(HotKeyNames[static_cast<std::size_t>(i)]), HotKeys[static_cast<std::size_t>(i)]);

@@ -2,7 +2,9 @@
 // overlay is held (from the command until it answers input again) and how
 // long until the file is complete, against the synchronous path that
 // encodes and writes before it answers. Meant to run on a real X display
-// with a compositor (save_bench.sh starts one per screen size).
+// with a compositor (save_bench.sh starts one per screen size). With
+// --all-screens the overlay covers every monitor; the program's peak memory
+// is printed at the end.
 
 #include <benchmark/benchmark.h>
 
@@ -13,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
+#include <sys/resource.h>
+
 #include <chrono>
+#include <cstring>
 #include <memory>
 
 #include "app/DesktopCapture.h"
@@ -53,7 +58,7 @@ void BM_Save(benchmark::State& state) {
     // The notice and the window's repaint, as the event loop would run them.
     QCoreApplication::processEvents();
   }
-  const QSize size = PrimaryScreenDeviceRect().size();
+  const QSize size = PrimaryScreenDeviceRect(*System).size();
   state.SetLabel(QStringLiteral("%1x%2 %3 %4")
                      .arg(size.width())
                      .arg(size.height())
@@ -66,7 +71,7 @@ void BM_Save(benchmark::State& state) {
 }
 
 void BM_Capture(benchmark::State& state) {
-  QImage bitmap(PrimaryScreenDeviceRect().size(), QImage::Format_ARGB32);
+  QImage bitmap(PrimaryScreenDeviceRect(*System).size(), QImage::Format_ARGB32);
   bool ok = true;
   for (auto _ : state) ok = CaptureDesktop(*System, bitmap) && ok;
   state.SetLabel(QStringLiteral("%1x%2%3")
@@ -97,6 +102,13 @@ int main(int argc, char** argv) {
   const std::unique_ptr<TWindowSystem> windowSystem =
       CreateWindowSystem(QGuiApplication::platformName().toStdString(), connection);
   TMainFrm form(*windowSystem);
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--all-screens") == 0) {
+      isAllScreens = true;
+      std::memmove(argv + i, argv + i + 1, sizeof(char*) * std::size_t(argc - i));
+      --argc;
+      break;
+    }
   form.ShowOverlay();
   if (!QTest::qWaitForWindowExposed(&form)) return 3;
   // A stroke across the screen, drawn as the user would.
@@ -109,12 +121,16 @@ int main(int argc, char** argv) {
   System = windowSystem.get();
   Form = &form;
   Folder = &pictures;
-  std::printf("window system: %s, screen %dx%d, device pixel ratio %.2f\n",
-              std::string(windowSystem->Name()).c_str(), PrimaryScreenDeviceRect().width(),
-              PrimaryScreenDeviceRect().height(), form.devicePixelRatioF());
+  const QRect desktop = DesktopDeviceRect(*windowSystem, isAllScreens);
+  std::printf("window system: %s, saved %dx%d over %d screen(s), device pixel ratio %.2f\n",
+              std::string(windowSystem->Name()).c_str(), desktop.width(), desktop.height(),
+              int(isAllScreens ? QGuiApplication::screens().size() : 1), form.devicePixelRatioF());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   form.FormDestroy();
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("peak memory: %ld MiB\n", usage.ru_maxrss / 1024);
   return 0;
 }

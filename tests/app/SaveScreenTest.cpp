@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -169,6 +172,85 @@ TEST_F(SaveScreenTest, PendingWritesFinishBeforeTheWindowGoesAndTheirErrorsAreRa
     EXPECT_EQ(picture.size(), QGuiApplication::primaryScreen()->size()) << name;
     EXPECT_EQ(picture.pixel(5, 5), Desktop) << name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+QByteArray Bytes(const QString& fileName) {
+  QFile f(fileName);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(SaveScreenTest, FailedCaptureWritesNothingKeepsTheOlderFileAndSaysSo) {
+  DrawStroke();
+  System.Refuse = true;
+  for (const int index : {2, ImageIndexPSD}) {
+    const QString name = Folder.filePath(QStringLiteral("shot") + ImageExtension(index));
+    {
+      QFile older(name);
+      ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+      older.write("an older picture");
+    }
+    TBoxCatcher boxes;
+    const auto save = [&] { Form->SaveScreen(Folder.filePath("shot"), index); };
+    QTimer::singleShot(0, [&] { Form->RunCommand(save); });
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.Texts.isEmpty(); })) << "no report";
+    EXPECT_TRUE(boxes.Texts[0].contains(name) && boxes.Texts[0].contains("screen could not be read"))
+        << boxes.Texts[0].toStdString();
+    EXPECT_EQ(Form->SaveNotice->text(), "Not saved: " + name);
+    Form->SaveWriter->WaitForAll();
+    EXPECT_EQ(Bytes(name), "an older picture");
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files), QStringList{QFileInfo(name).fileName()});
+    QFile::remove(name);
+    EXPECT_TRUE(Form->WriteRect->isVisible() && Form->RectBK->isVisible() && !Form->isWorking);
+  }
+}
+
+// Typed shot.png with PSD chosen: the question names shot.psd, the file that
+// would be replaced; "No" goes back to the dialog and replaces nothing.
+TEST_F(SaveScreenTest, SaveAsAsksAboutTheFileItWillWrite) {
+  ImagePathDefault = Folder.path() + QDir::separator();
+  const QString psd = Folder.filePath("shot.psd");
+  {
+    QFile older(psd);
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+    older.write("older");
+  }
+  QFile(Folder.filePath("shot.png")).open(QIODevice::WriteOnly);
+  QStringList questions;
+  int dialogs = 0;
+  bool replace = false;
+  QTimer driver;
+  driver.setInterval(10);
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == Form->SaveDialog) {
+      if (++dialogs > 2) {
+        Form->SaveDialog->reject();
+        return;
+      }
+      Form->SaveDialog->selectNameFilter(ImageNameFilters()[ImageIndexPSD - 1]);
+      // Typed, as the user does.
+      if (auto* edit = Form->SaveDialog->findChild<QLineEdit*>("fileNameEdit")) edit->setText("shot.png");
+      QMetaObject::invokeMethod(Form->SaveDialog, "accept");
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      questions.append(box->text());
+      box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+      replace = true;
+    }
+  });
+  driver.start();
+  Form->SaveImageAs();
+  Form->SaveWriter->WaitForAll();
+  ASSERT_EQ(questions.size(), 2) << dialogs;
+  EXPECT_TRUE(questions[0].contains(QDir::toNativeSeparators(psd))) << questions[0].toStdString();
+  EXPECT_EQ(dialogs, 2) << "after No the dialog comes back";
+  QImage merged;
+  ASSERT_TRUE(LoadPSDFile(psd, merged)) << "Yes replaces the file asked about";
+  EXPECT_EQ(merged.size(), QGuiApplication::primaryScreen()->size());
+  EXPECT_EQ(Bytes(Folder.filePath("shot.png")), QByteArray());
 }
 
 }  // namespace

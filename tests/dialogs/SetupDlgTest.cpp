@@ -34,7 +34,7 @@ struct TAll {
   std::array<float, PresetThicknessCount> Widths;
   int Type, Quality;
   QString Path;
-  bool Smoothing, Pressure;
+  bool Smoothing, Pressure, AllScreens;
   std::array<QString, HotKeyCount> Keys;
 
   static TAll Now() {
@@ -47,6 +47,7 @@ struct TAll {
             ImagePathDefault,
             isSmoothing,
             isPressure,
+            isAllScreens,
             HotKeys};
   }
   // Names the settings that differ, so that a failure says which.
@@ -58,7 +59,8 @@ struct TAll {
     if (Widths != o.Widths) d << QStringLiteral("preset widths");
     if (Type != o.Type || Quality != o.Quality) d << QStringLiteral("format");
     if (Path != o.Path) d << QStringLiteral("folder ") + Path + QStringLiteral(" / ") + o.Path;
-    if (Smoothing != o.Smoothing || Pressure != o.Pressure) d << QStringLiteral("switches");
+    if (Smoothing != o.Smoothing || Pressure != o.Pressure || AllScreens != o.AllScreens)
+      d << QStringLiteral("switches");
     if (Keys != o.Keys) d << QStringLiteral("shortcuts");
     return d.join(u',');
   }
@@ -213,6 +215,10 @@ TEST_F(SetupDlgTest, LeavingWithoutOkRestoresEverySetting) {
         Click(d.PenPressure);
         Chord(d.HotKeyEdit[hkToggle], Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
         Click(d.HotKeyClear[hkSave]);
+      },
+      [&](TSetupDlg& d) {
+        Page(d.TabItem4);
+        Click(d.AllScreens);
       },
       [&](TSetupDlg& d) { Click(d.BtnDefault); },
   };

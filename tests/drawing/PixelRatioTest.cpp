@@ -36,7 +36,7 @@ int MixedBlocks(const QImage& img, QRect area) {
 
 struct RatioCase {
   qreal ratio;
-  QSize layer;  // 150 x 101 logical pixels, halves to even
+  QSize layer;  // 150 x 101 logical pixels, halves away from zero as the window's
 };
 
 class PixelRatioTest : public ::testing::TestWithParam<RatioCase> {
@@ -70,7 +70,8 @@ TEST_P(PixelRatioTest, LayersHoldDevicePixelsAndWidthsStayLogical) {
 
 INSTANTIATE_TEST_SUITE_P(Ratios, PixelRatioTest,
                          ::testing::Values(RatioCase{1, {150, 101}}, RatioCase{1.25, {188, 126}},
-                                           RatioCase{1.5, {225, 152}}, RatioCase{2, {300, 202}}));
+                                           RatioCase{1.5, {225, 152}}, RatioCase{1.75, {263, 177}},
+                                           RatioCase{2, {300, 202}}));
 
 // The whole road at ratio 2 (this program runs with QT_SCALE_FACTOR=2): a
 // slanted stroke drawn with the mouse reaches the window with edges of

@@ -292,6 +292,17 @@ def differs(image, other, boxes, tolerance):
     return False
 
 
+def settled_shot(session, first, boxes):
+    """A screenshot once two looks in a row agree in the boxes (a stroke
+    shown whole, not half way through its frames); None if they never do."""
+    looks = [first]
+
+    def settled():
+        looks.append(session.shot())
+        return not differs(looks[-1], looks[-2], boxes, 0)
+    return looks[-1] if wait_until(settled) else None
+
+
 def windows_titled(session, start):
     out = session.run("xwininfo", "-root", "-tree", check=False).stdout
     return [int(m.group(1), 16) for m in re.finditer(r'^\s*(0x[0-9a-f]+) "([^"]*)".* (\d+)x(\d+)[+-]', out, re.M)

@@ -109,8 +109,9 @@ TEST_F(SetupTest, FreshFileStartsExactlyWithTheSetupAndPenSections) {
   EXPECT_TRUE(text.contains("\nPenType5=pwPn\nPenColor5=0\nPenThickness5=8\nPenDash5=1\n"));
   EXPECT_TRUE(text.contains("\n[PenSetup]\nThickness0=2\nThickness1=10\n"));
   EXPECT_TRUE(text.contains("\nColor4=16711680\n"));
-  // The shortcuts last, all five empty.
-  EXPECT_TRUE(text.endsWith("Color9=12084684\n[HotKeys]\nToggle=\nSave=\nEraseAll=\nApp=\nNextPen=\n"));
+  // The monitors setting after every section the file always had, then the
+  // shortcuts last, all five empty.
+  EXPECT_TRUE(text.endsWith("Color9=12084684\n[Display]\nisAllScreens=0\n[HotKeys]\nToggle=\nSave=\nEraseAll=\nApp=\nNextPen=\n"));
 }
 
 TEST_F(SetupTest, SaveThenLoadRoundTrips) {
@@ -124,6 +125,7 @@ TEST_F(SetupTest, SaveThenLoadRoundTrips) {
   ImageJPEGQuality = 55;
   ImagePathDefault = pictures.path() + QDir::separator();
   isSmoothing = false;
+  isAllScreens = true;
   MenuItems[0] = {pwRbMk, 0xFFFFFFFF, 33, sdDot};
   MenuItems[1] = {pwMarkPtr, 9, 1, sdSolid};
   CheckSetup();
@@ -147,6 +149,7 @@ TEST_F(SetupTest, SaveThenLoadRoundTrips) {
   EXPECT_EQ(ImageJPEGQuality, 55);
   EXPECT_EQ(ImagePathDefault, pictures.path() + QDir::separator());
   EXPECT_FALSE(isSmoothing);
+  EXPECT_TRUE(isAllScreens);
 }
 
 TEST_F(SetupTest, CountIsLimitedAndTheColumnKeepsNineteenBodyEntries) {
