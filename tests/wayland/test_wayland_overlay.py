@@ -1,0 +1,161 @@
+"""The overlay surface on a real compositor: a headless sway run by an
+unprivileged user, an ordinary window below, pictures through grim and a
+virtual pointer for clicks."""
+import os
+import pwd
+import queue
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+
+import pytest
+from PIL import Image
+
+PROBE = os.environ["KORIVAN_WAYLAND_PROBE"]
+WIDTH, HEIGHT = 640, 480
+CONFIG = f"""xwayland disable
+output HEADLESS-1 mode {WIDTH}x{HEIGHT}
+default_border none
+focus_follows_mouse no
+"""
+
+
+class Client:
+    """A mode of the probe program, its output lines read as they come."""
+
+    def __init__(self, mode, env):
+        self.proc = subprocess.Popen([PROBE, mode], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, text=True)
+        self.lines, self.seen = queue.Queue(), []
+        threading.Thread(target=lambda: [self.lines.put(l.strip()) for l in self.proc.stdout],
+                         daemon=True).start()
+
+    def wait_for(self, prefix, timeout=15):
+        """The first line so far that starts with prefix, waiting for it."""
+        deadline = time.monotonic() + timeout
+        while True:
+            match = next((l for l in self.seen if l.startswith(prefix)), None)
+            if match:
+                return match
+            try:
+                self.seen.append(self.lines.get(timeout=max(0.01, deadline - time.monotonic())))
+            except queue.Empty:
+                raise AssertionError(f"no '{prefix}' within {timeout} s; saw {self.seen}")
+
+    def send(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+
+    def close(self):
+        self.proc.stdin.close()
+        try:
+            self.proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+@pytest.fixture
+def session():
+    missing = [p for p in ("sway", "grim") if not shutil.which(p)]
+    if missing:
+        pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
+    # Under /tmp rather than pytest's folder, which the unprivileged user cannot enter.
+    runtime = tempfile.mkdtemp(prefix="korivan-sway-")
+    with open(os.path.join(runtime, "config"), "w") as f:
+        f.write(CONFIG)
+    command = ["sway", "-c", os.path.join(runtime, "config")]
+    if os.getuid() == 0:  # sway refuses to run as root
+        nobody = pwd.getpwnam("nobody")
+        os.chown(runtime, nobody.pw_uid, nobody.pw_gid)
+        command = ["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}",
+                   "--clear-groups", "--"] + command
+    env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "DISPLAY")}
+    env.update(XDG_RUNTIME_DIR=runtime, HOME=runtime, WLR_BACKENDS="headless",
+               WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS="1")
+    log = open(os.path.join(runtime, "sway.log"), "w+")
+    sway = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT)
+    clients = []
+    try:
+        deadline = time.monotonic() + 20
+        while not any(n.startswith("wayland-") and not n.endswith(".lock") for n in os.listdir(runtime)):
+            if sway.poll() is not None or time.monotonic() > deadline:
+                log.seek(0)
+                pytest.skip("sway did not start here: " + log.read()[-600:])
+            time.sleep(0.05)
+        env["WAYLAND_DISPLAY"] = next(n for n in os.listdir(runtime)
+                                      if n.startswith("wayland-") and not n.endswith(".lock"))
+
+        def start(mode):
+            clients.append(Client(mode, env))
+            return clients[-1]
+
+        yield start, env, runtime
+    finally:
+        for c in clients:
+            c.close()
+        sway.terminate()
+        try:
+            sway.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            sway.kill()
+            sway.wait()
+        log.close()
+        shutil.rmtree(runtime, ignore_errors=True)
+
+
+def screenshot(env, runtime):
+    path = os.path.join(runtime, "screen.png")
+    subprocess.run(["grim", path], env=env, check=True, timeout=20)
+    picture = Image.open(path).convert("RGB")
+    artifacts = os.environ.get("KORIVAN_E2E_ARTIFACTS")
+    if artifacts:  # kept for a look when an assertion below fails
+        os.makedirs(artifacts, exist_ok=True)
+        picture.save(os.path.join(artifacts, "wayland_overlay.png"))
+    return picture
+
+
+def move_until(pointer, client, x, y, expected):
+    """Moves the pointer until the client reports it: a new virtual pointer
+    reaches clients only once their seat has seen it appear."""
+    deadline = time.monotonic() + 15
+    while True:
+        pointer.send(f"move {x} {y} {WIDTH} {HEIGHT}")
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        try:
+            return client.wait_for(expected, timeout=0.3)
+        except AssertionError:
+            if time.monotonic() > deadline:
+                raise
+
+
+def test_overlay_above_window_with_pass_through(session):
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    overlay = start("overlay")
+    assert overlay.wait_for("layer-shell") == "layer-shell yes"
+    assert overlay.wait_for("size") == f"size {WIDTH} {HEIGHT}"
+    overlay.wait_for("shown")
+    assert not [l for l in overlay.seen if l.startswith("error")]
+
+    picture = screenshot(env, runtime)
+    # Each block painted in its own frame, the transparent rest showing the window.
+    for (x, y), colour in {(100, 80): (255, 0, 0), (230, 70): (0, 0, 255), (70, 230): (255, 255, 0),
+                           (500, 400): (0, 192, 0), (300, 150): (0, 192, 0)}.items():
+        assert picture.getpixel((x, y)) == colour, (x, y)
+
+    pointer = start("pointer")
+    pointer.wait_for("ready")
+    # Inside the input region the overlay takes the click...
+    move_until(pointer, overlay, 100, 80, "overlay enter")
+    pointer.send("click")
+    assert overlay.wait_for("overlay press") == "overlay press 100 80 down"
+    # ...outside it, over its own painted blue block too, the window below does.
+    move_until(pointer, window, 230, 70, "window enter")
+    pointer.send("click")
+    window.wait_for("window press")
+    assert len([l for l in overlay.seen + list(overlay.lines.queue) if l.endswith("down")]) == 1
