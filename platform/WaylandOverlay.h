@@ -89,3 +89,8 @@ class TWaylandOverlay {
   std::function<void(const TWaylandPointerEvent&)> Pointer;
   std::function<void()> Closed;  // the compositor took the surface away
 };
+
+// The window-system services of a program whose overlay is the layer
+// surface: the input region goes to it; stacking and focus are the
+// compositor's, so those do nothing.
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay);

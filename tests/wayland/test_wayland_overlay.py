@@ -159,3 +159,48 @@ def test_overlay_above_window_with_pass_through(session):
     pointer.send("click")
     window.wait_for("window press")
     assert len([l for l in overlay.seen + list(overlay.lines.queue) if l.endswith("down")]) == 1
+
+
+def test_program_as_layer_surface(session):
+    """The program itself, with KORIVAN_BACKEND=wayland: its column over the
+    window, clicks elsewhere reaching the window, a clean end on request."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    home = tempfile.mkdtemp(prefix="korivan-home-")
+    own_runtime = os.path.join(home, "run")
+    os.mkdir(own_runtime, 0o700)
+    program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland")
+    program_env.pop("QT_QPA_PLATFORM", None)
+    log = open(os.path.join(home, "program.log"), "w+")
+    program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
+                               stderr=subprocess.STDOUT)
+    try:
+        deadline = time.monotonic() + 30
+        while True:
+            picture = screenshot(env, runtime)
+            column = [picture.getpixel((x, y)) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
+            if sum(p != (0, 192, 0) for p in column) > len(column) // 4:
+                break
+            assert program.poll() is None and time.monotonic() < deadline, "no column seen"
+            time.sleep(0.2)
+        assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == (0, 192, 0)
+
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        pointer.send("click")
+        window.wait_for("window press")
+
+        program.terminate()
+        assert program.wait(timeout=20) == 0
+        assert os.path.exists(os.path.join(home, ".config")), "settings not written"
+    finally:
+        if program.poll() is None:
+            program.kill()
+            program.wait()
+        log.seek(0)
+        print(log.read()[-2000:])
+        log.close()
+        shutil.rmtree(home, ignore_errors=True)
