@@ -3,7 +3,8 @@
 //   overlay  the overlay surface, transparent but for a red, a blue and a
 //            yellow block, one a frame; only the red one takes the pointer
 //   window   an ordinary green window, reporting clicks it gets
-//   pointer  a virtual pointer: "move X Y" and "click" lines on standard input
+//   pointer  a virtual pointer: "move X Y W H", "down", "up" and "click" lines
+//            on standard input
 #include "platform/WaylandOverlay.h"
 #include "platform/wayland/ShmBuffers.h"
 
@@ -250,11 +251,13 @@ int RunPointer() {
     if (std::sscanf(line.c_str(), "move %u %u %u %u", &x, &y, &w, &h) == 4) {
       zwlr_virtual_pointer_v1_motion_absolute(pointer, time += 10, x, y, w, h);
       zwlr_virtual_pointer_v1_frame(pointer);
-    } else if (line == "click") {
-      for (auto state : {WL_POINTER_BUTTON_STATE_PRESSED, WL_POINTER_BUTTON_STATE_RELEASED}) {
+    } else {
+      const auto button = [&](wl_pointer_button_state state) {
         zwlr_virtual_pointer_v1_button(pointer, time += 10, 0x110, state);
         zwlr_virtual_pointer_v1_frame(pointer);
-      }
+      };
+      if (line == "click" || line == "down") button(WL_POINTER_BUTTON_STATE_PRESSED);
+      if (line == "click" || line == "up") button(WL_POINTER_BUTTON_STATE_RELEASED);
     }
     wl_display_roundtrip(display);
     Say("ok");

@@ -44,6 +44,12 @@ class Client:
             except queue.Empty:
                 raise AssertionError(f"no '{prefix}' within {timeout} s; saw {self.seen}")
 
+    def all(self):
+        """Every line so far."""
+        while not self.lines.empty():
+            self.seen.append(self.lines.get())
+        return self.seen
+
     def send(self, line):
         self.proc.stdin.write(line + "\n")
         self.proc.stdin.flush()
@@ -117,6 +123,17 @@ def screenshot(env, runtime):
     return picture
 
 
+def wait_for_picture(env, runtime, shows, failure, program=None, timeout=20):
+    deadline = time.monotonic() + timeout
+    while True:
+        picture = screenshot(env, runtime)
+        if shows(picture):
+            return picture
+        assert program is None or program.poll() is None, f"{failure}: the program ended"
+        assert time.monotonic() < deadline, failure
+        time.sleep(0.1)
+
+
 def move_until(pointer, client, x, y, expected):
     """Moves the pointer until the client reports it: a new virtual pointer
     reaches clients only once their seat has seen it appear."""
@@ -158,7 +175,7 @@ def test_overlay_above_window_with_pass_through(session):
     move_until(pointer, window, 230, 70, "window enter")
     pointer.send("click")
     window.wait_for("window press")
-    assert len([l for l in overlay.seen + list(overlay.lines.queue) if l.endswith("down")]) == 1
+    assert len([l for l in overlay.all() if l.endswith("down")]) == 1
 
 
 def test_program_as_layer_surface(session):
@@ -177,25 +194,38 @@ def test_program_as_layer_surface(session):
     program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
                                stderr=subprocess.STDOUT)
     try:
-        deadline = time.monotonic() + 30
-        while True:
-            picture = screenshot(env, runtime)
-            column = [picture.getpixel((x, y)) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-            if sum(p != (0, 192, 0) for p in column) > len(column) // 4:
-                break
-            assert program.poll() is None and time.monotonic() < deadline, "no column seen"
-            time.sleep(0.2)
+        column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
+        picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != (0, 192, 0) for xy in column)
+                                   > len(column) // 4, "no column seen", program)
         assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == (0, 192, 0)
 
         pointer = start("pointer")
         pointer.wait_for("ready")
-        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        centre = (WIDTH // 3, HEIGHT // 2)
+        move_until(pointer, window, *centre, "window enter")
         pointer.send("click")
         window.wait_for("window press")
 
+        # Drawing on from the command line; a drag now draws instead of reaching the window.
+        toggle = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20)
+        assert toggle.returncode == 0
+        corner = (WIDTH - 80, 0, WIDTH, 30)  # the corner buttons: an arrow becomes a pen
+        before = picture.crop(corner).tobytes()
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
+        window.seen.clear()
+        y = HEIGHT // 2
+        for line in [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] + [f"move {x} {y} {WIDTH} {HEIGHT}"
+                                                                  for x in range(120, 301, 20)] + ["up"]:
+            pointer.send(line)
+            pointer.wait_for("ok")
+            pointer.seen.clear()
+        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != (0, 192, 0)
+                                                     for x in range(120, 281, 10)) >= 15, "no stroke drawn")
+        assert "window press" not in window.all()
+
         program.terminate()
         assert program.wait(timeout=20) == 0
-        assert os.path.exists(os.path.join(home, ".config")), "settings not written"
+        assert os.path.exists(os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini"))
     finally:
         if program.poll() is None:
             program.kill()
