@@ -18,7 +18,7 @@ function(korivan_wayland_protocol target xml)
   file(CONFIGURE OUTPUT ${_unit} CONTENT
     "#include <wayland-client.h>\n#define namespace name_space\n#include \"${_header}\"\n#undef namespace\n#include \"${_code}\"\n")
   set_source_files_properties(${_unit} PROPERTIES OBJECT_DEPENDS "${_header};${_code}"
-    COMPILE_OPTIONS -Wno-attributes)
+    COMPILE_OPTIONS "-Wno-attributes;$<$<CXX_COMPILER_ID:Clang>:-Wno-keyword-macro>")
   target_sources(${target} PRIVATE ${_header} ${_unit})
   target_include_directories(${target} PUBLIC ${_dir})
 endfunction()

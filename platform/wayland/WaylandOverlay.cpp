@@ -5,9 +5,16 @@
 #include <wayland-client.h>
 
 // The protocol names a parameter "namespace", a keyword here.
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define namespace name_space
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 
 #include <poll.h>
 
