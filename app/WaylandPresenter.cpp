@@ -1,12 +1,14 @@
 #include "app/WaylandPresenter.h"
 
 #include <QAbstractEventDispatcher>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -62,18 +64,44 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   };
   FOverlay.Closed = [this] { FWindow.close(); };
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
-  FWindow.installEventFilter(this);
+  qApp->installEventFilter(this);
   FOverlay.Configured();
 }
 
 bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
-  // Any widget of the window that asks for a repaint makes the window post
-  // itself an update request; the picture follows once Qt has handled it.
-  if (watched == &FWindow && (event->type() == QEvent::UpdateRequest || event->type() == QEvent::Resize)) {
-    FDirty = true;
-    QTimer::singleShot(0, this, [this] { Render(); });
+  // Any widget that asks for a repaint makes its window post itself an
+  // update request; the picture follows once Qt has handled it.
+  if (event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
+    // Qt centres a dialog on its own screen, not the surface; the top stays on it.
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->isWindow())
+      w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
+  }
+  switch (event->type()) {
+    case QEvent::UpdateRequest:
+    case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::Show:
+    case QEvent::Hide:
+      if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() && !FDirty) {
+        FDirty = true;
+        QTimer::singleShot(0, this, [this] { Render(); });
+      }
+      break;
+    default:
+      break;
   }
   return QObject::eventFilter(watched, event);
+}
+
+std::vector<QWidget*> TWaylandPresenter::Windows() const {
+  // The main window first, then the others, the modal one on top.
+  std::vector<QWidget*> windows{&FWindow};
+  QWidget* modal = QApplication::activeModalWidget();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != &FWindow && w != modal && w->isVisible()) windows.push_back(w);
+  if (modal && modal != &FWindow && modal->isVisible()) windows.push_back(modal);
+  return windows;
 }
 
 void TWaylandPresenter::Render() {
@@ -86,7 +114,15 @@ void TWaylandPresenter::Render() {
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   image.fill(Qt::transparent);
+  // The program's other windows (dialogs, messages) lie on the same surface,
+  // where their windows would be on a screen of the surface's size: a surface
+  // of their own could come out below the overlay in the same layer.
+  const auto windows = Windows();
   FWindow.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  for (std::size_t i = 1; i < windows.size(); ++i)
+    windows[i]->render(&image, windows[i]->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  // While one is open it takes the clicks, the overlay's other parts none.
+  FOverlay.SetInputOverride(windows.size() > 1);
   FOverlay.Present({});
   FDirty = false;
   FWaiting = true;
@@ -94,25 +130,33 @@ void TWaylandPresenter::Render() {
 
 void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
   if (target == FHovered) return;
-  if (FHovered) {
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(FHovered, &leave);
-  }
+  if (FHovered) QCoreApplication::postEvent(FHovered, new QEvent(QEvent::Leave));
   FHovered = target;
-  if (target) {
-    QEnterEvent enter(target->mapFrom(&FWindow, at), at, at);
-    QCoreApplication::sendEvent(target, &enter);
-  }
+  if (target) QCoreApplication::postEvent(target, new QEnterEvent(target->mapFromGlobal(at), at, at));
 }
 
 void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
   FAt = QPointF(e.X, e.Y);
-  QWidget* under = FWindow.childAt(FAt.toPoint());
-  if (!under) under = &FWindow;
+  // The topmost window there; while a modal one is open, nothing else.
+  QWidget* under = nullptr;
+  QWidget* modal = QApplication::activeModalWidget();
+  const auto windows = Windows();
+  for (auto w = windows.rbegin(); w != windows.rend() && !under; ++w) {
+    if (modal && *w != modal) break;
+    if (!(*w)->geometry().contains(FAt.toPoint())) continue;
+    under = (*w)->childAt((*w)->mapFromGlobal(FAt.toPoint()));
+    if (!under) under = *w;
+  }
+  if (!under && !FGrabbed) {
+    Hover(nullptr, FAt);
+    return;
+  }
+  // Posted, not sent: a click that opens a dialog runs its event loop from
+  // Qt's, not from inside the compositor's events. On the offscreen platform
+  // a window's place is its place on the surface.
   const auto send = [this](QWidget* target, QEvent::Type type, Qt::MouseButton button) {
-    QMouseEvent event(type, target->mapFrom(&FWindow, FAt), FAt, FAt, button, FButtons,
-                      QGuiApplication::keyboardModifiers());
-    QCoreApplication::sendEvent(target, &event);
+    QCoreApplication::postEvent(target, new QMouseEvent(type, target->mapFromGlobal(FAt), FAt, FAt, button, FButtons,
+                                                        QGuiApplication::keyboardModifiers()));
   };
   switch (e.Kind) {
     case TWaylandPointerEvent::Enter:
@@ -132,7 +176,7 @@ void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
         send(FGrabbed, QEvent::MouseButtonPress, button);
       } else {
         FButtons &= ~button;
-        send(FGrabbed ? FGrabbed.data() : under, QEvent::MouseButtonRelease, button);
+        if (QWidget* target = FGrabbed ? FGrabbed.data() : under) send(target, QEvent::MouseButtonRelease, button);
         if (FButtons == Qt::NoButton) {
           FGrabbed = nullptr;
           Hover(under, FAt);

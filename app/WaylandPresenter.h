@@ -4,7 +4,8 @@
 // through the overlay surface: renders it into the surface's buffers when it
 // asks to be repainted, at most once a compositor frame, and hands the
 // surface's pointer input to it as Qt mouse events. The experimental Wayland
-// path (KORIVAN_BACKEND=wayland); the program's dialogs are not shown by it.
+// path (KORIVAN_BACKEND=wayland). The program's other windows are drawn on
+// the same surface, above it.
 
 #include <QObject>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 #include "platform/WaylandOverlay.h"
 
@@ -33,6 +35,7 @@ class TWaylandPresenter : public QObject {
   void Render();
   void Pointer(const TWaylandPointerEvent& e);
   void Hover(QWidget* target, QPointF at);
+  std::vector<QWidget*> Windows() const;
 
   TWaylandOverlay& FOverlay;
   QWidget& FWindow;

@@ -83,6 +83,9 @@ class TWaylandOverlay {
   virtual void SetInputRegion(std::span<const TPlatformRect> rects) = 0;
   // The whole surface takes the pointer.
   virtual void SetFullInput() = 0;
+  // While on, the whole surface takes the pointer whatever region was set
+  // (a dialog of the program's is open on it); off, the last region again.
+  virtual void SetInputOverride(bool full) = 0;
 
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame

@@ -51,10 +51,12 @@ class TLayerOverlay final : public TWaylandOverlay {
   void Present(std::span<const TPlatformRect> damage) override;
   void SetInputRegion(std::span<const TPlatformRect> rects) override;
   void SetFullInput() override;
+  void SetInputOverride(bool full) override;
 
  private:
   void Commit();
   void ApplyInputRegion();
+  void InputChanged();
   static void Deliver(void* data, TWaylandPointerEvent event);
 
   static const wl_registry_listener RegistryListener;
@@ -90,6 +92,7 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool FFramePending = false;  // presented while the previous frame was on its way
   std::vector<TPlatformRect> FPendingDamage;
   bool FFullInput = true;
+  bool FInputOverride = false;
   std::vector<TPlatformRect> FInput;
   std::vector<TPlatformRect> FCommitted;
 };
@@ -393,20 +396,30 @@ void TLayerOverlay::Commit() {
 void TLayerOverlay::SetInputRegion(std::span<const TPlatformRect> rects) {
   FFullInput = false;
   FInput.assign(rects.begin(), rects.end());
-  ApplyInputRegion();
-  if (FWidth > 0) wl_surface_commit(FSurface);
+  InputChanged();
 }
 
 void TLayerOverlay::SetFullInput() {
   FFullInput = true;
   FInput.clear();
+  InputChanged();
+}
+
+void TLayerOverlay::SetInputOverride(bool full) {
+  FInputOverride = full;
+  InputChanged();
+}
+
+void TLayerOverlay::InputChanged() {
   ApplyInputRegion();
+  // Surface state waits for a commit; before the first configure the first
+  // buffer's commit carries it.
   if (FWidth > 0) wl_surface_commit(FSurface);
 }
 
 void TLayerOverlay::ApplyInputRegion() {
   if (!FSurface) return;
-  if (FFullInput) {
+  if (FFullInput || FInputOverride) {
     wl_surface_set_input_region(FSurface, nullptr);
     return;
   }

@@ -180,7 +180,8 @@ def test_overlay_above_window_with_pass_through(session):
 
 def test_program_as_layer_surface(session):
     """The program itself, with KORIVAN_BACKEND=wayland: its column over the
-    window, clicks elsewhere reaching the window, a clean end on request."""
+    window, clicks elsewhere reaching the window, drawing switched from the
+    command line, a dialog above it taking clicks, a clean end on request."""
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
@@ -222,6 +223,20 @@ def test_program_as_layer_surface(session):
         wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != (0, 192, 0)
                                                      for x in range(120, 281, 10)) >= 15, "no stroke drawn")
         assert "window press" not in window.all()
+
+        # A dialog of the program's comes out above the overlay and takes clicks.
+        for line in [f"move 535 415 {WIDTH} {HEIGHT}", "click"]:  # the Setup tile
+            pointer.send(line)
+            pointer.wait_for("ok")
+            pointer.seen.clear()
+        dialog = (75, 0, 565, 480)  # centred, its top on the surface
+        grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
+        wait_for_picture(env, runtime, grey, "no dialog seen")
+        for line in [f"move 512 454 {WIDTH} {HEIGHT}", "click"]:  # its Cancel button
+            pointer.send(line)
+            pointer.wait_for("ok")
+            pointer.seen.clear()
+        wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
 
         program.terminate()
         assert program.wait(timeout=20) == 0
