@@ -69,14 +69,15 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
 }
 
 bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
-  // Any widget that asks for a repaint makes its window post itself an
-  // update request; the picture follows once Qt has handled it.
   if (event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
-    // Qt centres a dialog on its own screen, not the surface; the top stays on it.
+    // Qt centres a dialog on its own screen, not the surface; the top stays
+    // on it. Popups stay where Qt put them, beside what opened them.
     auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow())
+    if (w->isWindow() && (w->windowType() == Qt::Dialog || w->windowType() == Qt::Window))
       w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
   }
+  // Any widget that asks for a repaint makes its window post itself an
+  // update request; the picture follows once Qt has handled it.
   switch (event->type()) {
     case QEvent::UpdateRequest:
     case QEvent::Resize:
@@ -95,12 +96,14 @@ bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
 }
 
 std::vector<QWidget*> TWaylandPresenter::Windows() const {
-  // The main window first, then the others, the modal one on top.
+  // The main window first, then the others, the modal one and a popup on top.
   std::vector<QWidget*> windows{&FWindow};
   QWidget* modal = QApplication::activeModalWidget();
+  QWidget* popup = QApplication::activePopupWidget();
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w != &FWindow && w != modal && w->isVisible()) windows.push_back(w);
-  if (modal && modal != &FWindow && modal->isVisible()) windows.push_back(modal);
+    if (w != &FWindow && w != modal && w != popup && w->isVisible()) windows.push_back(w);
+  for (QWidget* w : {modal, popup})
+    if (w && w != &FWindow && w->isVisible()) windows.push_back(w);
   return windows;
 }
 
@@ -137,13 +140,16 @@ void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
 
 void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
   FAt = QPointF(e.X, e.Y);
-  // The topmost window there; while a modal one is open, nothing else.
+  // The topmost window there; while a modal one is open, nothing else; an
+  // open popup has every event, to close itself on a click elsewhere.
   QWidget* under = nullptr;
   QWidget* modal = QApplication::activeModalWidget();
+  QWidget* popup = QApplication::activePopupWidget();
   const auto windows = Windows();
   for (auto w = windows.rbegin(); w != windows.rend() && !under; ++w) {
-    if (modal && *w != modal) break;
-    if (!(*w)->geometry().contains(FAt.toPoint())) continue;
+    if (popup && *w != popup) break;
+    if (modal && *w != modal && *w != popup) break;
+    if (!popup && !(*w)->geometry().contains(FAt.toPoint())) continue;
     under = (*w)->childAt((*w)->mapFromGlobal(FAt.toPoint()));
     if (!under) under = *w;
   }
