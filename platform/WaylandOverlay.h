@@ -70,7 +70,8 @@ class TWaylandOverlay {
   virtual void SetBufferScale(int scale) = 0;
 
   // A buffer the compositor is not reading, holding the last picture
-  // presented (only the damage of the next frame needs painting); empty when
+  // presented (only the damage of the next frame needs painting; a new size
+  // starts transparent); empty when
   // there is no size yet or the memory cannot be had.
   virtual TWaylandPixels AcquireBuffer() = 0;
   // Shows the buffer last acquired; damage in device pixels (empty: all of
