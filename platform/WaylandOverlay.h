@@ -71,8 +71,8 @@ class TWaylandOverlay {
 
   // A buffer the compositor is not reading, holding the last picture
   // presented (only the damage of the next frame needs painting; a new size
-  // starts transparent); empty when
-  // there is no size yet or the memory cannot be had.
+  // starts transparent); empty when there is no size yet, the memory cannot
+  // be had or both buffers are still with the compositor.
   virtual TWaylandPixels AcquireBuffer() = 0;
   // Shows the buffer last acquired; damage in device pixels (empty: all of
   // it). While the previous frame is still on its way the newest buffer
