@@ -6,10 +6,12 @@
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -30,7 +32,7 @@ std::unique_ptr<TWaylandOverlay> TWaylandPresenter::Choose() {
   auto overlay = TWaylandOverlay::Connect(nullptr, error);
   if (overlay && !overlay->HasLayerShell()) error = "the compositor offers no zwlr_layer_shell_v1";
   if (overlay && error.empty()) {
-    overlay->CreateSurface(false);
+    overlay->CreateSurface(TWaylandKeyboard::OnDemand);
     // The size comes with the first configure, answering the first commit.
     if (!overlay->Roundtrip() || overlay->Width() <= 0) error = "the compositor gave the overlay no size";
   }
@@ -64,6 +66,7 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   };
   FOverlay.Closed = [this] { FWindow.close(); };
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
+  FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
   qApp->installEventFilter(this);
   FOverlay.Configured();
 }
@@ -124,8 +127,10 @@ void TWaylandPresenter::Render() {
   FWindow.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
   for (std::size_t i = 1; i < windows.size(); ++i)
     windows[i]->render(&image, windows[i]->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-  // While one is open it takes the clicks, the overlay's other parts none.
+  // While one is open it takes the clicks, the overlay's other parts none,
+  // and the keyboard; else the overlay takes the keyboard when clicked.
   FOverlay.SetInputOverride(windows.size() > 1);
+  FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
   FOverlay.Present({});
   FDirty = false;
   FWaiting = true;
@@ -179,6 +184,13 @@ void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
       if (e.Pressed) {
         FButtons |= button;
         if (!FGrabbed) FGrabbed = under;
+        // Qt moves the focus on a click of the system's only, not on a posted one.
+        for (QWidget* w = FGrabbed; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
+          if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+            w->setFocus(Qt::MouseFocusReason);
+            break;
+          }
+        }
         send(FGrabbed, QEvent::MouseButtonPress, button);
       } else {
         FButtons &= ~button;
@@ -194,4 +206,19 @@ void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
       if (!FGrabbed) Hover(nullptr, FAt);
       break;
   }
+}
+
+void TWaylandPresenter::Key(const TWaylandKeyEvent& e) {
+  // To the focus widget of the topmost window, as Qt would give it.
+  QWidget* window = Windows().back();
+  QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+  Qt::KeyboardModifiers modifiers;
+  const std::pair<THotKeyModifier, Qt::KeyboardModifier> bits[] = {
+      {hmShift, Qt::ShiftModifier}, {hmControl, Qt::ControlModifier}, {hmAlt, Qt::AltModifier}, {hmMeta, Qt::MetaModifier}};
+  for (const auto& [bit, modifier] : bits)
+    if (e.Modifiers & bit) modifiers |= modifier;
+  if (e.Keypad) modifiers |= Qt::KeypadModifier;
+  QCoreApplication::postEvent(target, new QKeyEvent(e.Pressed ? QEvent::KeyPress : QEvent::KeyRelease,
+                                                    static_cast<int>(e.Key), modifiers,
+                                                    QString::fromUtf8(e.Text.c_str())));
 }

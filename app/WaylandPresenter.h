@@ -34,6 +34,7 @@ class TWaylandPresenter : public QObject {
  private:
   void Render();
   void Pointer(const TWaylandPointerEvent& e);
+  void Key(const TWaylandKeyEvent& e);
   void Hover(QWidget* target, QPointF at);
   std::vector<QWidget*> Windows() const;
 

@@ -26,6 +26,18 @@ struct TWaylandPointerEvent {
   std::uint32_t Time = 0;  // milliseconds, for motion and buttons
 };
 
+struct TWaylandKeyEvent {
+  std::uint32_t Key = 0;  // in the toolkit's numbering (Qt::Key values); 0 when it has none
+  bool Keypad = false;
+  std::uint32_t Modifiers = 0;  // THotKeyModifier bits
+  std::string Text;             // what the key types (UTF-8), empty for none
+  bool Pressed = false;
+};
+
+// When the surface takes the keyboard: never, when clicked, or at once and
+// for as long as it is so (a dialog of the program's is open).
+enum class TWaylandKeyboard { None, OnDemand, Exclusive };
+
 // Premultiplied 0xAARRGGBB pixels, row after row, Stride bytes apart.
 struct TWaylandPixels {
   std::uint32_t* Pixels = nullptr;
@@ -58,9 +70,8 @@ class TWaylandOverlay {
   // exclusive zone, on the compositor's choice of output. False without the
   // layer shell or when one exists already. Nothing is shown before the
   // first Present after Configured.
-  virtual bool CreateSurface(bool keyboardOnDemand) = 0;
-  // The keyboard on demand (the overlay may take it when clicked) or never.
-  virtual void SetKeyboardOnDemand(bool onDemand) = 0;
+  virtual bool CreateSurface(TWaylandKeyboard keyboard) = 0;
+  virtual void SetKeyboard(TWaylandKeyboard keyboard) = 0;
   // The size the compositor gave, in logical pixels; 0 before it has.
   virtual int Width() const = 0;
   virtual int Height() const = 0;
@@ -92,6 +103,7 @@ class TWaylandOverlay {
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;
   std::function<void()> Closed;  // the compositor took the surface away
+  std::function<void(const TWaylandKeyEvent&)> Key;  // while the surface has the keyboard
 };
 
 // The window-system services of a program whose overlay is the layer

@@ -1,6 +1,7 @@
 #include "platform/WaylandOverlay.h"
 
 #include "platform/wayland/ShmBuffers.h"
+#include "platform/wayland/XkbKeyboard.h"
 
 #include <wayland-client.h>
 
@@ -17,6 +18,7 @@
 #endif
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,8 +43,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool Flush() override;
   bool Roundtrip() override { return wl_display_roundtrip(FDisplay) >= 0; }
 
-  bool CreateSurface(bool keyboardOnDemand) override;
-  void SetKeyboardOnDemand(bool onDemand) override;
+  bool CreateSurface(TWaylandKeyboard keyboard) override;
+  void SetKeyboard(TWaylandKeyboard keyboard) override;
   int Width() const override { return FWidth; }
   int Height() const override { return FHeight; }
   int OutputScale() const override;
@@ -63,6 +65,7 @@ class TLayerOverlay final : public TWaylandOverlay {
   static const wl_output_listener OutputListener;
   static const wl_seat_listener SeatListener;
   static const wl_pointer_listener PointerListener;
+  static const wl_keyboard_listener KeyboardListener;
   static const wl_surface_listener SurfaceListener;
   static const wl_callback_listener FrameListener;
   static const zwlr_layer_surface_v1_listener LayerListener;
@@ -74,6 +77,9 @@ class TLayerOverlay final : public TWaylandOverlay {
   wl_shm* FShm = nullptr;
   wl_seat* FSeat = nullptr;
   wl_pointer* FPointer = nullptr;
+  wl_keyboard* FKeyboard = nullptr;
+  TXkbKeyboard FXkb;
+  TWaylandKeyboard FKeyboardMode = TWaylandKeyboard::None;
   zwlr_layer_shell_v1* FLayerShell = nullptr;
   std::uint32_t FLayerShellVersion = 0;
   std::vector<TOutput> FOutputs;
@@ -104,6 +110,7 @@ TLayerOverlay::~TLayerOverlay() {
   if (FLayerSurface) zwlr_layer_surface_v1_destroy(FLayerSurface);
   if (FSurface) wl_surface_destroy(FSurface);
   if (FPointer) wl_pointer_destroy(FPointer);
+  if (FKeyboard) wl_keyboard_destroy(FKeyboard);
   if (FSeat) wl_seat_destroy(FSeat);
   for (auto& o : FOutputs) wl_output_destroy(o.Output);
   if (FLayerShell) zwlr_layer_shell_v1_destroy(FLayerShell);
@@ -178,6 +185,14 @@ const wl_seat_listener TLayerOverlay::SeatListener = {
             wl_pointer_release(self->FPointer);
             self->FPointer = nullptr;
           }
+          const bool hasKeyboard = (caps & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+          if (hasKeyboard && !self->FKeyboard) {
+            self->FKeyboard = wl_seat_get_keyboard(seat);
+            wl_keyboard_add_listener(self->FKeyboard, &KeyboardListener, self);
+          } else if (!hasKeyboard && self->FKeyboard) {
+            wl_keyboard_release(self->FKeyboard);
+            self->FKeyboard = nullptr;
+          }
         },
     .name = [](void*, wl_seat*, const char*) {},
 };
@@ -228,6 +243,30 @@ const wl_pointer_listener TLayerOverlay::PointerListener = {
     .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
     .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
     .axis_value120 = nullptr,  // version 8, not bound
+};
+
+const wl_keyboard_listener TLayerOverlay::KeyboardListener = {
+    .keymap =
+        [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1)
+            self->FXkb.SetKeymap(fd, size);
+          else
+            close(fd);
+        },
+    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
+    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    .key =
+        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (self->Key) self->Key(self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED));
+        },
+    .modifiers =
+        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
+           std::uint32_t locked, std::uint32_t group) {
+          static_cast<TLayerOverlay*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
+        },
+    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
 };
 
 const wl_surface_listener TLayerOverlay::SurfaceListener = {
@@ -313,7 +352,7 @@ bool TLayerOverlay::Flush() {
   return true;
 }
 
-bool TLayerOverlay::CreateSurface(bool keyboardOnDemand) {
+bool TLayerOverlay::CreateSurface(TWaylandKeyboard keyboard) {
   if (!FLayerShell || FSurface) return false;
   FSurface = wl_compositor_create_surface(FCompositor);
   wl_surface_add_listener(FSurface, &SurfaceListener, this);
@@ -326,21 +365,24 @@ bool TLayerOverlay::CreateSurface(bool keyboardOnDemand) {
                                                       ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
   zwlr_layer_surface_v1_set_size(FLayerSurface, 0, 0);
   zwlr_layer_surface_v1_set_exclusive_zone(FLayerSurface, -1);
-  SetKeyboardOnDemand(keyboardOnDemand);
+  FKeyboardMode = TWaylandKeyboard::None;  // the protocol's initial state
+  SetKeyboard(keyboard);
   ApplyInputRegion();
   // The first commit carries no buffer: it asks for the size.
   wl_surface_commit(FSurface);
   return true;
 }
 
-void TLayerOverlay::SetKeyboardOnDemand(bool onDemand) {
-  if (!FLayerSurface) return;
+void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
   // On demand came with version 4; before it only "exclusive" could take the
   // keyboard, which would keep it from every other window.
-  const std::uint32_t mode = onDemand && FLayerShellVersion >= 4
-                                 ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_ON_DEMAND
-                                 : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE;
-  zwlr_layer_surface_v1_set_keyboard_interactivity(FLayerSurface, mode);
+  if (keyboard == TWaylandKeyboard::OnDemand && FLayerShellVersion < 4) keyboard = TWaylandKeyboard::None;
+  if (!FLayerSurface || keyboard == FKeyboardMode) return;
+  FKeyboardMode = keyboard;
+  zwlr_layer_surface_v1_set_keyboard_interactivity(
+      FLayerSurface, keyboard == TWaylandKeyboard::Exclusive  ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE
+                     : keyboard == TWaylandKeyboard::OnDemand ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_ON_DEMAND
+                                                              : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
   if (FWidth > 0) wl_surface_commit(FSurface);
 }
 
@@ -406,6 +448,7 @@ void TLayerOverlay::SetFullInput() {
 }
 
 void TLayerOverlay::SetInputOverride(bool full) {
+  if (full == FInputOverride) return;
   FInputOverride = full;
   InputChanged();
 }

@@ -68,7 +68,7 @@ int RunOverlay() {
     return 1;
   }
   Say(std::string("layer-shell ") + (overlay->HasLayerShell() ? "yes" : "no"));
-  if (!overlay->CreateSurface(false)) return 1;
+  if (!overlay->CreateSurface(TWaylandKeyboard::None)) return 1;
   overlay->SetInputRegion(std::span(&Red, 1));
   // Each frame paints one block and damages only that: the buffers take
   // turns, so the later frames show the earlier blocks only if the buffer

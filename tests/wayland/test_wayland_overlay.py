@@ -65,7 +65,7 @@ class Client:
 
 @pytest.fixture
 def session():
-    missing = [p for p in ("sway", "grim") if not shutil.which(p)]
+    missing = [p for p in ("sway", "grim", "wtype") if not shutil.which(p)]
     if missing:
         pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
     # Under /tmp rather than pytest's folder, which the unprivileged user cannot enter.
@@ -181,7 +181,8 @@ def test_overlay_above_window_with_pass_through(session):
 def test_program_as_layer_surface(session):
     """The program itself, with KORIVAN_BACKEND=wayland: its column over the
     window, clicks elsewhere reaching the window, drawing switched from the
-    command line, a dialog above it taking clicks, a clean end on request."""
+    command line, a dialog above it taking clicks and keys, a clean end on
+    request."""
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
@@ -232,6 +233,18 @@ def test_program_as_layer_surface(session):
         dialog = (75, 0, 565, 480)  # centred, its top on the surface
         grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
         wait_for_picture(env, runtime, grey, "no dialog seen")
+        # It has the keyboard: a colour typed into the current pen's field and
+        # taken with Enter turns the pen's preview red.
+        for line in [f"move 417 294 {WIDTH} {HEIGHT}", "click"]:
+            pointer.send(line)
+            pointer.wait_for("ok")
+            pointer.seen.clear()
+        # One wtype for all: each makes a keyboard of its own, and a key pressed
+        # while sway hands that one the focus comes with the focus, not as a press
+        # (a Shift taps first, lost or not).
+        subprocess.run(["wtype", "-k", "Shift_L", "-M", "ctrl", "a", "-m", "ctrl", "ff0000", "-k", "Return"],
+                       env=env, check=True, timeout=10)
+        wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
         for line in [f"move 512 454 {WIDTH} {HEIGHT}", "click"]:  # its Cancel button
             pointer.send(line)
             pointer.wait_for("ok")
