@@ -115,7 +115,7 @@ void TWaylandPresenter::Render() {
   const int scale = FOverlay.OutputScale();
   FOverlay.SetBufferScale(scale);
   const TWaylandPixels pixels = FOverlay.AcquireBuffer();
-  if (!pixels.Pixels) return;  // both with the compositor: the next frame callback tries again
+  if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
   QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);

@@ -68,7 +68,7 @@ def session():
     missing = [p for p in ("sway", "grim", "wtype") if not shutil.which(p)]
     if missing:
         pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
-    # Under /tmp rather than pytest's folder, which the unprivileged user cannot enter.
+    # In the system temporary folder rather than pytest's, which the unprivileged user cannot enter.
     runtime = tempfile.mkdtemp(prefix="korivan-sway-")
     with open(os.path.join(runtime, "config"), "w") as f:
         f.write(CONFIG)
