@@ -181,8 +181,8 @@ def test_overlay_above_window_with_pass_through(session):
 def test_program_as_layer_surface(session):
     """The program itself, with KORIVAN_BACKEND=wayland: its column over the
     window, clicks elsewhere reaching the window, drawing switched from the
-    command line, a dialog above it taking clicks and keys, a clean end on
-    request."""
+    command line, a dialog above it taking clicks and keys, a keypad key on
+    the overlay, a clean end on request."""
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
@@ -251,6 +251,12 @@ def test_program_as_layer_surface(session):
             pointer.wait_for("ok")
             pointer.seen.clear()
         wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
+
+        # The overlay, clicked, has the keyboard: keypad / makes the next stock
+        # pen current, and the white frame moves from the first tile to the second.
+        subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
+        framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
+        wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
 
         program.terminate()
         assert program.wait(timeout=20) == 0
