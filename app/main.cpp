@@ -17,6 +17,9 @@
 #include "dialogs/SetupDlg.h"
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
+#if KORIVAN_HAVE_WAYLAND
+#include "app/WaylandPresenter.h"
+#endif
 
 namespace {
 
@@ -99,8 +102,16 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+#if KORIVAN_HAVE_WAYLAND
+  // Experimental and only when asked for: the overlay as a layer surface.
+  const std::unique_ptr<TWaylandOverlay> wayland = TWaylandPresenter::Choose();
+#endif
   TApplication app(argc, argv);
+#if KORIVAN_HAVE_WAYLAND
+  const std::unique_ptr<TWindowSystem> windowSystem = wayland ? CreateWaylandWindowSystem(*wayland) : WindowSystemOf(app);
+#else
   const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);
+#endif
 
   auto splash = std::make_unique<TSplashFrm>();
   splash->show();
@@ -142,6 +153,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korivan-dsk: no command line for this instance: %s\n", error.toLocal8Bit().constData());
 
   mainFrm.ShowOverlay();
+#if KORIVAN_HAVE_WAYLAND
+  std::unique_ptr<TWaylandPresenter> presenter;
+  if (wayland) presenter = std::make_unique<TWaylandPresenter>(*wayland, mainFrm);
+#endif
   shortcuts.Apply();
   if (command) commands.Enqueue(line.Command);
   const int status = app.exec();

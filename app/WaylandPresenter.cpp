@@ -1,0 +1,224 @@
+#include "app/WaylandPresenter.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+Qt::MouseButton ButtonOf(std::uint32_t code) {
+  switch (code) {
+    case 0x110: return Qt::LeftButton;
+    case 0x111: return Qt::RightButton;
+    case 0x112: return Qt::MiddleButton;
+    default: return Qt::NoButton;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<TWaylandOverlay> TWaylandPresenter::Choose() {
+  if (qEnvironmentVariable("KORIVAN_BACKEND") != QLatin1String("wayland")) return nullptr;
+  std::string error;
+  auto overlay = TWaylandOverlay::Connect(nullptr, error);
+  if (overlay && !overlay->HasLayerShell()) error = "the compositor offers no zwlr_layer_shell_v1";
+  if (overlay && error.empty()) {
+    overlay->CreateSurface(TWaylandKeyboard::OnDemand);
+    // The size comes with the first configure, answering the first commit.
+    if (!overlay->Roundtrip() || overlay->Width() <= 0) error = "the compositor gave the overlay no size";
+  }
+  if (!error.empty()) {
+    std::fprintf(stderr, "korivan-dsk: no Wayland overlay (%s); going on as an X11 window\n", error.c_str());
+    return nullptr;
+  }
+  // The program's windows are drawn here, not by a window system of Qt's.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  return overlay;
+}
+
+TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
+    : FOverlay(overlay), FWindow(window), FNotifier(overlay.Descriptor(), QSocketNotifier::Read) {
+  connect(&FNotifier, &QSocketNotifier::activated, this, [this] {
+    if (FOverlay.ReadEvents()) return;
+    std::fputs("korivan-dsk: the Wayland compositor closed the connection\n", stderr);
+    FNotifier.setEnabled(false);
+    FWindow.close();
+  });
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          [this] { FOverlay.Flush(); });
+  FOverlay.Configured = [this] {
+    FWindow.setGeometry(0, 0, FOverlay.Width(), FOverlay.Height());
+    FDirty = true;
+    Render();
+  };
+  FOverlay.FrameDone = [this] {
+    FWaiting = false;
+    Render();
+  };
+  FOverlay.Closed = [this] { FWindow.close(); };
+  FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
+  FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
+  qApp->installEventFilter(this);
+  FOverlay.Configured();
+}
+
+bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
+    // Qt centres a dialog on its own screen, not the surface; the top stays
+    // on it. Popups stay where Qt put them, beside what opened them.
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->isWindow() && (w->windowType() == Qt::Dialog || w->windowType() == Qt::Window))
+      w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
+  }
+  // Any widget that asks for a repaint makes its window post itself an
+  // update request; the picture follows once Qt has handled it.
+  switch (event->type()) {
+    case QEvent::UpdateRequest:
+    case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::Show:
+    case QEvent::Hide:
+      if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() && !FDirty) {
+        FDirty = true;
+        QTimer::singleShot(0, this, [this] { Render(); });
+      }
+      break;
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+std::vector<QWidget*> TWaylandPresenter::Windows() const {
+  // The main window first, then the others, the modal one and a popup on top.
+  std::vector<QWidget*> windows{&FWindow};
+  QWidget* modal = QApplication::activeModalWidget();
+  QWidget* popup = QApplication::activePopupWidget();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != &FWindow && w != modal && w != popup && w->isVisible()) windows.push_back(w);
+  for (QWidget* w : {modal, popup})
+    if (w && w != &FWindow && w->isVisible()) windows.push_back(w);
+  return windows;
+}
+
+void TWaylandPresenter::Render() {
+  if (!FDirty || FWaiting || !FWindow.isVisible()) return;
+  const int scale = FOverlay.OutputScale();
+  FOverlay.SetBufferScale(scale);
+  const TWaylandPixels pixels = FOverlay.AcquireBuffer();
+  if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
+  QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::transparent);
+  // The program's other windows (dialogs, messages) lie on the same surface,
+  // where their windows would be on a screen of the surface's size: a surface
+  // of their own could come out below the overlay in the same layer.
+  const auto windows = Windows();
+  FWindow.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  for (std::size_t i = 1; i < windows.size(); ++i)
+    windows[i]->render(&image, windows[i]->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  // While one is open it takes the clicks, the overlay's other parts none,
+  // and the keyboard; else the overlay takes the keyboard when clicked.
+  FOverlay.SetInputOverride(windows.size() > 1);
+  FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
+  FOverlay.Present({});
+  FDirty = false;
+  FWaiting = true;
+}
+
+void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
+  if (target == FHovered) return;
+  if (FHovered) QCoreApplication::postEvent(FHovered, new QEvent(QEvent::Leave));
+  FHovered = target;
+  if (target) QCoreApplication::postEvent(target, new QEnterEvent(target->mapFromGlobal(at), at, at));
+}
+
+void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
+  FAt = QPointF(e.X, e.Y);
+  // The topmost window there; while a modal one is open, nothing else; an
+  // open popup has every event, to close itself on a click elsewhere.
+  QWidget* under = nullptr;
+  QWidget* modal = QApplication::activeModalWidget();
+  QWidget* popup = QApplication::activePopupWidget();
+  const auto windows = Windows();
+  for (auto w = windows.rbegin(); w != windows.rend() && !under; ++w) {
+    if (popup && *w != popup) break;
+    if (modal && *w != modal && *w != popup) break;
+    if (!popup && !(*w)->geometry().contains(FAt.toPoint())) continue;
+    under = (*w)->childAt((*w)->mapFromGlobal(FAt.toPoint()));
+    if (!under) under = *w;
+  }
+  if (!under && !FGrabbed) {
+    Hover(nullptr, FAt);
+    return;
+  }
+  // Posted, not sent: a click that opens a dialog runs its event loop from
+  // Qt's, not from inside the compositor's events. On the offscreen platform
+  // a window's place is its place on the surface.
+  const auto send = [this](QWidget* target, QEvent::Type type, Qt::MouseButton button) {
+    QCoreApplication::postEvent(target, new QMouseEvent(type, target->mapFromGlobal(FAt), FAt, FAt, button, FButtons,
+                                                        QGuiApplication::keyboardModifiers()));
+  };
+  switch (e.Kind) {
+    case TWaylandPointerEvent::Enter:
+    case TWaylandPointerEvent::Motion: {
+      if (!FGrabbed) Hover(under, FAt);
+      QWidget* target = FGrabbed ? FGrabbed.data() : under;
+      // As from Qt itself: moves without a button only to widgets that track them.
+      if (FButtons != Qt::NoButton || target->hasMouseTracking()) send(target, QEvent::MouseMove, Qt::NoButton);
+      break;
+    }
+    case TWaylandPointerEvent::Press: {
+      const Qt::MouseButton button = ButtonOf(e.Button);
+      if (button == Qt::NoButton) break;
+      if (e.Pressed) {
+        FButtons |= button;
+        if (!FGrabbed) FGrabbed = under;
+        // Qt moves the focus on a click of the system's only, not on a posted one.
+        for (QWidget* w = FGrabbed; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
+          if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+            w->setFocus(Qt::MouseFocusReason);
+            break;
+          }
+        }
+        send(FGrabbed, QEvent::MouseButtonPress, button);
+      } else {
+        FButtons &= ~button;
+        if (QWidget* target = FGrabbed ? FGrabbed.data() : under) send(target, QEvent::MouseButtonRelease, button);
+        if (FButtons == Qt::NoButton) {
+          FGrabbed = nullptr;
+          Hover(under, FAt);
+        }
+      }
+      break;
+    }
+    case TWaylandPointerEvent::Leave:
+      if (!FGrabbed) Hover(nullptr, FAt);
+      break;
+  }
+}
+
+void TWaylandPresenter::Key(const TWaylandKeyEvent& e) {
+  // To the focus widget of the topmost window, as Qt would give it.
+  QWidget* window = Windows().back();
+  QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+  Qt::KeyboardModifiers modifiers;
+  const std::pair<THotKeyModifier, Qt::KeyboardModifier> bits[] = {
+      {hmShift, Qt::ShiftModifier}, {hmControl, Qt::ControlModifier}, {hmAlt, Qt::AltModifier}, {hmMeta, Qt::MetaModifier}};
+  for (const auto& [bit, modifier] : bits)
+    if (e.Modifiers & bit) modifiers |= modifier;
+  if (e.Keypad) modifiers |= Qt::KeypadModifier;
+  QCoreApplication::postEvent(target, new QKeyEvent(e.Pressed ? QEvent::KeyPress : QEvent::KeyRelease,
+                                                    static_cast<int>(e.Key), modifiers,
+                                                    QString::fromUtf8(e.Text.c_str())));
+}

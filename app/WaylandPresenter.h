@@ -1,0 +1,50 @@
+#pragma once
+
+// Shows a top-level widget of a program running on Qt's offscreen platform
+// through the overlay surface: renders it into the surface's buffers when it
+// asks to be repainted, at most once a compositor frame, and hands the
+// surface's pointer input to it as Qt mouse events. The experimental Wayland
+// path (KORIVAN_BACKEND=wayland). The program's other windows are drawn on
+// the same surface, above it.
+
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+#include "platform/WaylandOverlay.h"
+
+class TWaylandPresenter : public QObject {
+  Q_OBJECT
+ public:
+  TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window);
+
+  // The overlay, when the user chose the Wayland path and the compositor can
+  // show it; otherwise null, with a line on standard error saying why when
+  // it was chosen. Call before the application object exists: the choice
+  // sets the toolkit's platform.
+  static std::unique_ptr<TWaylandOverlay> Choose();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Render();
+  void Pointer(const TWaylandPointerEvent& e);
+  void Key(const TWaylandKeyEvent& e);
+  void Hover(QWidget* target, QPointF at);
+  std::vector<QWidget*> Windows() const;
+
+  TWaylandOverlay& FOverlay;
+  QWidget& FWindow;
+  QSocketNotifier FNotifier;
+  bool FDirty = true;
+  bool FWaiting = false;  // a frame is on its way to the screen
+  QPointer<QWidget> FHovered;
+  QPointer<QWidget> FGrabbed;  // the widget pressed on keeps the pointer until release
+  Qt::MouseButtons FButtons;
+  QPointF FAt;
+};

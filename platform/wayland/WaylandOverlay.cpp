@@ -1,0 +1,481 @@
+#include "platform/WaylandOverlay.h"
+
+#include "platform/wayland/ShmBuffers.h"
+#include "platform/wayland/XkbKeyboard.h"
+
+#include <wayland-client.h>
+
+// The protocol names a parameter "namespace", a keyword here.
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
+#define namespace name_space
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#undef namespace
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+struct TOutput {
+  wl_output* Output = nullptr;
+  std::uint32_t Name = 0;
+  int Scale = 1;
+};
+
+class TLayerOverlay final : public TWaylandOverlay {
+ public:
+  ~TLayerOverlay() override;
+  bool Open(const char* displayName, std::string& error);
+
+  bool HasLayerShell() const override { return FLayerShell != nullptr; }
+  int Descriptor() const override { return FDisplay ? wl_display_get_fd(FDisplay) : -1; }
+  bool ReadEvents() override;
+  bool Flush() override;
+  bool Roundtrip() override { return wl_display_roundtrip(FDisplay) >= 0; }
+
+  bool CreateSurface(TWaylandKeyboard keyboard) override;
+  void SetKeyboard(TWaylandKeyboard keyboard) override;
+  int Width() const override { return FWidth; }
+  int Height() const override { return FHeight; }
+  int OutputScale() const override;
+  void SetBufferScale(int scale) override { FBufferScale = std::max(1, scale); }
+  TWaylandPixels AcquireBuffer() override;
+  void Present(std::span<const TPlatformRect> damage) override;
+  void SetInputRegion(std::span<const TPlatformRect> rects) override;
+  void SetFullInput() override;
+  void SetInputOverride(bool full) override;
+
+ private:
+  void Commit();
+  void ApplyInputRegion();
+  void InputChanged();
+  static void Deliver(void* data, TWaylandPointerEvent event);
+
+  static const wl_registry_listener RegistryListener;
+  static const wl_output_listener OutputListener;
+  static const wl_seat_listener SeatListener;
+  static const wl_pointer_listener PointerListener;
+  static const wl_keyboard_listener KeyboardListener;
+  static const wl_surface_listener SurfaceListener;
+  static const wl_callback_listener FrameListener;
+  static const zwlr_layer_surface_v1_listener LayerListener;
+
+  wl_display* FDisplay = nullptr;
+  wl_registry* FRegistry = nullptr;
+  wl_compositor* FCompositor = nullptr;
+  std::uint32_t FCompositorVersion = 0;
+  wl_shm* FShm = nullptr;
+  wl_seat* FSeat = nullptr;
+  wl_pointer* FPointer = nullptr;
+  wl_keyboard* FKeyboard = nullptr;
+  TXkbKeyboard FXkb;
+  TWaylandKeyboard FKeyboardMode = TWaylandKeyboard::None;
+  zwlr_layer_shell_v1* FLayerShell = nullptr;
+  std::uint32_t FLayerShellVersion = 0;
+  std::vector<TOutput> FOutputs;
+  std::vector<wl_output*> FEntered;
+  double FPointerX = 0;
+  double FPointerY = 0;
+
+  wl_surface* FSurface = nullptr;
+  zwlr_layer_surface_v1* FLayerSurface = nullptr;
+  std::unique_ptr<TShmBuffers> FBuffers;
+  wl_callback* FFrame = nullptr;
+  int FWidth = 0;
+  int FHeight = 0;
+  int FBufferScale = 1;
+  int FAttachedScale = 1;
+  bool FFramePending = false;  // presented while the previous frame was on its way
+  std::vector<TPlatformRect> FPendingDamage;
+  bool FFullInput = true;
+  bool FInputOverride = false;
+  std::vector<TPlatformRect> FInput;
+  std::vector<TPlatformRect> FCommitted;
+};
+
+TLayerOverlay::~TLayerOverlay() {
+  if (!FDisplay) return;
+  if (FFrame) wl_callback_destroy(FFrame);
+  FBuffers.reset();
+  if (FLayerSurface) zwlr_layer_surface_v1_destroy(FLayerSurface);
+  if (FSurface) wl_surface_destroy(FSurface);
+  if (FPointer) wl_pointer_destroy(FPointer);
+  if (FKeyboard) wl_keyboard_destroy(FKeyboard);
+  if (FSeat) wl_seat_destroy(FSeat);
+  for (auto& o : FOutputs) wl_output_destroy(o.Output);
+  if (FLayerShell) zwlr_layer_shell_v1_destroy(FLayerShell);
+  if (FShm) wl_shm_destroy(FShm);
+  if (FCompositor) wl_compositor_destroy(FCompositor);
+  if (FRegistry) wl_registry_destroy(FRegistry);
+  wl_display_disconnect(FDisplay);
+}
+
+const wl_registry_listener TLayerOverlay::RegistryListener = {
+    .global =
+        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+           std::uint32_t version) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          const auto bind = [&](const wl_interface* type, std::uint32_t newest) {
+            return wl_registry_bind(registry, name, type, std::min(version, newest));
+          };
+          if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+            self->FCompositorVersion = std::min(version, 4u);
+            self->FCompositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+          } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+            self->FShm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+          } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->FSeat) {
+            self->FSeat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+            wl_seat_add_listener(self->FSeat, &SeatListener, self);
+          } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+            auto* output = static_cast<wl_output*>(bind(&wl_output_interface, 2));
+            self->FOutputs.push_back({output, name, 1});
+            wl_output_add_listener(output, &OutputListener, self);
+          } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+            self->FLayerShellVersion = std::min(version, 4u);
+            self->FLayerShell =
+                static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
+          }
+        },
+    .global_remove =
+        [](void* data, wl_registry*, std::uint32_t name) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          auto& outputs = self->FOutputs;
+          const auto gone = std::find_if(outputs.begin(), outputs.end(),
+                                         [&](const TOutput& o) { return o.Name == name; });
+          if (gone == outputs.end()) return;
+          std::erase(self->FEntered, gone->Output);
+          wl_output_destroy(gone->Output);
+          outputs.erase(gone);
+        },
+};
+
+const wl_output_listener TLayerOverlay::OutputListener = {
+    .geometry = [](void*, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                   const char*, const char*, std::int32_t) {},
+    .mode = [](void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {},
+    .done = [](void*, wl_output*) {},
+    .scale =
+        [](void* data, wl_output* output, std::int32_t factor) {
+          for (auto& o : static_cast<TLayerOverlay*>(data)->FOutputs)
+            if (o.Output == output) o.Scale = std::max(1, factor);
+        },
+    .name = nullptr,  // version 4, not bound
+    .description = nullptr,
+};
+
+const wl_seat_listener TLayerOverlay::SeatListener = {
+    .capabilities =
+        [](void* data, wl_seat* seat, std::uint32_t caps) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          const bool hasPointer = (caps & WL_SEAT_CAPABILITY_POINTER) != 0;
+          if (hasPointer && !self->FPointer) {
+            self->FPointer = wl_seat_get_pointer(seat);
+            wl_pointer_add_listener(self->FPointer, &PointerListener, self);
+          } else if (!hasPointer && self->FPointer) {
+            wl_pointer_release(self->FPointer);
+            self->FPointer = nullptr;
+          }
+          const bool hasKeyboard = (caps & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+          if (hasKeyboard && !self->FKeyboard) {
+            self->FKeyboard = wl_seat_get_keyboard(seat);
+            wl_keyboard_add_listener(self->FKeyboard, &KeyboardListener, self);
+          } else if (!hasKeyboard && self->FKeyboard) {
+            wl_keyboard_release(self->FKeyboard);
+            self->FKeyboard = nullptr;
+          }
+        },
+    .name = [](void*, wl_seat*, const char*) {},
+};
+
+void TLayerOverlay::Deliver(void* data, TWaylandPointerEvent event) {
+  auto* self = static_cast<TLayerOverlay*>(data);
+  // Buttons come without a position: they happen where the pointer last was.
+  if (event.Kind == TWaylandPointerEvent::Press) {
+    event.X = self->FPointerX;
+    event.Y = self->FPointerY;
+  } else {
+    self->FPointerX = event.X;
+    self->FPointerY = event.Y;
+  }
+  if (self->Pointer) self->Pointer(event);
+}
+
+const wl_pointer_listener TLayerOverlay::PointerListener = {
+    .enter =
+        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+          if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
+          Deliver(data, {TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
+        },
+    .leave =
+        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface) {
+          if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
+          auto* self = static_cast<TLayerOverlay*>(data);
+          Deliver(data, {TWaylandPointerEvent::Leave, self->FPointerX, self->FPointerY});
+        },
+    .motion =
+        [](void* data, wl_pointer*, std::uint32_t time, wl_fixed_t x, wl_fixed_t y) {
+          TWaylandPointerEvent e{TWaylandPointerEvent::Motion, wl_fixed_to_double(x), wl_fixed_to_double(y)};
+          e.Time = time;
+          Deliver(data, e);
+        },
+    .button =
+        [](void* data, wl_pointer*, std::uint32_t, std::uint32_t time, std::uint32_t button,
+           std::uint32_t state) {
+          TWaylandPointerEvent e{TWaylandPointerEvent::Press};
+          e.Button = button;
+          e.Pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
+          e.Time = time;
+          Deliver(data, e);
+        },
+    .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
+    .frame = [](void*, wl_pointer*) {},
+    .axis_source = [](void*, wl_pointer*, std::uint32_t) {},
+    .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
+    .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+    .axis_value120 = nullptr,  // version 8, not bound
+};
+
+const wl_keyboard_listener TLayerOverlay::KeyboardListener = {
+    .keymap =
+        [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1)
+            self->FXkb.SetKeymap(fd, size);
+          else
+            close(fd);
+        },
+    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
+    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    .key =
+        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (self->Key) self->Key(self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED));
+        },
+    .modifiers =
+        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
+           std::uint32_t locked, std::uint32_t group) {
+          static_cast<TLayerOverlay*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
+        },
+    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+};
+
+const wl_surface_listener TLayerOverlay::SurfaceListener = {
+    .enter = [](void* data,
+                wl_surface*, wl_output* output) { static_cast<TLayerOverlay*>(data)->FEntered.push_back(output); },
+    .leave = [](void* data, wl_surface*,
+                wl_output* output) { std::erase(static_cast<TLayerOverlay*>(data)->FEntered, output); },
+};
+
+const wl_callback_listener TLayerOverlay::FrameListener = {
+    .done =
+        [](void* data, wl_callback* callback, std::uint32_t) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          wl_callback_destroy(callback);
+          self->FFrame = nullptr;
+          if (self->FFramePending) {
+            self->FFramePending = false;
+            self->Commit();
+          } else if (self->FrameDone) {
+            self->FrameDone();
+          }
+        },
+};
+
+const zwlr_layer_surface_v1_listener TLayerOverlay::LayerListener = {
+    .configure =
+        [](void* data, zwlr_layer_surface_v1* surface, std::uint32_t serial, std::uint32_t width,
+           std::uint32_t height) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          zwlr_layer_surface_v1_ack_configure(surface, serial);
+          self->FWidth = static_cast<int>(width);
+          self->FHeight = static_cast<int>(height);
+          if (self->Configured) self->Configured();
+        },
+    .closed =
+        [](void* data, zwlr_layer_surface_v1*) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (self->Closed) self->Closed();
+        },
+};
+
+bool TLayerOverlay::Open(const char* displayName, std::string& error) {
+  FDisplay = wl_display_connect(displayName);
+  if (!FDisplay) {
+    error = "no Wayland compositor to connect to";
+    return false;
+  }
+  FRegistry = wl_display_get_registry(FDisplay);
+  wl_registry_add_listener(FRegistry, &RegistryListener, this);
+  // The globals, then the first events of those bound (seat capabilities, output scales).
+  if (wl_display_roundtrip(FDisplay) < 0 || wl_display_roundtrip(FDisplay) < 0) {
+    error = "the Wayland compositor closed the connection";
+    return false;
+  }
+  if (!FCompositor || !FShm) {
+    error = "the Wayland compositor offers no wl_compositor or wl_shm";
+    return false;
+  }
+  FBuffers = std::make_unique<TShmBuffers>(FShm);
+  return true;
+}
+
+bool TLayerOverlay::ReadEvents() {
+  while (wl_display_prepare_read(FDisplay) != 0) {
+    if (wl_display_dispatch_pending(FDisplay) < 0) return false;
+  }
+  pollfd p{wl_display_get_fd(FDisplay), POLLIN, 0};
+  if (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+    if (wl_display_read_events(FDisplay) < 0) return false;
+  } else {
+    wl_display_cancel_read(FDisplay);
+  }
+  return wl_display_dispatch_pending(FDisplay) >= 0;
+}
+
+bool TLayerOverlay::Flush() {
+  while (wl_display_flush(FDisplay) < 0) {
+    if (errno != EAGAIN) return false;
+    // The socket is full: wait until the compositor has read some.
+    pollfd p{wl_display_get_fd(FDisplay), POLLOUT, 0};
+    if (poll(&p, 1, 1000) <= 0) return false;
+  }
+  return true;
+}
+
+bool TLayerOverlay::CreateSurface(TWaylandKeyboard keyboard) {
+  if (!FLayerShell || FSurface) return false;
+  FSurface = wl_compositor_create_surface(FCompositor);
+  wl_surface_add_listener(FSurface, &SurfaceListener, this);
+  FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, nullptr,
+                                                        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "korivan-dsk");
+  zwlr_layer_surface_v1_add_listener(FLayerSurface, &LayerListener, this);
+  zwlr_layer_surface_v1_set_anchor(FLayerSurface, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
+                                                      ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                      ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
+                                                      ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+  zwlr_layer_surface_v1_set_size(FLayerSurface, 0, 0);
+  zwlr_layer_surface_v1_set_exclusive_zone(FLayerSurface, -1);
+  FKeyboardMode = TWaylandKeyboard::None;  // the protocol's initial state
+  SetKeyboard(keyboard);
+  ApplyInputRegion();
+  // The first commit carries no buffer: it asks for the size.
+  wl_surface_commit(FSurface);
+  return true;
+}
+
+void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
+  // On demand came with version 4; before it only "exclusive" could take the
+  // keyboard, which would keep it from every other window.
+  if (keyboard == TWaylandKeyboard::OnDemand && FLayerShellVersion < 4) keyboard = TWaylandKeyboard::None;
+  if (!FLayerSurface || keyboard == FKeyboardMode) return;
+  FKeyboardMode = keyboard;
+  zwlr_layer_surface_v1_set_keyboard_interactivity(
+      FLayerSurface, keyboard == TWaylandKeyboard::Exclusive  ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE
+                     : keyboard == TWaylandKeyboard::OnDemand ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_ON_DEMAND
+                                                              : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+  if (FWidth > 0) wl_surface_commit(FSurface);
+}
+
+int TLayerOverlay::OutputScale() const {
+  int scale = 1;
+  for (const auto& o : FOutputs)
+    if (std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end()) scale = std::max(scale, o.Scale);
+  return scale;
+}
+
+TWaylandPixels TLayerOverlay::AcquireBuffer() {
+  if (!FSurface || FWidth <= 0 || FHeight <= 0) return {};
+  return FBuffers->Acquire(FWidth * FBufferScale, FHeight * FBufferScale);
+}
+
+void TLayerOverlay::Present(std::span<const TPlatformRect> damage) {
+  if (!FSurface) return;
+  if (damage.empty()) {
+    FPendingDamage.clear();
+    FPendingDamage.push_back({0, 0, FWidth * FBufferScale, FHeight * FBufferScale});
+  } else {
+    FPendingDamage.insert(FPendingDamage.end(), damage.begin(), damage.end());
+  }
+  if (FFrame) {
+    FFramePending = true;  // goes when the compositor is ready
+    return;
+  }
+  Commit();
+}
+
+void TLayerOverlay::Commit() {
+  wl_buffer* buffer = FBuffers->TakeForCommit(FPendingDamage, FCommitted);
+  FPendingDamage.clear();
+  if (!buffer) return;
+  if (FAttachedScale != FBufferScale) {
+    wl_surface_set_buffer_scale(FSurface, FBufferScale);
+    FAttachedScale = FBufferScale;
+  }
+  wl_surface_attach(FSurface, buffer, 0, 0);
+  for (const auto& r : FCommitted) {
+    if (FCompositorVersion >= 4) {
+      wl_surface_damage_buffer(FSurface, r.X, r.Y, r.Width, r.Height);
+    } else {
+      wl_surface_damage(FSurface, 0, 0, INT32_MAX, INT32_MAX);
+      break;
+    }
+  }
+  FFrame = wl_surface_frame(FSurface);
+  wl_callback_add_listener(FFrame, &FrameListener, this);
+  wl_surface_commit(FSurface);
+}
+
+void TLayerOverlay::SetInputRegion(std::span<const TPlatformRect> rects) {
+  FFullInput = false;
+  FInput.assign(rects.begin(), rects.end());
+  InputChanged();
+}
+
+void TLayerOverlay::SetFullInput() {
+  FFullInput = true;
+  FInput.clear();
+  InputChanged();
+}
+
+void TLayerOverlay::SetInputOverride(bool full) {
+  if (full == FInputOverride) return;
+  FInputOverride = full;
+  InputChanged();
+}
+
+void TLayerOverlay::InputChanged() {
+  ApplyInputRegion();
+  // Surface state waits for a commit; before the first configure the first
+  // buffer's commit carries it.
+  if (FWidth > 0) wl_surface_commit(FSurface);
+}
+
+void TLayerOverlay::ApplyInputRegion() {
+  if (!FSurface) return;
+  if (FFullInput || FInputOverride) {
+    wl_surface_set_input_region(FSurface, nullptr);
+    return;
+  }
+  wl_region* region = wl_compositor_create_region(FCompositor);
+  for (const auto& r : FInput) wl_region_add(region, r.X, r.Y, r.Width, r.Height);
+  wl_surface_set_input_region(FSurface, region);
+  wl_region_destroy(region);
+}
+
+}  // namespace
+
+std::unique_ptr<TWaylandOverlay> TWaylandOverlay::Connect(const char* displayName, std::string& error) {
+  auto overlay = std::make_unique<TLayerOverlay>();
+  if (!overlay->Open(displayName, error)) return nullptr;
+  return overlay;
+}
