@@ -86,6 +86,15 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
     c.drawRect(r.adjusted(0, 0, -1, -1));
   };
   MenuPanel->OnMouseLeave = [this] { MenuPanelMouseLeave(); };
+  // Windows of their own, so that the pointer over them is followed while
+  // over the surface it is reported only with a button held. The surface
+  // stays in the main window.
+  QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+  for (QWidget* w : {static_cast<QWidget*>(ModeRect), static_cast<QWidget*>(WriteRect),
+                     static_cast<QWidget*>(MenuPanel)}) {
+    w->setAttribute(Qt::WA_NativeWindow);
+    w->setAttribute(Qt::WA_TranslucentBackground);
+  }
   MenuPanel->OnResize = [this] { MenuPanelResize(); };
   MetroTimer = new QTimer(this);
   MetroTimer->setInterval(500);
@@ -132,6 +141,7 @@ void TMainFrm::FormCreate() {
   PWImage = new TPWImage(this);
   PWImage->setParent(RectBK);
   PWImage->show();
+  PWImage->OnHoverWanted = [this] { UpdateInputShape(); };
   TPWMenuItem start;
   GetStartPen(start, PenIndex);
   PWImage->SetCrPen(start);
@@ -284,6 +294,7 @@ bool TMainFrm::KeyDown(int& key, QChar, Qt::KeyboardModifiers) {
 void TMainFrm::UpdateInputShape() {
   if (!PWImage || !isVisible() || !windowHandle()) return;
   const TNativeWindow h = winId();
+  FWindowSystem.MotionOnlyWhileButtonHeld(h, !PWImage->WantsHover());
   if (PWImage->CanWrite()) {
     FWindowSystem.SetFullInput(h);
     return;

@@ -88,6 +88,7 @@ TScreenSurfaces::~TScreenSurfaces() {
 TScreenOverlay* TScreenSurfaces::NewOverlay(QScreen* screen) {
   auto* overlay = new TScreenOverlay(screen, FForm);
   overlay->Surface->installEventFilter(this);
+  overlay->Surface->OnHoverWanted = [this, overlay] { ApplyInput(overlay); };
   connect(screen, &QScreen::geometryChanged, overlay,
           [this] { QTimer::singleShot(0, this, [this] { Update(false); }); });
   return overlay;
@@ -169,6 +170,7 @@ void TScreenSurfaces::Drop(TScreenOverlay* overlay) {
 
 void TScreenSurfaces::ApplyInput(TScreenOverlay* overlay) {
   if (!overlay->isVisible() || !overlay->windowHandle()) return;
+  FWindowSystem.MotionOnlyWhileButtonHeld(overlay->winId(), !overlay->Surface->WantsHover());
   if (overlay->Surface->CanWrite())
     FWindowSystem.SetFullInput(overlay->winId());
   else

@@ -70,6 +70,7 @@ void TPWImage::Flush() {
     }
   }
   PlaceSelection();
+  NoteHoverWanted();
   if (pending.isEmpty()) return;
   // The repaint is asked for at once: it runs as soon as the pointer events
   // already queued have been taken, so a change shows without waiting for a
@@ -188,6 +189,17 @@ void TPWImage::ApplyCursor() {
   }
   const QPoint hot = (-CurOffset).toPoint();
   setCursor(QCursor(QPixmap::fromImage(FPicture), hot.x(), hot.y()));
+}
+
+bool TPWImage::WantsHover() const {
+  return FEngine->CrPen().PenType == pwLasso && !FEngine->SelLines().empty();
+}
+
+void TPWImage::NoteHoverWanted() {
+  const bool wanted = WantsHover();
+  if (wanted == FHoverWanted) return;
+  FHoverWanted = wanted;
+  if (OnHoverWanted) OnHoverWanted();
 }
 
 void TPWImage::PlaceCursor(QPointF pos) {

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "PenItem.h"
@@ -61,6 +62,10 @@ class TPWImage : public QWidget {
   bool FramePending() const;
   // The floating selection, in surface coordinates (hidden: empty).
   QRect SelectionGeometry() const;
+  // Whether moves with no button held matter: the lasso shows a hand over a
+  // selection. OnHoverWanted hears when that changes.
+  bool WantsHover() const;
+  std::function<void()> OnHoverWanted;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -77,6 +82,7 @@ class TPWImage : public QWidget {
   void PlaceCursor(QPointF pos);
   void PointerLeft();
   void PlaceSelection();
+  void NoteHoverWanted();
   // Takes what the engine changed and asks the window to repaint it.
   void Flush();
   void ApplyCursor();
@@ -94,4 +100,5 @@ class TPWImage : public QWidget {
   bool FCurVisible = true;
   // The pointer left the surface while a button was held.
   bool FOutside = false;
+  bool FHoverWanted = false;
 };

@@ -55,6 +55,11 @@ class TWindowSystem {
   // The whole window takes the pointer again.
   virtual void SetFullInput(TNativeWindow window) = 0;
 
+  // Pointer motion over the window itself (not its native children) reaches
+  // the toolkit only while a button is held, or always again. An idle
+  // pointer then costs the program nothing.
+  virtual void MotionOnlyWhileButtonHeld(TNativeWindow /*window*/, bool /*only*/) {}
+
   // The window that has the user's focus; 0 when none is known.
   virtual TNativeWindow ForegroundWindow() = 0;
   // Puts the window above every other, a fullscreen one included, without

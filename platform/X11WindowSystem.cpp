@@ -152,6 +152,8 @@ class TX11WindowSystem final : public TWindowSystem {
   TX11WindowSystem(xcb_connection_t* conn, bool owned) : FConn(conn), FOwned(owned) {
     const xcb_query_extension_reply_t* shape = xcb_get_extension_data(FConn, &xcb_shape_id);
     FHasShape = shape && shape->present;
+    const xcb_query_extension_reply_t* input = xcb_get_extension_data(FConn, &xcb_input_id);
+    FHasInput = input && input->present;
     FActiveAtom = InternAtom(FConn, "_NET_ACTIVE_WINDOW");
     FRoot = FirstRoot(FConn);
   }
@@ -178,6 +180,59 @@ class TX11WindowSystem final : public TWindowSystem {
   void SetFullInput(TNativeWindow window) override {
     if (!FHasShape || window == 0) return;
     xcb_shape_mask(FConn, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, Window(window), 0, 0, XCB_NONE);
+    xcb_flush(FConn);
+  }
+
+  // The toolkit selects XInput2 motion (and core motion) on its window, so
+  // that every report of a merely moving pointer costs a round through it.
+  // Dropping motion from both selections and adding a passive grab of any
+  // button whose mask carries motion hands over moves only while a button is
+  // held; the grab reports them to the window as the toolkit expects.
+  void MotionOnlyWhileButtonHeld(TNativeWindow window, bool only) override {
+    if (window == 0 || !FHasInput) return;
+    const xcb_window_t w = Window(window);
+    constexpr std::uint32_t motion = XCB_INPUT_XI_EVENT_MASK_MOTION;
+    auto selected = Own(xcb_input_xi_get_selected_events_reply(
+        FConn, xcb_input_xi_get_selected_events(FConn, w), nullptr));
+    if (!selected) return;
+    // The toolkit's selection (for all devices or only the master ones) is
+    // given back as it was, but for motion.
+    bool found = false;
+    for (auto it = xcb_input_xi_get_selected_events_masks_iterator(selected.get()); it.rem;
+         xcb_input_event_mask_next(&it)) {
+      const xcb_input_event_mask_t head = *it.data;
+      if (head.mask_len < 1) continue;
+      std::vector<std::uint32_t> words(1 + head.mask_len);
+      std::memcpy(words.data(), &head, sizeof head);
+      std::memcpy(words.data() + 1, xcb_input_event_mask_mask(it.data), head.mask_len * 4u);
+      words[1] = only ? words[1] & ~motion : words[1] | motion;
+      xcb_input_xi_select_events(FConn, w, 1, reinterpret_cast<xcb_input_event_mask_t*>(words.data()));
+      found = true;
+    }
+    if (!found) return;  // the toolkit takes core events: leave them alone
+    auto attr = Own(xcb_get_window_attributes_reply(FConn, xcb_get_window_attributes(FConn, w),
+                                                    nullptr));
+    if (attr) {
+      constexpr std::uint32_t core = XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_BUTTON_MOTION;
+      const std::uint32_t mask = only ? attr->your_event_mask & ~core : attr->your_event_mask | core;
+      xcb_change_window_attributes(FConn, w, XCB_CW_EVENT_MASK, &mask);
+    }
+    const std::uint32_t anyModifier = 1u << 31;
+    if (only) {
+      const std::uint32_t grabMask = XCB_INPUT_XI_EVENT_MASK_BUTTON_PRESS |
+                                     XCB_INPUT_XI_EVENT_MASK_BUTTON_RELEASE | motion |
+                                     XCB_INPUT_XI_EVENT_MASK_ENTER | XCB_INPUT_XI_EVENT_MASK_LEAVE;
+      xcb_discard_reply(
+          FConn, xcb_input_xi_passive_grab_device(
+                     FConn, XCB_CURRENT_TIME, w, XCB_NONE, 0 /* any button */,
+                     XCB_INPUT_DEVICE_ALL_MASTER, 1, 1, XCB_INPUT_GRAB_TYPE_BUTTON,
+                     XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC, 0, &grabMask,
+                     &anyModifier)
+                     .sequence);
+    } else {
+      xcb_input_xi_passive_ungrab_device(FConn, w, 0, XCB_INPUT_DEVICE_ALL_MASTER, 1,
+                                         XCB_INPUT_GRAB_TYPE_BUTTON, &anyModifier);
+    }
     xcb_flush(FConn);
   }
 
@@ -404,6 +459,7 @@ class TX11WindowSystem final : public TWindowSystem {
 
   xcb_connection_t* FConn;
   bool FOwned;
+  bool FHasInput = false;
   bool FHasShape = false;
   xcb_atom_t FActiveAtom = XCB_ATOM_NONE;
   xcb_window_t FRoot = XCB_WINDOW_NONE;

@@ -1,8 +1,10 @@
 """The overlay on the real X stack: start-up, pass-through, drawing, staying on top."""
 
+import os
 import signal
 import subprocess
 import time
+from pathlib import Path
 
 from conftest import PROGRAM, near, start_overlay, wait_until
 
@@ -93,3 +95,43 @@ def test_pass_through_drawing_and_top_most(xsession):
     cover = xsession.test_window("korivan-e2e-cover", 0, 0, w, h, "40a040", "override")
     assert wait_until(lambda: stroke_over(cover.colour)), "stroke not back above the covering window"
     assert overlay.alive()
+
+
+def program_cpu(pid):
+    """The program's processor time in seconds, once it has stopped taking any
+    (the moves queued for it are handled)."""
+    def now():
+        fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    last = now()
+    end = time.monotonic() + 20
+    while time.monotonic() < end:
+        time.sleep(0.4)
+        value = now()
+        if value == last:
+            return value
+        last = value
+    return last
+
+
+def test_hover_with_drawing_on_is_not_reported_to_the_program(xsession):
+    overlay = start_overlay(xsession)
+    xsession.click(*overlay.write_rect)
+    assert wait_until(overlay.drawing), "drawing did not switch on"
+    moves = []
+    for i in range(3000):
+        moves += ["mousemove", 100 + i % 500, 200 + (i // 500) * 50]
+    pid = overlay.proc.pid
+
+    before = program_cpu(pid)
+    xsession.xdotool(*moves)
+    hover = program_cpu(pid) - before
+    # The same moves with the button held are points of a stroke, each one
+    # taken and drawn.
+    before = program_cpu(pid)
+    xsession.xdotool("mousedown", 1, *moves, "mouseup", 1)
+    drag = program_cpu(pid) - before
+    assert drag >= 0.05, f"the stroke's moves cost the program only {drag:.3f} s"
+    # Two clock ticks of slack for the program's own timers.
+    assert hover <= 0.02 + drag / 20, f"hover cost the program {hover:.3f} s, the stroke {drag:.3f} s"
+    assert xsession.pixel(300, 300) != xsession.pixel(300, 600), "the stroke was not drawn"
