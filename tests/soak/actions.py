@@ -182,7 +182,8 @@ def stable(probe, quiet):
 def keypad(soak, rng):
     """A hot key; the keys but multiply reach the program only while it has the keyboard."""
     key = rng.choice(["KP_Add", "KP_Subtract", "KP_Divide"])
-    owns = soak.session.active_window() == soak.overlay.window
+    focus = soak.session.run("xdotool", "getwindowfocus", check=False).stdout.strip()
+    owns = focus.isdigit() and int(focus) == soak.overlay.window
     if key == "KP_Add":
         return soak.save(lambda: soak.session.key(key), expect=owns, how="KP_Add")
     soak.session.key(key)
