@@ -382,6 +382,7 @@ def resize(soak, rng):
                 f"the overlay did not follow the screen to {w}x{h}")
     probe = soak.overlay.drawing if soak.drawing else soak.overlay.passing
     soak.expect(probe, f"drawing {'on' if soak.drawing else 'off'} did not survive the resize to {w}x{h}")
+    soak.settled_shot()
     soak.kind(f"resize-{w}x{h}")
 
 

@@ -48,6 +48,7 @@ class Soak:
         self.locked = None
         self.bg = GREY
         self.last = None
+        self.notice_gone = 0.0
 
     # -- looking -------------------------------------------------------------
     def shot(self):
@@ -81,7 +82,9 @@ class Soak:
         return not differs(shot, self.bg, [self.canvas_box()], 6)
 
     def settled_shot(self):
-        """The screen once two shots a moment apart agree on the canvas."""
+        """The screen once two shots a moment apart agree on the canvas, and
+        the last save's notice (two seconds) has gone."""
+        time.sleep(max(0.0, self.notice_gone - time.monotonic()))
         box, prev = self.canvas_box(), self.shot()
         def settled():
             nonlocal prev
@@ -186,6 +189,7 @@ class Soak:
             self.kind(f"save-{how}-elsewhere")
             return
         found = self.expect(written, f"{how}: no picture written")
+        self.notice_gone = time.monotonic() + 2.5
         if found.suffix != "." + ext:
             raise Fault(f"{how}: wrote {found.name}, not a .{ext}")
         w, h = self.session.width, self.session.height

@@ -2,14 +2,25 @@
 new size and shows the strokes (the capture once kept to the size the screen
 had when the program connected, and wrote a black picture on a taller one)."""
 
-import os
 import tempfile
+import time
 from pathlib import Path
 
 import pytest
 
 from session import SoakSession, picture_matches
-from conftest import SAVE, near, pictures_folder, saved, start_overlay, wait_until
+from conftest import SAVE, differs, near, pictures_folder, saved, start_overlay, wait_until
+
+
+NOTICE_SECONDS = 2.5  # a save's notice shows for two seconds
+
+
+def settled(session):
+    def same():
+        first = session.shot()
+        time.sleep(0.5)
+        return not differs(session.shot(), first, [(0, 0, session.width, session.height)], 2)
+    assert wait_until(same, 20), "the screen does not settle"
 
 
 def test_save_after_the_screen_was_resized():
@@ -18,20 +29,22 @@ def test_save_after_the_screen_was_resized():
         session.start()
         if not session.can_resize:
             pytest.skip("no X server here that RandR can resize")
-        session.run("xsetroot", "-solid", "#c0c0c0")
         folder = pictures_folder(session)
         overlay = start_overlay(session)
+        bg = session.pixel(200, 300)
         # Taller than at the start, then larger every way.
         for w, h in ((1024, 768), (1600, 900)):
             session.resize(w, h)
-            overlay.write_rect = (w - 45, 15)
+            overlay.write_rect, overlay.mode_rect = (w - 45, 15), (w - 15, 15)
             assert wait_until(lambda: [x for x in session.windows_named("KORIVAN D") if x[1:] == (w, h)], 20)
+            # The overlay redraws itself at the new size before it is drawn on.
+            settled(session)
             if not overlay.drawing():
                 session.click(*overlay.write_rect)
                 assert wait_until(overlay.drawing)
             y = h - 150  # below the height the screen had at the start
             session.drag([(100 + 10 * i, y) for i in range(40)])
-            screen = wait_until(lambda: (s := session.shot()) and not near(s.getpixel((300, y)), (0xC0,) * 3) and s)
+            screen = wait_until(lambda: (s := session.shot()) and not near(s.getpixel((300, y)), bg) and s)
             assert screen, "the stroke does not show"
             newest = max((p.stat().st_mtime_ns for p in folder.glob("*")), default=0)
             overlay.click_tile(SAVE)
@@ -39,5 +52,6 @@ def test_save_after_the_screen_was_resized():
             assert files, "no picture"
             picture = max(files, key=lambda p: p.stat().st_mtime_ns)
             assert picture_matches(picture, screen, (0, 40, w - 150, h - 110), True) is None
+            time.sleep(NOTICE_SECONDS)  # the save's notice is in no screenshot of the next round
     finally:
         session.stop()
