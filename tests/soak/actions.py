@@ -327,6 +327,10 @@ def lasso_move(soak, rng):
     moved = [(x + dx, y + dy) for x, y in line]
     fresh = [p for p in moved if near(before.getpixel(p), soak.bg)] or moved
     soak.expect(lambda: any(not near(soak.shot().getpixel(p), soak.bg) for p in fresh), "the lasso did not move the stroke")
+    # A selection shows in black, which no saved picture holds: the user
+    # goes back to a pen, and that ends it.
+    soak.click_tile(rng.randint(0, 4))
+    soak.tool = PEN
     soak.kind("lasso-move")
 
 
