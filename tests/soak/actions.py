@@ -122,13 +122,19 @@ def stock_pen_tile(soak, rng):
 
 @action(5)
 def undo_redo(soak, rng):
-    """A burst of undos, then as many redos: the screen is as before."""
+    """A stroke, a burst of undos, then as many redos: the screen is as
+    after the stroke (which left nothing to redo beyond the burst)."""
+    stroke(soak, rng)
     before = soak.settled_shot()
     k = rng.randint(1, 6)
     for tile in [UNDO] * k + [REDO] * k:
         soak.click_tile(tile)
     box = soak.canvas_box()
-    soak.expect(lambda: soak.same(soak.shot(), before, box), f"{k} undos and {k} redos did not give back the screen")
+    try:
+        soak.expect(lambda: soak.same(soak.shot(), before, box), f"{k} undos and {k} redos did not give back the screen")
+    except Fault:
+        before.save(soak.session.tmp / "screen-for-undo-redo.png")
+        raise
 
 
 @action(3)
@@ -224,6 +230,7 @@ def save_as_refused(soak, rng):
     soak.session.click(*launcher_tile(soak.session, L_SAVE_AS))
     soak.fill_save_as(kind, target.with_suffix(""), confirm_replace=True)
     soak.close_message("the refused save")
+    soak.notice_gone = time.monotonic() + 2.5
     after = {p.name: p.read_bytes() for p in soak.locked.iterdir()}
     if after != before:
         raise Fault(f"a failed save changed the folder: {sorted(set(after) ^ set(before)) or target.name}")
