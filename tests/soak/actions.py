@@ -125,6 +125,10 @@ def undo_redo(soak, rng):
     """A stroke, a burst of undos, then as many redos: the screen is as
     after the stroke (which left nothing to redo beyond the burst)."""
     stroke(soak, rng)
+    # A change of smoothing shows on the older strokes only once the layer is
+    # drawn again, which the first undo does: one pair before looking.
+    soak.click_tile(UNDO)
+    soak.click_tile(REDO)
     before = soak.settled_shot()
     k = rng.randint(1, 6)
     for tile in [UNDO] * k + [REDO] * k:
@@ -226,10 +230,11 @@ def save_as_refused(soak, rng):
     kind = rng.randint(1, 5)
     target = soak.locked / f"keep.{EXTENSIONS[kind]}"
     before = {p.name: p.read_bytes() for p in soak.locked.iterdir()}
+    known = set(soak.visible_titled("KORIVAN D"))
     soak.open_launcher()
     soak.session.click(*launcher_tile(soak.session, L_SAVE_AS))
     soak.fill_save_as(kind, target.with_suffix(""), confirm_replace=True)
-    soak.close_message("the refused save")
+    soak.close_message("the refused save", known)
     soak.notice_gone = time.monotonic() + 2.5
     after = {p.name: p.read_bytes() for p in soak.locked.iterdir()}
     if after != before:
