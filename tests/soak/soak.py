@@ -154,7 +154,14 @@ class Soak:
         dialog = self.expect(lambda: windows_titled(s, "Image Save As"), "no Save As dialog")[0]
         box = self.expect(lambda: conftest.client_rect(s, dialog), "the Save As dialog has no place")
         self.expect(lambda: s.active_window() == dialog, "the Save As dialog does not have the keyboard")
-        s.click(box[0] + 310, box[1] + box[3] - 24)  # the type list
+        # The type list: its entries are chosen with the keys once its list
+        # (a window of its own) shows, since Enter with the list closed would
+        # take the dialog.
+        shown = lambda: set(s.run("xdotool", "search", "--onlyvisible", "--classname", ".",
+                                  check=False).stdout.split())
+        closed = shown()
+        s.click(box[0] + 310, box[1] + box[3] - 24)
+        self.expect(lambda: shown() - closed, "the type list of Save As does not open")
         s.key("Home", *["Down"] * (kind - 1), "Return")
         s.click(box[0] + 310, box[1] + box[3] - 54)  # the name
         s.key("ctrl+a")
