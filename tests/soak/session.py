@@ -6,7 +6,6 @@ pictures it writes compared with the screen."""
 import os
 import re
 import shutil
-import subprocess
 import sys
 import time
 from pathlib import Path
@@ -14,8 +13,7 @@ from pathlib import Path
 from PIL import Image, ImageChops
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
-import conftest  # noqa: E402  (the end-to-end helpers, shared)
-from conftest import XSession  # noqa: E402
+from conftest import XSession  # noqa: E402  (the end-to-end helpers, shared)
 
 # Sizes the screen takes; every one is tall enough for the factory column.
 MODES = [(1280, 720), (1600, 900), (1440, 900), (1280, 800), (1024, 768)]
@@ -68,35 +66,20 @@ class SoakSession(XSession):
         # of it must not fail for that.
         self.env["ASAN_OPTIONS"] = "detect_leaks=0"
 
-    def start(self):
+    def server(self, ready_fd):
         if not (shutil.which("Xorg") and DUMMY_DRIVER.exists() and os.geteuid() == 0):
             print("soak: Xorg with the dummy driver (as root) is missing; Xvfb, no resizing", flush=True)
-            return super().start()
+            return super().server(ready_fd)
         conf = self.tmp / "xorg.conf"
         conf.write_text(XORG_CONF.format(
             modelines="\n".join("  " + modeline(w, h) for w, h in MODES),
             modes=" ".join(f'"{w}x{h}"' for w, h in MODES),
             vw=max(w for w, _ in MODES), vh=max(h for _, h in MODES)))
-        cookie = subprocess.run(["mcookie"], capture_output=True, text=True, check=True).stdout.strip()
-        Path(self.env["XAUTHORITY"]).touch()
-        rfd, wfd = os.pipe()
-        self.spawn("xorg", ["Xorg", "-displayfd", str(wfd), "-config", str(conf), "-logfile",
-                            str(self.tmp / "xorg.server.log"), "-nolisten", "tcp", "-noreset",
-                            "-novtswitch", "-sharevts", "-auth", self.env["XAUTHORITY"]], pass_fds=(wfd,))
-        os.close(wfd)
-        with os.fdopen(rfd) as r:
-            number = r.readline().strip()
-        assert number, "Xorg did not start"
-        self.env["DISPLAY"] = f":{number}"
-        self.run("xauth", "-q", "-f", self.env["XAUTHORITY"], "add", self.env["DISPLAY"],
-                 "MIT-MAGIC-COOKIE-1", cookie)
-        self.resize(*MODES[0])
         self.can_resize = True
-        self.spawn("openbox", ["openbox", "--sm-disable"])
-        assert self.run(conftest.HELPER, "wait-wm", "20000", check=False).returncode == 0, "openbox did not start"
-        self.spawn("picom", ["picom", "--backend", "xrender", "--config", "/dev/null"])
-        assert self.run(conftest.HELPER, "wait-compositor", "20000", check=False).returncode == 0, \
-            "picom did not start"
+        # The first mode listed is the one it starts in.
+        return "xorg", ["Xorg", "-displayfd", str(ready_fd), "-config", str(conf), "-logfile",
+                        str(self.tmp / "xorg.server.log"), "-nolisten", "tcp", "-noreset",
+                        "-novtswitch", "-sharevts", "-auth", self.env["XAUTHORITY"]]
 
     def resize(self, w, h):
         self.run("xrandr", "-s", f"{w}x{h}")
