@@ -16,6 +16,6 @@ fi
 cmake --build build-asan -j "$JOBS" --target korivan-dsk korivan_e2e_helper
 # The Python the end-to-end tests use (it has pytest and PIL).
 python="$(sed -n 's/^KORIVAN_E2E_PYTHON:FILEPATH=//p' build-asan/CMakeCache.txt)"
-exec "${python:-python3}" "$ROOT/tests/soak/soak.py" --minutes "$minutes" "${seed[@]}" \
+PYTHONDONTWRITEBYTECODE=1 exec "${python:-python3}" "$ROOT/tests/soak/soak.py" --minutes "$minutes" "${seed[@]}" \
   --program build-asan/app/korivan-dsk --helper build-asan/tests/e2e/korivan_e2e_helper \
   --artifacts build-asan/soak-failures "$@"

@@ -44,10 +44,10 @@ def launcher_tile(s, i):
 
 # -- strokes ---------------------------------------------------------------
 
-def random_path(soak, rng, points=None):
+def random_path(soak, rng):
     """A wandering path inside the canvas, at least 6 points long."""
     x0, y0, x1, y1 = soak.canvas()
-    n = points or rng.choice([rng.randint(6, 15), rng.randint(15, 60), rng.randint(60, 150)])
+    n = rng.choice([rng.randint(6, 15), rng.randint(15, 60), rng.randint(60, 150)])
     step = rng.choice([3, 6, 12, 25])
     x, y = rng.randint(x0, x1), rng.randint(y0, y1)
     heading = rng.uniform(0, 2 * math.pi)
@@ -266,7 +266,7 @@ def pen_chooser(soak, rng):
 
 @action(3)
 def launcher(soak, rng):
-    """The launcher: an entry that has no action of its own here, or its Close tile, or Escape."""
+    """The launcher: one of its entries, its Close tile or Escape."""
     soak.open_launcher()
     s = soak.session
     choice = rng.choice(["close", "escape", "undo", "redo", "eraser", "stock", "info", "erase-all"])
@@ -411,8 +411,3 @@ def close_program(soak):
         raise Fault("the Close tile did not end the program")
     if code != 0:
         raise Fault(f"the program ended with status {code}")
-
-
-def red_close_shown(s):
-    return near(s.pixel(*tile_centre(launcher_origin(s), 365, 5)), RED_TILE)
-
