@@ -7,7 +7,7 @@ import math
 import time
 
 from conftest import (CLOSE, ERASE_ALL, ERASER, INFO, PEN_SETUP, REDO, SAVE, SETUP, SETUP_CANCEL,
-                      SETUP_OK, UNDO, GREEN_TILE, RED_TILE, near, setup_dialog, tile_centre, windows_titled)
+                      SETUP_OK, UNDO, GREEN_TILE, near, setup_dialog, tile_centre, windows_titled)
 
 ACTIONS = {}  # name -> (weight, function)
 
