@@ -50,6 +50,7 @@ class Soak:
         self.last = None
         self.notice_gone = 0.0
         self.keep_going = False
+        self.slowest = {}  # action -> its longest time, seconds
         self.findings = []
 
     # -- looking -------------------------------------------------------------
@@ -311,8 +312,10 @@ def run(args):
                 ACTIONS[name][1](soak, rng)
             except Fault as f:
                 raise Fault(f"action {done} ({name}): {f}") from None
+            took = time.monotonic() - began
+            soak.slowest[name] = max(soak.slowest.get(name, 0.0), took)
             if args.verbose:
-                print(f"soak: {done:5} {name:16} {time.monotonic() - began:6.1f} s", flush=True)
+                print(f"soak: {done:5} {name:16} {took:6.1f} s", flush=True)
             soak.kinds[name] += 1
             memory.sample()
             reports = sanitizer_reports(tmp / "app.log")
@@ -356,7 +359,8 @@ def run(args):
 def report(seed, done, soak, memory, growth):
     print(f"soak: seed {seed}: {done} actions", flush=True)
     for name, n in sorted(soak.kinds.items()):
-        print(f"  {name:28} {n}")
+        slowest = f"  (slowest {soak.slowest[name]:.1f} s)" if name in soak.slowest else ""
+        print(f"  {name:28} {n}{slowest}")
     print(f"soak: pictures written and checked: {sum(soak.checked.values())} "
           f"({', '.join(f'{k} {n}' for k, n in sorted(soak.checked.items()))})")
     if memory:
