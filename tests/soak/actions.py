@@ -358,9 +358,18 @@ def settings(soak, rng):
         if page == "stock":
             t = rng.randint(0, 9)
             soak.click_in(at, (7 + (73 if t < 5 else 203), 27 + 42 + 60 * (t % 5)))
-            colour = soak.random_colour(rng)
-            soak.type_in(at, (7 + 336, 27 + 267), f"{colour:06x}")
-            pending[("Mark", f"PenColor{t}")] = str(colour)
+            if rng.random() < 0.5:
+                colour = soak.random_colour(rng)
+                soak.type_in(at, (7 + 336, 27 + 267), f"{colour:06x}")
+                pending[("Mark", f"PenColor{t}")] = str(colour)
+            else:
+                # Clicks in the colour square and the hue bar and on the
+                # width's arrows: a colour the run does not know any more.
+                for _ in range(rng.randint(1, 4)):
+                    soak.click_in(at, rng.choice([(7 + rng.randint(282, 415), 27 + rng.randint(115, 244)),
+                                                  (7 + rng.randint(434, 455), 27 + rng.randint(115, 244)),
+                                                  (7 + 447, 27 + rng.choice([300, 320]))]))
+                pending[("Mark", f"PenColor{t}")] = None
         elif page == "presets":
             t = rng.randint(0, 9)
             soak.click_in(at, (7 + (38 if t < 5 else 108), 27 + 70 + 60 * (t % 5)))
@@ -380,7 +389,11 @@ def settings(soak, rng):
         soak.click_in(at, SETUP_OK if end == "ok" else SETUP_CANCEL)
     soak.expect(lambda: setup_dialog(s) is None, f"{end} did not close the settings dialog")
     if end == "ok":
-        soak.ini.update(pending)
+        for key, value in pending.items():
+            if value is None:
+                soak.ini.pop(key, None)
+            else:
+                soak.ini[key] = value
         soak.image_type = int(soak.ini[("Setup", "ImageTypeDefault")])
     soak.kind(f"settings-{end}")
 

@@ -168,6 +168,10 @@ class Soak:
         s.key("ctrl+a")
         s.xdotool("type", "--delay", "10", str(target))
         s.key("Return")
+        # Enter pressed while the name's completion list shows only closes
+        # the list; a user presses it again.
+        if not wait_until(lambda: dialog not in windows_titled(s, "Image Save As"), self.bound / 2, 0.1):
+            s.key("Return")
         if confirm_replace:
             # Whether the dialog asks before replacing a file is its own affair.
             def asked_or_gone():
