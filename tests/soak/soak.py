@@ -4,6 +4,7 @@ checked on the screen or in the files written; the program is the sanitizer
 build. The seed is printed first; the same seed gives the same actions.
 
   soak.py --minutes M [--seed S] --program PROGRAM --helper HELPER [--artifacts DIR]
+          [--verbose] [--keep-going] [--bound SECONDS]
 """
 
 import argparse
@@ -202,8 +203,8 @@ class Soak:
         self.expect(gone, f"Enter does not close the message about {what}")
 
     def save(self, act, expect, how, path=None):
-        """Saves as the user asked; the picture must come (or, when the
-        program did not have the key, must not) and show what the screen did."""
+        """Saves as the user asked; the picture must come and show what the
+        screen did. A hot key the program did not have is only counted."""
         screen = self.settled_shot()
         before = {p: p.stat().st_mtime_ns for p in self.pictures.glob("*")} if self.pictures.is_dir() else {}
         act()
