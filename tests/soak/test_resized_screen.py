@@ -2,6 +2,7 @@
 new size and shows the strokes (the capture once kept to the size the screen
 had when the program connected, and wrote a black picture on a taller one)."""
 
+import shutil
 import tempfile
 import time
 from pathlib import Path
@@ -55,3 +56,4 @@ def test_save_after_the_screen_was_resized():
             time.sleep(NOTICE_SECONDS)  # the save's notice is in no screenshot of the next round
     finally:
         session.stop()
+        shutil.rmtree(session.tmp, ignore_errors=True)
