@@ -63,6 +63,15 @@ def random_path(soak, rng):
     return path
 
 
+def along(path):
+    """The pixels of the polyline through path, one per step along it."""
+    out = [path[0]]
+    for (x0, y0), (x1, y1) in zip(path, path[1:]):
+        n = max(abs(x1 - x0), abs(y1 - y0), 1)
+        out += [(x0 + (x1 - x0) * i // n, y0 + (y1 - y0) * i // n) for i in range(1, n + 1)]
+    return out
+
+
 def drag(soak, rng, path):
     """Presses, moves along the path fast or slowly, releases."""
     args = ["mousemove", *path[0], "mousedown", 1]
@@ -96,11 +105,14 @@ def stroke(soak, rng):
         # The eraser clears the pen layer under its centre line.
         soak.expect(lambda: all(near(soak.shot().getpixel(p), bg) for p in path), "the eraser left strokes on its path")
         return
-    fresh = [p for p in path if near(before.getpixel(p), bg)]
+    # Every pixel along the line, not only the event points: a thin dotted
+    # pen may leave all of a short stroke's points in its gaps.
+    line = along(path)
+    fresh = [p for p in line if near(before.getpixel(p), bg)]
 
     def drawn():
         shot = soak.shot()
-        return any(not near(shot.getpixel(p), bg) for p in (fresh or path))
+        return any(not near(shot.getpixel(p), bg) for p in (fresh or line))
     soak.expect(drawn, "the stroke does not show")
 
 
