@@ -361,8 +361,11 @@ class TX11WindowSystem final : public TWindowSystem {
       return false;
     const xcb_setup_t* setup = xcb_get_setup(FConn);
     const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
-    if (rect.X < 0 || rect.Y < 0 || rect.X + rect.Width > screen->width_in_pixels ||
-        rect.Y + rect.Height > screen->height_in_pixels)
+    // The setup holds the size the screen had when the connection was made;
+    // RandR resizes the root since, so its size is asked for now.
+    auto root = Own(xcb_get_geometry_reply(FConn, xcb_get_geometry(FConn, FRoot), nullptr));
+    if (!root || rect.X < 0 || rect.Y < 0 || rect.X + rect.Width > root->width ||
+        rect.Y + rect.Height > root->height)
       return false;
     std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
     if (!RootVisualMasks(screen, redMask, greenMask, blueMask)) return false;

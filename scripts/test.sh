@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the normal build (unit, widget and end-to-end tests), the
-# sanitizer build (unit and widget tests), a short run of each fuzz target,
+# sanitizer build (unit and widget tests, then two minutes of random use of
+# the whole program), a short run of each fuzz target,
 # and the Windows backend cross-built and tested under wine.
 source "$(dirname "$0")/lib.sh"
 ensure_packages
@@ -22,6 +23,9 @@ ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan -L unit --output-on-failure -j "$JOBS"
+
+echo "== Soak (two minutes of random use of the sanitizer build)"
+"$ROOT/scripts/soak.sh" 2
 
 if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   echo "== Fuzz targets (short run)"

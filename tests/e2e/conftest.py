@@ -77,17 +77,21 @@ class XSession:
         return subprocess.run(args, env=self.env, check=check, timeout=timeout,
                               capture_output=True, text=True)
 
+    def server(self, ready_fd):
+        """The X server's name and command line; it writes its display number to ready_fd."""
+        return "xvfb", ["Xvfb", "-displayfd", str(ready_fd), "-screen", "0", f"{self.width}x{self.height}x24",
+                        "-nolisten", "tcp", "-noreset", "-auth", self.env["XAUTHORITY"]]
+
     def start(self):
         cookie = subprocess.run(["mcookie"], capture_output=True, text=True, check=True).stdout.strip()
         Path(self.env["XAUTHORITY"]).touch()
         rfd, wfd = os.pipe()
-        self.spawn("xvfb", ["Xvfb", "-displayfd", str(wfd), "-screen", "0",
-                            f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset",
-                            "-auth", self.env["XAUTHORITY"]], pass_fds=(wfd,))
+        name, args = self.server(wfd)
+        self.spawn(name, args, pass_fds=(wfd,))
         os.close(wfd)
         with os.fdopen(rfd) as r:
             number = r.readline().strip()
-        assert number, "Xvfb did not start"
+        assert number, f"{name} did not start"
         self.env["DISPLAY"] = f":{number}"
         self.run("xauth", "-q", "-f", self.env["XAUTHORITY"], "add", self.env["DISPLAY"],
                  "MIT-MAGIC-COOKIE-1", cookie)
