@@ -67,6 +67,7 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   FOverlay.Closed = [this] { FWindow.close(); };
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
+  FOverlay.BeforeCapture = [this] { PresentNow(); };
   qApp->installEventFilter(this);
   FOverlay.Configured();
 }
@@ -134,6 +135,13 @@ void TWaylandPresenter::Render() {
   FOverlay.Present({});
   FDirty = false;
   FWaiting = true;
+}
+
+void TWaylandPresenter::PresentNow() {
+  // Repaints asked for but not yet handled (controls a save just hid) go into
+  // this frame; one still on its way takes them at its frame callback.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+  Render();
 }
 
 void TWaylandPresenter::Hover(QWidget* target, QPointF at) {

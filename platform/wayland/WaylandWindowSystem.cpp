@@ -1,5 +1,7 @@
 #include "platform/WaylandOverlay.h"
 
+#include <chrono>
+
 namespace {
 
 class TWaylandWindowSystem final : public TNullWindowSystem {
@@ -11,8 +13,34 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
   }
   void SetFullInput(TNativeWindow) override { FOverlay.SetFullInput(); }
 
+  // The overlay's output, in device pixels, at the origin of the surface.
+  std::vector<TPlatformRect> Monitors() override {
+    const int scale = FOverlay.OutputScale();
+    if (FOverlay.Width() <= 0) return {};
+    return {{0, 0, FOverlay.Width() * scale, FOverlay.Height() * scale}};
+  }
+
+  bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) override {
+    // What the program hid a moment ago has to be off the screen before it
+    // is read: presented now, and shown by the compositor.
+    if (FOverlay.BeforeCapture) FOverlay.BeforeCapture();
+    FOverlay.WaitPresented(FBound);
+    const auto start = std::chrono::steady_clock::now();
+    const bool copied = FOverlay.CaptureOutput(rect, pixels, FBound, FCaptureError);
+    // A save reads the screen several times; once the compositor has let one
+    // go unanswered, the next ones wait only briefly until it answers again.
+    const bool timedOut = std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(FBound);
+    FBound = copied ? LongBound : timedOut ? ShortBound : FBound;
+    return copied;
+  }
+  std::string CaptureError() const override { return FCaptureError; }
+
  private:
+  static constexpr int LongBound = 2000;
+  static constexpr int ShortBound = 250;
   TWaylandOverlay& FOverlay;
+  int FBound = LongBound;
+  std::string FCaptureError;
 };
 
 }  // namespace

@@ -178,7 +178,86 @@ def test_overlay_above_window_with_pass_through(session):
     assert len([l for l in overlay.all() if l.endswith("down")]) == 1
 
 
-def test_program_as_layer_surface(session):
+GREEN = (0, 192, 0)  # the probe's window
+
+
+def send_all(pointer, lines):
+    for line in lines:
+        pointer.send(line)
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+
+
+def click_at(pointer, x, y):
+    send_all(pointer, [f"move {x} {y} {WIDTH} {HEIGHT}", "click"])
+
+
+@pytest.fixture
+def program(session):
+    """Starts the program itself with KORIVAN_BACKEND=wayland, on a home of
+    its own (with that Setup.ini when given); killed at the end if still running."""
+    start, env, runtime = session
+    home = tempfile.mkdtemp(prefix="korivan-home-")
+    runs = []
+
+    def launch(setup_ini=None):
+        own_runtime = os.path.join(home, "run")
+        os.mkdir(own_runtime, 0o700)
+        if setup_ini is not None:
+            os.makedirs(os.path.dirname(setup_path(home)))
+            with open(setup_path(home), "w") as f:
+                f.write(setup_ini)
+        program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime,
+                           XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                           WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland")
+        program_env.pop("QT_QPA_PLATFORM", None)
+        log = open(os.path.join(home, "program.log"), "w+")
+        proc = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
+                                stderr=subprocess.STDOUT)
+        runs.append((proc, log))
+        return proc, program_env, home
+
+    yield launch
+    for proc, log in runs:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        log.seek(0)
+        print(log.read()[-2000:])
+        log.close()
+    shutil.rmtree(home, ignore_errors=True)
+
+
+def setup_path(home):
+    return os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini")
+
+
+def column_shown(env, runtime, proc):
+    column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
+    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column)
+                            > len(column) // 4, "no column seen", proc)
+
+
+def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
+    """Drawing on from the command line, then a drag from x 100 to 300 at y,
+    which draws rather than reaching the window below."""
+    toggle = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20)
+    assert toggle.returncode == 0
+    corner = (WIDTH - 80, 0, WIDTH, 30)  # the corner buttons: an arrow becomes a pen
+    before = picture.crop(corner).tobytes()
+    wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
+    window.seen.clear()
+    send_all(pointer, [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] +
+             [f"move {x} {y} {WIDTH} {HEIGHT}" for x in range(120, 301, 20)] + ["up"])
+    wait_for_picture(env, runtime, lambda p: stroke_at(p, y), "no stroke drawn")
+    assert "window press" not in window.all()
+
+
+def stroke_at(picture, y):
+    return sum(picture.getpixel((x, y)) != GREEN for x in range(120, 281, 10)) >= 15
+
+
+def test_program_as_layer_surface(session, program):
     """The program itself, with KORIVAN_BACKEND=wayland: its column over the
     window, clicks elsewhere reaching the window, drawing switched from the
     command line, a dialog above it taking clicks and keys, a keypad key on
@@ -186,86 +265,93 @@ def test_program_as_layer_surface(session):
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
-    home = tempfile.mkdtemp(prefix="korivan-home-")
-    own_runtime = os.path.join(home, "run")
-    os.mkdir(own_runtime, 0o700)
-    program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland")
-    program_env.pop("QT_QPA_PLATFORM", None)
-    log = open(os.path.join(home, "program.log"), "w+")
-    program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
-                               stderr=subprocess.STDOUT)
-    try:
-        column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-        picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != (0, 192, 0) for xy in column)
-                                   > len(column) // 4, "no column seen", program)
-        assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == (0, 192, 0)
+    proc, program_env, home = program()
+    picture = column_shown(env, runtime, proc)
+    assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN
 
-        pointer = start("pointer")
-        pointer.wait_for("ready")
-        centre = (WIDTH // 3, HEIGHT // 2)
-        move_until(pointer, window, *centre, "window enter")
-        pointer.send("click")
-        window.wait_for("window press")
+    pointer = start("pointer")
+    pointer.wait_for("ready")
+    centre = (WIDTH // 3, HEIGHT // 2)
+    move_until(pointer, window, *centre, "window enter")
+    pointer.send("click")
+    window.wait_for("window press")
+    draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 2)
 
-        # Drawing on from the command line; a drag now draws instead of reaching the window.
-        toggle = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20)
-        assert toggle.returncode == 0
-        corner = (WIDTH - 80, 0, WIDTH, 30)  # the corner buttons: an arrow becomes a pen
-        before = picture.crop(corner).tobytes()
-        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
-        window.seen.clear()
-        y = HEIGHT // 2
-        for line in [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] + [f"move {x} {y} {WIDTH} {HEIGHT}"
-                                                                  for x in range(120, 301, 20)] + ["up"]:
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != (0, 192, 0)
-                                                     for x in range(120, 281, 10)) >= 15, "no stroke drawn")
-        assert "window press" not in window.all()
+    # A dialog of the program's comes out above the overlay and takes clicks.
+    click_at(pointer, 535, 415)  # the Setup tile
+    dialog = (75, 0, 565, 480)  # centred, its top on the surface
+    grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
+    wait_for_picture(env, runtime, grey, "no dialog seen")
+    # It has the keyboard: a colour typed into the current pen's field (the
+    # click leaves the cursor at the end) and taken with Enter turns the
+    # pen's preview red.
+    click_at(pointer, 417, 294)
+    # One wtype for all: each makes a keyboard of its own, and a key pressed
+    # while sway hands that one the focus can come with the focus rather than
+    # as a press, so the text is cleared with more BackSpaces than it needs.
+    subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
+                   timeout=10)
+    wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
+    click_at(pointer, 512, 454)  # its Cancel button
+    wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
 
-        # A dialog of the program's comes out above the overlay and takes clicks.
-        for line in [f"move 535 415 {WIDTH} {HEIGHT}", "click"]:  # the Setup tile
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        dialog = (75, 0, 565, 480)  # centred, its top on the surface
-        grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
-        wait_for_picture(env, runtime, grey, "no dialog seen")
-        # It has the keyboard: a colour typed into the current pen's field (the
-        # click leaves the cursor at the end) and taken with Enter turns the
-        # pen's preview red.
-        for line in [f"move 417 294 {WIDTH} {HEIGHT}", "click"]:
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        # One wtype for all: each makes a keyboard of its own, and a key pressed
-        # while sway hands that one the focus can come with the focus rather than
-        # as a press, so the text is cleared with more BackSpaces than it needs.
-        subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
-                       timeout=10)
-        wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
-        for line in [f"move 512 454 {WIDTH} {HEIGHT}", "click"]:  # its Cancel button
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
+    # The overlay, clicked, has the keyboard: keypad / makes the next stock
+    # pen current, and the white frame moves from the first tile to the second.
+    subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
+    framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
+    wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
 
-        # The overlay, clicked, has the keyboard: keypad / makes the next stock
-        # pen current, and the white frame moves from the first tile to the second.
-        subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
-        framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
-        wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
+    proc.terminate()
+    assert proc.wait(timeout=20) == 0
+    assert os.path.exists(setup_path(home))
 
-        program.terminate()
-        assert program.wait(timeout=20) == 0
-        assert os.path.exists(os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini"))
-    finally:
-        if program.poll() is None:
-            program.kill()
-            program.wait()
-        log.seek(0)
-        print(log.read()[-2000:])
-        log.close()
-        shutil.rmtree(home, ignore_errors=True)
+
+def test_save_and_close(session, program):
+    """Save reads the screen through the compositor: the picture has the
+    stroke and the window below, not the controls; the Close tile ends the
+    program cleanly."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    shots = tempfile.mkdtemp(prefix="korivan-shots-")
+    proc, program_env, home = program(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={shots}/\n")
+    picture = column_shown(env, runtime, proc)
+    pointer = start("pointer")
+    pointer.wait_for("ready")
+    move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+    y = HEIGHT // 3
+    draw_stroke(env, runtime, program_env, pointer, window, picture, y)
+    send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])  # the headless output draws the pointer in
+
+    saved = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20)
+    assert saved.returncode == 0
+    deadline = time.monotonic() + 20
+    while not os.listdir(shots):
+        assert time.monotonic() < deadline and proc.poll() is None, "nothing saved"
+        time.sleep(0.05)
+    path = os.path.join(shots, os.listdir(shots)[0])
+    assert path.endswith(".png")
+    while True:  # written by a thread of the program's
+        try:
+            saved = Image.open(path).convert("RGB")
+            break
+        except OSError:
+            assert time.monotonic() < deadline, "the picture does not decode"
+            time.sleep(0.05)
+    assert saved.size == (WIDTH, HEIGHT)
+    near = lambda a, b: all(abs(u - v) <= 2 for u, v in zip(a, b))
+    # The stroke where it was drawn, the window around it and below the column...
+    assert stroke_at(saved, y) and all(near(saved.getpixel((x, y + dy)), GREEN)
+                                       for x in range(120, 281, 10) for dy in (-12, 12))
+    assert near(saved.getpixel((WIDTH // 3, 2 * HEIGHT // 3)), GREEN)
+    # ...and neither the tiles nor the corner buttons nor a notice.
+    controls = [(x, y) for x in range(WIDTH - 140, WIDTH, 3) for y in range(0, HEIGHT, 3)]
+    shown = [xy for xy in controls if not near(saved.getpixel(xy), GREEN)]
+    assert not shown, f"controls in the picture at {shown[:5]}"
+    assert all(near(saved.getpixel((x, HEIGHT - 50)), GREEN) for x in range(0, WIDTH - 140, 5))
+
+    click_at(pointer, 605, 415)  # the Close tile
+    assert proc.wait(timeout=20) == 0
+    with open(setup_path(home)) as f:
+        assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
+    shutil.rmtree(shots, ignore_errors=True)
