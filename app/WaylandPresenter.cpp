@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "app/PortalScreenshot.h"
+
 namespace {
 
 Qt::MouseButton ButtonOf(std::uint32_t code) {
@@ -68,6 +70,7 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
   FOverlay.BeforeCapture = [this] { PresentNow(); };
+  FOverlay.FallbackCapture = CapturePortalScreen;
   qApp->installEventFilter(this);
   FOverlay.Configured();
 }

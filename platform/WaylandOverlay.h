@@ -108,9 +108,15 @@ class TWaylandOverlay {
   // it cannot be made (no such service, no answer, a refusal).
   virtual bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
                              std::string& error) = 0;
+  // Whether the compositor offers that screen copy. KORIVAN_NO_SCREENCOPY=1
+  // leaves it unused, to try the other ways of reading the screen.
+  virtual bool HasScreenCopy() const = 0;
 
   // Asked to present what changed at once, before the screen is read.
   std::function<void()> BeforeCapture;
+  // Another way to read the whole screen, for compositors without the screen
+  // copy: same contract as CaptureOutput.
+  std::function<bool(const TPlatformRect&, std::span<std::uint32_t>, std::string&)> FallbackCapture;
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -61,6 +62,7 @@ class TLayerOverlay final : public TWaylandOverlay {
   }
   bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
                      std::string& error) override;
+  bool HasScreenCopy() const override { return FScreenCopy != nullptr; }
 
  private:
   void Commit();
@@ -154,7 +156,8 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
             self->FLayerShellVersion = std::min(version, 4u);
             self->FLayerShell =
                 static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
-          } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
+          } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0 &&
+                     !std::getenv("KORIVAN_NO_SCREENCOPY")) {
             self->FScreenCopyVersion = std::min(version, 3u);
             self->FScreenCopy =
                 static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 3));

@@ -25,6 +25,7 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
     // is read: presented now, and shown by the compositor.
     if (FOverlay.BeforeCapture) FOverlay.BeforeCapture();
     FOverlay.WaitPresented(FBound);
+    if (!FOverlay.HasScreenCopy()) return CaptureOtherwise(rect, pixels);
     const auto start = std::chrono::steady_clock::now();
     const bool copied = FOverlay.CaptureOutput(rect, pixels, FBound, FCaptureError);
     // A save reads the screen several times; once the compositor has let one
@@ -36,6 +37,24 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
   std::string CaptureError() const override { return FCaptureError; }
 
  private:
+  bool CaptureOtherwise(const TPlatformRect& rect, std::span<std::uint32_t> pixels) {
+    const std::vector<TPlatformRect> output = Monitors();
+    const std::string none = "the compositor offers no screen capture (no zwlr_screencopy_manager_v1)";
+    if (!FOverlay.FallbackCapture) {
+      FCaptureError = none;
+      return false;
+    }
+    // It pictures the whole screen at every call, maybe with a flash: a save's
+    // looks at parts of the screen are not worth that.
+    if (output.empty() || rect != output.front()) {
+      FCaptureError = none + " for a part of the screen";
+      return false;
+    }
+    if (FOverlay.FallbackCapture(rect, pixels, FCaptureError)) return true;
+    FCaptureError = none + ", and " + FCaptureError;
+    return false;
+  }
+
   static constexpr int LongBound = 2000;
   static constexpr int ShortBound = 250;
   TWaylandOverlay& FOverlay;

@@ -23,10 +23,11 @@ focus_follows_mouse no
 
 
 class Client:
-    """A mode of the probe program, its output lines read as they come."""
+    """A helper program (a mode of the probe, or the stand-in portal) that
+    ends when its standard input closes, its output lines read as they come."""
 
-    def __init__(self, mode, env):
-        self.proc = subprocess.Popen([PROBE, mode], env=env, stdin=subprocess.PIPE,
+    def __init__(self, command, env):
+        self.proc = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, text=True)
         self.lines, self.seen = queue.Queue(), []
         threading.Thread(target=lambda: [self.lines.put(l.strip()) for l in self.proc.stdout],
@@ -95,7 +96,7 @@ def session():
                                       if n.startswith("wayland-") and not n.endswith(".lock"))
 
         def start(mode):
-            clients.append(Client(mode, env))
+            clients.append(Client([PROBE, mode], env) if isinstance(mode, str) else Client(*mode))
             return clients[-1]
 
         yield start, env, runtime
@@ -200,7 +201,7 @@ def program(session):
     home = tempfile.mkdtemp(prefix="korivan-home-")
     runs = []
 
-    def launch(setup_ini=None):
+    def launch(setup_ini=None, **extra_env):
         own_runtime = os.path.join(home, "run")
         os.mkdir(own_runtime, 0o700)
         if setup_ini is not None:
@@ -209,8 +210,10 @@ def program(session):
                 f.write(setup_ini)
         program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime,
                            XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                           WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland")
+                           WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland",
+                           **extra_env)
         program_env.pop("QT_QPA_PLATFORM", None)
+        program_env.pop("DBUS_SESSION_BUS_ADDRESS", None) if "DBUS_SESSION_BUS_ADDRESS" not in extra_env else None
         log = open(os.path.join(home, "program.log"), "w+")
         proc = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
                                 stderr=subprocess.STDOUT)
@@ -251,6 +254,40 @@ def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
              [f"move {x} {y} {WIDTH} {HEIGHT}" for x in range(120, 301, 20)] + ["up"])
     wait_for_picture(env, runtime, lambda p: stroke_at(p, y), "no stroke drawn")
     assert "window press" not in window.all()
+
+
+def save(program_env, shots, proc):
+    """--save, and the picture written, decoded."""
+    assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+    deadline = time.monotonic() + 20
+    while not os.listdir(shots):
+        assert time.monotonic() < deadline and proc.poll() is None, "nothing saved"
+        time.sleep(0.05)
+    path = os.path.join(shots, os.listdir(shots)[0])
+    assert path.endswith(".png")
+    while True:  # written by a thread of the program's
+        try:
+            return Image.open(path).convert("RGB")
+        except OSError:
+            assert time.monotonic() < deadline, "the picture does not decode"
+            time.sleep(0.05)
+
+
+def near(a, b):
+    return all(abs(u - v) <= 2 for u, v in zip(a, b))
+
+
+def assert_saved_screen(saved, y):
+    assert saved.size == (WIDTH, HEIGHT)
+    # The stroke where it was drawn, the window around it and below the column...
+    assert stroke_at(saved, y) and all(near(saved.getpixel((x, y + dy)), GREEN)
+                                       for x in range(120, 281, 10) for dy in (-12, 12))
+    assert near(saved.getpixel((WIDTH // 3, 2 * HEIGHT // 3)), GREEN)
+    # ...and neither the tiles nor the corner buttons nor a notice.
+    controls = [(x, y) for x in range(WIDTH - 140, WIDTH, 3) for y in range(0, HEIGHT, 3)]
+    shown = [xy for xy in controls if not near(saved.getpixel(xy), GREEN)]
+    assert not shown, f"controls in the picture at {shown[:5]}"
+    assert all(near(saved.getpixel((x, HEIGHT - 50)), GREEN) for x in range(0, WIDTH - 140, 5))
 
 
 def stroke_at(picture, y):
@@ -323,35 +360,60 @@ def test_save_and_close(session, program):
     draw_stroke(env, runtime, program_env, pointer, window, picture, y)
     send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])  # the headless output draws the pointer in
 
-    saved = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20)
-    assert saved.returncode == 0
-    deadline = time.monotonic() + 20
-    while not os.listdir(shots):
-        assert time.monotonic() < deadline and proc.poll() is None, "nothing saved"
-        time.sleep(0.05)
-    path = os.path.join(shots, os.listdir(shots)[0])
-    assert path.endswith(".png")
-    while True:  # written by a thread of the program's
-        try:
-            saved = Image.open(path).convert("RGB")
-            break
-        except OSError:
-            assert time.monotonic() < deadline, "the picture does not decode"
-            time.sleep(0.05)
-    assert saved.size == (WIDTH, HEIGHT)
-    near = lambda a, b: all(abs(u - v) <= 2 for u, v in zip(a, b))
-    # The stroke where it was drawn, the window around it and below the column...
-    assert stroke_at(saved, y) and all(near(saved.getpixel((x, y + dy)), GREEN)
-                                       for x in range(120, 281, 10) for dy in (-12, 12))
-    assert near(saved.getpixel((WIDTH // 3, 2 * HEIGHT // 3)), GREEN)
-    # ...and neither the tiles nor the corner buttons nor a notice.
-    controls = [(x, y) for x in range(WIDTH - 140, WIDTH, 3) for y in range(0, HEIGHT, 3)]
-    shown = [xy for xy in controls if not near(saved.getpixel(xy), GREEN)]
-    assert not shown, f"controls in the picture at {shown[:5]}"
-    assert all(near(saved.getpixel((x, HEIGHT - 50)), GREEN) for x in range(0, WIDTH - 140, 5))
+    saved = save(program_env, shots, proc)
+    assert_saved_screen(saved, y)
 
     click_at(pointer, 605, 415)  # the Close tile
     assert proc.wait(timeout=20) == 0
     with open(setup_path(home)) as f:
         assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
     shutil.rmtree(shots, ignore_errors=True)
+
+
+BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir={}</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>"""
+
+
+def test_save_through_the_portal_else_a_clear_error(session, program):
+    """With the compositor's screen copy left unused, Save asks the desktop's
+    Screenshot portal (a stand-in on a bus of the test's own); with no portal
+    either, nothing is written and the user is told."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    folder = tempfile.mkdtemp(prefix="korivan-bus-")
+    with open(os.path.join(folder, "bus.conf"), "w") as f:
+        f.write(BUS_CONFIG.format(folder))
+    bus = subprocess.Popen(["dbus-daemon", "--config-file", os.path.join(folder, "bus.conf"), "--nofork",
+                            "--print-address=1"], stdout=subprocess.PIPE, text=True)
+    try:
+        address = bus.stdout.readline().strip()
+        portal = start(([os.environ["KORIVAN_FAKE_PORTAL"], folder], dict(env, DBUS_SESSION_BUS_ADDRESS=address)))
+        portal.wait_for("ready")
+        shots = os.path.join(folder, "shots")
+        os.mkdir(shots)
+        proc, program_env, home = program(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={shots}/\n",
+                                          DBUS_SESSION_BUS_ADDRESS=address, KORIVAN_NO_SCREENCOPY="1")
+        picture = column_shown(env, runtime, proc)
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        y = HEIGHT // 3
+        draw_stroke(env, runtime, program_env, pointer, window, picture, y)
+        send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])
+        assert_saved_screen(save(program_env, shots, proc), y)
+        # Only the whole screen is asked for, not the save's looks at parts of it.
+        assert [l for l in portal.all() if l.startswith("screenshot")] == ["screenshot interactive=0 taken=1"]
+
+        portal.close()
+        written = {n: os.path.getmtime(os.path.join(shots, n)) for n in os.listdir(shots)}
+        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+        # The error box (its text names both missing ways, seen by eye), and after it nothing can be written.
+        box = lambda p: sum(near(v, (239, 239, 239)) for v in p.crop((60, 200, 450, 350)).getdata()) > 390 * 150 // 2
+        wait_for_picture(env, runtime, box, "no error shown", proc)
+        assert {n: os.path.getmtime(os.path.join(shots, n)) for n in os.listdir(shots)} == written
+    finally:
+        bus.terminate()
+        bus.wait(timeout=10)
+        shutil.rmtree(folder, ignore_errors=True)
