@@ -180,7 +180,7 @@ bool CopyOutput(const TScreenCopySource& source, const TPlatformRect& rect, std:
   const auto unanswered = [&] {
     error = wl_display_get_error(source.Display) != 0
                 ? "the compositor closed the connection during the screen capture"
-                : "the compositor did not answer the screen capture within " + std::to_string(timeoutMs) + " ms";
+                : "the compositor did not answer the screen capture in time";
     return false;
   };
   if (!DispatchUntil(source.Display, [&] { return f.Described || f.Failed; }, left())) return unanswered();

@@ -23,15 +23,16 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
   bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) override {
     // What the program hid a moment ago has to be off the screen before it
     // is read: presented now, and shown by the compositor.
+    // A save reads the screen several times: once the compositor has let one
+    // look go unanswered, the next ones of the same save wait only briefly.
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const int bound = start - FUnanswered < std::chrono::seconds(5) ? ShortBound : LongBound;
     if (FOverlay.BeforeCapture) FOverlay.BeforeCapture();
-    FOverlay.WaitPresented(FBound);
+    FOverlay.WaitPresented(bound);
     if (!FOverlay.HasScreenCopy()) return CaptureOtherwise(rect, pixels);
-    const auto start = std::chrono::steady_clock::now();
-    const bool copied = FOverlay.CaptureOutput(rect, pixels, FBound, FCaptureError);
-    // A save reads the screen several times; once the compositor has let one
-    // go unanswered, the next ones wait only briefly until it answers again.
-    const bool timedOut = std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(FBound);
-    FBound = copied ? LongBound : timedOut ? ShortBound : FBound;
+    const bool copied = FOverlay.CaptureOutput(rect, pixels, bound, FCaptureError);
+    if (!copied && Clock::now() - start >= std::chrono::milliseconds(bound)) FUnanswered = Clock::now();
     return copied;
   }
   std::string CaptureError() const override { return FCaptureError; }
@@ -58,7 +59,7 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
   static constexpr int LongBound = 2000;
   static constexpr int ShortBound = 250;
   TWaylandOverlay& FOverlay;
-  int FBound = LongBound;
+  std::chrono::steady_clock::time_point FUnanswered;
   std::string FCaptureError;
 };
 
