@@ -38,14 +38,17 @@ bool DispatchUntil(wl_display* display, const std::function<bool()>& done, int t
   }
 }
 
+namespace {
+
 bool IsKnownCaptureFormat(std::uint32_t format) {
   return format == WL_SHM_FORMAT_ARGB8888 || format == WL_SHM_FORMAT_XRGB8888 ||
          format == WL_SHM_FORMAT_ABGR8888 || format == WL_SHM_FORMAT_XBGR8888;
 }
 
-bool ConvertCapturedPixels(const std::uint8_t* data, int stride, int height, std::uint32_t format, bool yInvert,
+// The part of a captured buffer (rows stride bytes apart, bottom row first
+// when yInvert) as 0xFFRRGGBB pixels.
+void ConvertCapturedPixels(const std::uint8_t* data, int stride, int height, std::uint32_t format, bool yInvert,
                            const TPlatformRect& part, std::span<std::uint32_t> pixels) {
-  if (!IsKnownCaptureFormat(format)) return false;
   // Little-endian words: 0xAARRGGBB for the first pair, 0xAABBGGRR for the other.
   const bool swap = format == WL_SHM_FORMAT_ABGR8888 || format == WL_SHM_FORMAT_XBGR8888;
   std::uint32_t* out = pixels.data();
@@ -60,10 +63,7 @@ bool ConvertCapturedPixels(const std::uint8_t* data, int stride, int height, std
       *out++ = 0xFF000000u | v;
     }
   }
-  return true;
 }
-
-namespace {
 
 struct TFrame {
   std::uint32_t Version = 1;
@@ -164,6 +164,7 @@ bool CopyOutput(const TScreenCopySource& source, const TPlatformRect& rect, std:
   const int lw = -FloorDiv(-(rect.X + rect.Width), s) - lx, lh = -FloorDiv(-(rect.Y + rect.Height), s) - ly;
   TFrame f;
   f.Version = source.ManagerVersion;
+  TCaptureBuffer buffer;  // outlives the frame, which the compositor may be filling it for
   zwlr_screencopy_frame_v1* frame =
       zwlr_screencopy_manager_v1_capture_output_region(source.Manager, 0, source.Output, lx, ly, lw, lh);
   zwlr_screencopy_frame_v1_add_listener(frame, &FrameListener, &f);
@@ -200,7 +201,6 @@ bool CopyOutput(const TScreenCopySource& source, const TPlatformRect& rect, std:
             ") does not cover the screen's " + std::to_string(rect.Width) + "x" + std::to_string(rect.Height);
     return false;
   }
-  TCaptureBuffer buffer;
   if (!buffer.Allocate(source.Shm, f)) {
     error = "no memory for the screen capture";
     return false;

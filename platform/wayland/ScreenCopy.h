@@ -35,9 +35,3 @@ struct TScreenCopySource {
 bool CopyOutput(const TScreenCopySource& source, const TPlatformRect& rect, std::span<std::uint32_t> pixels,
                 int timeoutMs, std::string& error);
 
-// The part of a captured buffer (wl_shm format; rows stride bytes apart,
-// bottom row first when yInvert) as 0xFFRRGGBB pixels. False for a format
-// not known here.
-bool ConvertCapturedPixels(const std::uint8_t* data, int stride, int height, std::uint32_t format, bool yInvert,
-                           const TPlatformRect& part, std::span<std::uint32_t> pixels);
-bool IsKnownCaptureFormat(std::uint32_t format);
