@@ -194,18 +194,18 @@ def click_at(pointer, x, y):
 @pytest.fixture
 def program(session):
     """Starts the program itself with KORIVAN_BACKEND=wayland, on a home of
-    its own (with that Setup.ini when given); killed at the end if still running."""
+    its own, saving PNGs into its folder "shots"; killed at the end if still running."""
     start, env, runtime = session
     home = tempfile.mkdtemp(prefix="korivan-home-")
     runs = []
 
-    def launch(setup_ini=None, **extra_env):
+    def launch(**extra_env):
         own_runtime = os.path.join(home, "run")
         os.mkdir(own_runtime, 0o700)
-        if setup_ini is not None:
-            os.makedirs(os.path.dirname(setup_path(home)))
-            with open(setup_path(home), "w") as f:
-                f.write(setup_ini)
+        os.mkdir(os.path.join(home, "shots"))
+        os.makedirs(os.path.dirname(setup_path(home)))
+        with open(setup_path(home), "w") as f:
+            f.write(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={home}/shots/\n")
         program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime,
                            XDG_CONFIG_HOME=os.path.join(home, ".config"),
                            WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland",
@@ -233,9 +233,11 @@ def setup_path(home):
 
 
 def column_shown(env, runtime, proc):
+    """The column over the window, and the window through the rest (sway's
+    grey background until the window's first frame is on the screen)."""
     column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column)
-                            > len(column) // 4, "no column seen", proc)
+    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column) > len(column) // 4
+                            and p.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN, "no column over the window", proc)
 
 
 def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
@@ -294,14 +296,14 @@ def stroke_at(picture, y):
 def test_program_as_layer_surface(session, program):
     """The program itself, with KORIVAN_BACKEND=wayland: its column over the
     window, clicks elsewhere reaching the window, drawing switched from the
-    command line, a dialog above it taking clicks and keys, a keypad key on
-    the overlay, a clean end on request."""
+    command line, Save through the compositor's screen copy, a dialog above
+    it taking clicks and keys, a keypad key on the overlay, a clean end on
+    request."""
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
     proc, program_env, home = program()
     picture = column_shown(env, runtime, proc)
-    assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN
 
     pointer = start("pointer")
     pointer.wait_for("ready")
@@ -310,6 +312,8 @@ def test_program_as_layer_surface(session, program):
     pointer.send("click")
     window.wait_for("window press")
     draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 2)
+    send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])  # the headless output draws the pointer in
+    assert_saved_screen(save(program_env, os.path.join(home, "shots"), proc), HEIGHT // 2)
 
     # A dialog of the program's comes out above the overlay and takes clicks.
     click_at(pointer, 535, 415)  # the Setup tile
@@ -340,38 +344,6 @@ def test_program_as_layer_surface(session, program):
     assert os.path.exists(setup_path(home))
 
 
-def stroke_then_save(session, program, shots, **extra_env):
-    """The program over a window, a stroke drawn, --save: the picture written
-    has the stroke and the window below, and not the controls."""
-    start, env, runtime = session
-    window = start("window")
-    window.wait_for("window ")
-    proc, program_env, home = program(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={shots}/\n", **extra_env)
-    picture = column_shown(env, runtime, proc)
-    pointer = start("pointer")
-    pointer.wait_for("ready")
-    move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
-    y = HEIGHT // 3
-    draw_stroke(env, runtime, program_env, pointer, window, picture, y)
-    send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])  # the headless output draws the pointer in
-    assert_saved_screen(save(program_env, shots, proc), y)
-    return proc, program_env, home, pointer
-
-
-def test_save_and_close(session, program):
-    """Save reads the screen through the compositor's screen copy; the Close
-    tile ends the program cleanly."""
-    shots = tempfile.mkdtemp(prefix="korivan-shots-")
-    try:
-        proc, program_env, home, pointer = stroke_then_save(session, program, shots)
-        click_at(pointer, 605, 415)  # the Close tile
-        assert proc.wait(timeout=20) == 0
-        with open(setup_path(home)) as f:
-            assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
-    finally:
-        shutil.rmtree(shots, ignore_errors=True)
-
-
 BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir={}</listen><auth>EXTERNAL</auth>
 <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
 </policy></busconfig>"""
@@ -380,7 +352,8 @@ BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir={}</listen><a
 def test_save_through_the_portal_else_a_clear_error(session, program):
     """With the compositor's screen copy left unused, Save asks the desktop's
     Screenshot portal (a stand-in on a bus of the test's own); with no portal
-    either, nothing is written and the user is told."""
+    either, nothing is written and the user is told. The Close tile ends
+    the program cleanly."""
     if not shutil.which("dbus-daemon"):
         pytest.skip("not installed: dbus-daemon (scripts/packages/wayland.txt)")
     start, env, runtime = session
@@ -393,10 +366,17 @@ def test_save_through_the_portal_else_a_clear_error(session, program):
         address = bus.stdout.readline().strip()
         portal = start(([os.environ["KORIVAN_FAKE_PORTAL"], folder], dict(env, DBUS_SESSION_BUS_ADDRESS=address)))
         portal.wait_for("ready")
-        shots = os.path.join(folder, "shots")
-        os.mkdir(shots)
-        proc, program_env, _, _ = stroke_then_save(session, program, shots, DBUS_SESSION_BUS_ADDRESS=address,
-                                                   KORIVAN_NO_SCREENCOPY="1")
+        window = start("window")
+        window.wait_for("window ")
+        proc, program_env, home = program(DBUS_SESSION_BUS_ADDRESS=address, KORIVAN_NO_SCREENCOPY="1")
+        shots = os.path.join(home, "shots")
+        picture = column_shown(env, runtime, proc)
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 3)
+        send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])
+        assert_saved_screen(save(program_env, shots, proc), HEIGHT // 3)
         # Only the whole screen is asked for, not the save's looks at parts of it.
         assert [l for l in portal.all() if l.startswith("screenshot")] == ["screenshot interactive=0 taken=1"]
 
@@ -407,6 +387,13 @@ def test_save_through_the_portal_else_a_clear_error(session, program):
         box = lambda p: sum(near(v, (239, 239, 239)) for v in p.crop((60, 200, 450, 350)).getdata()) > 390 * 150 // 2
         wait_for_picture(env, runtime, box, "no error shown", proc)
         assert {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)} == written
+
+        click_at(pointer, 401, 330)  # the box's OK
+        wait_for_picture(env, runtime, lambda p: not box(p), "the error box stayed", proc)
+        click_at(pointer, 605, 415)  # the Close tile
+        assert proc.wait(timeout=20) == 0
+        with open(setup_path(home)) as f:
+            assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
     finally:
         bus.terminate()
         bus.wait(timeout=10)
