@@ -256,19 +256,15 @@ def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
 
 
 def save(program_env, shots, proc):
-    """--save, and the picture written, decoded."""
+    """--save, and the PNG written (by a thread of the program's), decoded."""
     assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
     deadline = time.monotonic() + 20
-    while not os.listdir(shots):
-        assert time.monotonic() < deadline and proc.poll() is None, "nothing saved"
-        time.sleep(0.05)
-    path = os.path.join(shots, os.listdir(shots)[0])
-    assert path.endswith(".png")
-    while True:  # written by a thread of the program's
+    while True:
         try:
-            return Image.open(path).convert("RGB")
-        except OSError:
-            assert time.monotonic() < deadline, "the picture does not decode"
+            name = next(n for n in os.listdir(shots) if n.endswith(".png"))
+            return Image.open(os.path.join(shots, name)).convert("RGB")
+        except (StopIteration, OSError):
+            assert time.monotonic() < deadline and proc.poll() is None, "no picture saved"
             time.sleep(0.05)
 
 
@@ -281,12 +277,10 @@ def assert_saved_screen(saved, y):
     # The stroke where it was drawn, the window around it and below the column...
     assert stroke_at(saved, y) and all(near(saved.getpixel((x, y + dy)), GREEN)
                                        for x in range(120, 281, 10) for dy in (-12, 12))
-    assert near(saved.getpixel((WIDTH // 3, 2 * HEIGHT // 3)), GREEN)
-    # ...and neither the tiles nor the corner buttons nor a notice.
+    # ...and neither the tiles nor the corner buttons.
     controls = [(x, y) for x in range(WIDTH - 140, WIDTH, 3) for y in range(0, HEIGHT, 3)]
     shown = [xy for xy in controls if not near(saved.getpixel(xy), GREEN)]
     assert not shown, f"controls in the picture at {shown[:5]}"
-    assert all(near(saved.getpixel((x, HEIGHT - 50)), GREEN) for x in range(0, WIDTH - 140, 5))
 
 
 def stroke_at(picture, y):
