@@ -108,8 +108,8 @@ class TWaylandOverlay {
   // it cannot be made (no such service, no answer, a refusal).
   virtual bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
                              std::string& error) = 0;
-  // Whether the compositor offers that screen copy. KORIVAN_NO_SCREENCOPY=1
-  // leaves it unused, to try the other ways of reading the screen.
+  // Whether the compositor offers that screen copy. With KORIVAN_NO_SCREENCOPY
+  // set it is left unused, to try the other ways of reading the screen.
   virtual bool HasScreenCopy() const = 0;
 
   // Asked to present what changed at once, before the screen is read.
