@@ -262,7 +262,10 @@ void TMainFrm::WaitUntilScreenChanged(const std::vector<std::pair<QRect, QImage>
     bool allGone = true;
     for (const auto& [rect, before] : shown) {
       const QImage now = CaptureScreenRect(FWindowSystem, rect);
-      if (now.isNull() || now == before) {
+      // A part that cannot be read (a portal gives only the whole screen)
+      // tells nothing; waiting on it would only hold the save up.
+      if (now.isNull()) return;
+      if (now == before) {
         allGone = false;
         break;
       }
