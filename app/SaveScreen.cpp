@@ -227,7 +227,9 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   // replace the user's file without a word.
   if (capture.isNull() || !CaptureDesktop(FWindowSystem, desktop, capture)) {
     ShowSaveNotice(name, false);
-    throw EImageFileError(EImageFileError::ekWrite, name, QStringLiteral("the screen could not be read"));
+    const QString why = QString::fromStdString(FWindowSystem.CaptureError());
+    throw EImageFileError(EImageFileError::ekWrite, name,
+                          QStringLiteral("the screen could not be read") + (why.isEmpty() ? QString() : ": " + why));
   }
   if (!corner.isEmpty()) FLastHidden = {corner, capture.copy(corner.translated(-desktop.topLeft()))};
   // The drawing goes on meanwhile, so the job gets the pen layer as it is now.
@@ -260,7 +262,10 @@ void TMainFrm::WaitUntilScreenChanged(const std::vector<std::pair<QRect, QImage>
     bool allGone = true;
     for (const auto& [rect, before] : shown) {
       const QImage now = CaptureScreenRect(FWindowSystem, rect);
-      if (now.isNull() || now == before) {
+      // A part that cannot be read (a portal gives only the whole screen)
+      // tells nothing; waiting on it would only hold the save up.
+      if (now.isNull()) return;
+      if (now == before) {
         allGone = false;
         break;
       }

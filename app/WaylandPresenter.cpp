@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "app/PortalScreenshot.h"
+
 namespace {
 
 Qt::MouseButton ButtonOf(std::uint32_t code) {
@@ -67,6 +69,8 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   FOverlay.Closed = [this] { FWindow.close(); };
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
+  FOverlay.BeforeCapture = [this] { PresentNow(); };
+  FOverlay.FallbackCapture = CapturePortalScreen;
   qApp->installEventFilter(this);
   FOverlay.Configured();
 }
@@ -134,6 +138,13 @@ void TWaylandPresenter::Render() {
   FOverlay.Present({});
   FDirty = false;
   FWaiting = true;
+}
+
+void TWaylandPresenter::PresentNow() {
+  // Repaints asked for but not yet handled (controls a save just hid) go into
+  // this frame; one still on its way takes them at its frame callback.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+  Render();
 }
 
 void TWaylandPresenter::Hover(QWidget* target, QPointF at) {

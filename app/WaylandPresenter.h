@@ -33,6 +33,7 @@ class TWaylandPresenter : public QObject {
 
  private:
   void Render();
+  void PresentNow();
   void Pointer(const TWaylandPointerEvent& e);
   void Key(const TWaylandKeyEvent& e);
   void Hover(QWidget* target, QPointF at);

@@ -84,6 +84,9 @@ class TWindowSystem {
   // rect.Width * rect.Height values. Returns false, with pixels untouched,
   // when the capture cannot be made.
   virtual bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) = 0;
+  // Why the last capture failed, in words for the user; empty where the
+  // system does not say.
+  virtual std::string CaptureError() const { return {}; }
 
   // Shortcuts that reach the program whatever window has the keyboard, which
   // keeps it. False when the key cannot be had: another program holds it, or

@@ -99,6 +99,24 @@ class TWaylandOverlay {
   // (a dialog of the program's is open on it); off, the last region again.
   virtual void SetInputOverride(bool full) = 0;
 
+  // Waits, at most timeoutMs, until the compositor has shown the last
+  // picture presented (its frame callback came back).
+  virtual bool WaitPresented(int timeoutMs) = 0;
+  // Copies rect (device pixels of the surface's output) as opaque 0xFFRRGGBB
+  // pixels through the compositor's screen copy, without the pointer, waiting
+  // at most timeoutMs for it. False, pixels untouched and why in error, when
+  // it cannot be made (no such service, no answer, a refusal).
+  virtual bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
+                             std::string& error) = 0;
+  // Whether the compositor offers that screen copy. With KORIVAN_NO_SCREENCOPY
+  // set it is left unused, to try the other ways of reading the screen.
+  virtual bool HasScreenCopy() const = 0;
+
+  // Asked to present what changed at once, before the screen is read.
+  std::function<void()> BeforeCapture;
+  // Another way to read the whole screen, for compositors without the screen
+  // copy: same contract as CaptureOutput.
+  std::function<bool(const TPlatformRect&, std::span<std::uint32_t>, std::string&)> FallbackCapture;
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;

@@ -1,5 +1,6 @@
 #include "platform/WaylandOverlay.h"
 
+#include "platform/wayland/ScreenCopy.h"
 #include "platform/wayland/ShmBuffers.h"
 #include "platform/wayland/XkbKeyboard.h"
 
@@ -13,6 +14,7 @@
 #define namespace name_space
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
+#include "wlr-screencopy-unstable-v1-client-protocol.h"
 #ifdef __clang__
 #pragma clang diagnostic pop
 #endif
@@ -22,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -54,6 +57,12 @@ class TLayerOverlay final : public TWaylandOverlay {
   void SetInputRegion(std::span<const TPlatformRect> rects) override;
   void SetFullInput() override;
   void SetInputOverride(bool full) override;
+  bool WaitPresented(int timeoutMs) override {
+    return !FFrame || DispatchUntil(FDisplay, [this] { return !FFrame; }, timeoutMs);
+  }
+  bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
+                     std::string& error) override;
+  bool HasScreenCopy() const override { return FScreenCopy != nullptr; }
 
  private:
   void Commit();
@@ -82,6 +91,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   TWaylandKeyboard FKeyboardMode = TWaylandKeyboard::None;
   zwlr_layer_shell_v1* FLayerShell = nullptr;
   std::uint32_t FLayerShellVersion = 0;
+  zwlr_screencopy_manager_v1* FScreenCopy = nullptr;
+  std::uint32_t FScreenCopyVersion = 0;
   std::vector<TOutput> FOutputs;
   std::vector<wl_output*> FEntered;
   double FPointerX = 0;
@@ -114,6 +125,7 @@ TLayerOverlay::~TLayerOverlay() {
   if (FSeat) wl_seat_destroy(FSeat);
   for (auto& o : FOutputs) wl_output_destroy(o.Output);
   if (FLayerShell) zwlr_layer_shell_v1_destroy(FLayerShell);
+  if (FScreenCopy) zwlr_screencopy_manager_v1_destroy(FScreenCopy);
   if (FShm) wl_shm_destroy(FShm);
   if (FCompositor) wl_compositor_destroy(FCompositor);
   if (FRegistry) wl_registry_destroy(FRegistry);
@@ -144,6 +156,11 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
             self->FLayerShellVersion = std::min(version, 4u);
             self->FLayerShell =
                 static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
+          } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0 &&
+                     !std::getenv("KORIVAN_NO_SCREENCOPY")) {
+            self->FScreenCopyVersion = std::min(version, 3u);
+            self->FScreenCopy =
+                static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 3));
           }
         },
     .global_remove =
@@ -470,6 +487,17 @@ void TLayerOverlay::ApplyInputRegion() {
   for (const auto& r : FInput) wl_region_add(region, r.X, r.Y, r.Width, r.Height);
   wl_surface_set_input_region(FSurface, region);
   wl_region_destroy(region);
+}
+
+bool TLayerOverlay::CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
+                                  std::string& error) {
+  // The output the overlay is on, else the first one.
+  const TOutput* output = FOutputs.empty() ? nullptr : &FOutputs.front();
+  for (const auto& o : FOutputs)
+    if (!FEntered.empty() && o.Output == FEntered.front()) output = &o;
+  return CopyOutput({FDisplay, FShm, FScreenCopy, FScreenCopyVersion, output ? output->Output : nullptr,
+                     output ? output->Scale : 1},
+                    rect, pixels, timeoutMs, error);
 }
 
 }  // namespace

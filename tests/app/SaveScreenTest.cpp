@@ -42,6 +42,7 @@ class TScreenWindowSystem final : public TFakeWindowSystem {
     std::fill(pixels.begin(), pixels.end(), part ? Desktop + (++Frame & 1) : Desktop);
     return true;
   }
+  std::string CaptureError() const override { return Refuse ? "no screen capture here" : ""; }
 
   bool Refuse = false;
   int Frame = 0;
@@ -197,7 +198,8 @@ TEST_F(SaveScreenTest, FailedCaptureWritesNothingKeepsTheOlderFileAndSaysSo) {
     const auto save = [&] { Form->SaveScreen(Folder.filePath("shot"), index); };
     QTimer::singleShot(0, [&] { Form->RunCommand(save); });
     ASSERT_TRUE(WaitUntil([&] { return !boxes.Texts.isEmpty(); })) << "no report";
-    EXPECT_TRUE(boxes.Texts[0].contains(name) && boxes.Texts[0].contains("screen could not be read"))
+    EXPECT_TRUE(boxes.Texts[0].contains(name) &&
+                boxes.Texts[0].contains("screen could not be read: no screen capture here"))
         << boxes.Texts[0].toStdString();
     EXPECT_EQ(Form->SaveNotice->text(), "Not saved: " + name);
     Form->SaveWriter->WaitForAll();

@@ -15,6 +15,7 @@ from PIL import Image
 
 PROBE = os.environ["KORIVAN_WAYLAND_PROBE"]
 WIDTH, HEIGHT = 640, 480
+GREEN = (0, 192, 0)  # the probe's window
 CONFIG = f"""xwayland disable
 output HEADLESS-1 mode {WIDTH}x{HEIGHT}
 default_border none
@@ -23,10 +24,11 @@ focus_follows_mouse no
 
 
 class Client:
-    """A mode of the probe program, its output lines read as they come."""
+    """A helper program (a mode of the probe, or the stand-in portal) that
+    ends when its standard input closes, its output lines read as they come."""
 
-    def __init__(self, mode, env):
-        self.proc = subprocess.Popen([PROBE, mode], env=env, stdin=subprocess.PIPE,
+    def __init__(self, command, env):
+        self.proc = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, text=True)
         self.lines, self.seen = queue.Queue(), []
         threading.Thread(target=lambda: [self.lines.put(l.strip()) for l in self.proc.stdout],
@@ -95,7 +97,7 @@ def session():
                                       if n.startswith("wayland-") and not n.endswith(".lock"))
 
         def start(mode):
-            clients.append(Client(mode, env))
+            clients.append(Client([PROBE, mode], env) if isinstance(mode, str) else Client(*mode))
             return clients[-1]
 
         yield start, env, runtime
@@ -178,94 +180,215 @@ def test_overlay_above_window_with_pass_through(session):
     assert len([l for l in overlay.all() if l.endswith("down")]) == 1
 
 
-def test_program_as_layer_surface(session):
-    """The program itself, with KORIVAN_BACKEND=wayland: its column over the
-    window, clicks elsewhere reaching the window, drawing switched from the
-    command line, a dialog above it taking clicks and keys, a keypad key on
-    the overlay, a clean end on request."""
+def send_all(pointer, lines):
+    for line in lines:
+        pointer.send(line)
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+
+
+def click_at(pointer, x, y):
+    send_all(pointer, [f"move {x} {y} {WIDTH} {HEIGHT}", "click"])
+
+
+@pytest.fixture
+def program(session):
+    """Starts the program itself with KORIVAN_BACKEND=wayland, on a home of
+    its own, saving PNGs into its folder "shots"; killed at the end if still running."""
     start, env, runtime = session
-    window = start("window")
-    window.wait_for("window ")
     home = tempfile.mkdtemp(prefix="korivan-home-")
-    own_runtime = os.path.join(home, "run")
-    os.mkdir(own_runtime, 0o700)
-    program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland")
-    program_env.pop("QT_QPA_PLATFORM", None)
-    log = open(os.path.join(home, "program.log"), "w+")
-    program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
-                               stderr=subprocess.STDOUT)
-    try:
-        column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-        picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != (0, 192, 0) for xy in column)
-                                   > len(column) // 4, "no column seen", program)
-        assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == (0, 192, 0)
+    runs = []
 
-        pointer = start("pointer")
-        pointer.wait_for("ready")
-        centre = (WIDTH // 3, HEIGHT // 2)
-        move_until(pointer, window, *centre, "window enter")
-        pointer.send("click")
-        window.wait_for("window press")
+    def launch(**extra_env):
+        own_runtime = os.path.join(home, "run")
+        os.mkdir(own_runtime, 0o700)
+        os.mkdir(os.path.join(home, "shots"))
+        os.makedirs(os.path.dirname(setup_path(home)))
+        with open(setup_path(home), "w") as f:
+            f.write(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={home}/shots/\n")
+        program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime,
+                           XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                           WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland",
+                           **extra_env)
+        program_env.pop("QT_QPA_PLATFORM", None)
+        log = open(os.path.join(home, "program.log"), "w+")
+        proc = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
+                                stderr=subprocess.STDOUT)
+        runs.append((proc, log))
+        return proc, program_env, home
 
-        # Drawing on from the command line; a drag now draws instead of reaching the window.
-        toggle = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20)
-        assert toggle.returncode == 0
-        corner = (WIDTH - 80, 0, WIDTH, 30)  # the corner buttons: an arrow becomes a pen
-        before = picture.crop(corner).tobytes()
-        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
-        window.seen.clear()
-        y = HEIGHT // 2
-        for line in [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] + [f"move {x} {y} {WIDTH} {HEIGHT}"
-                                                                  for x in range(120, 301, 20)] + ["up"]:
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != (0, 192, 0)
-                                                     for x in range(120, 281, 10)) >= 15, "no stroke drawn")
-        assert "window press" not in window.all()
-
-        # A dialog of the program's comes out above the overlay and takes clicks.
-        for line in [f"move 535 415 {WIDTH} {HEIGHT}", "click"]:  # the Setup tile
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        dialog = (75, 0, 565, 480)  # centred, its top on the surface
-        grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
-        wait_for_picture(env, runtime, grey, "no dialog seen")
-        # It has the keyboard: a colour typed into the current pen's field (the
-        # click leaves the cursor at the end) and taken with Enter turns the
-        # pen's preview red.
-        for line in [f"move 417 294 {WIDTH} {HEIGHT}", "click"]:
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        # One wtype for all: each makes a keyboard of its own, and a key pressed
-        # while sway hands that one the focus can come with the focus rather than
-        # as a press, so the text is cleared with more BackSpaces than it needs.
-        subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
-                       timeout=10)
-        wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
-        for line in [f"move 512 454 {WIDTH} {HEIGHT}", "click"]:  # its Cancel button
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
-
-        # The overlay, clicked, has the keyboard: keypad / makes the next stock
-        # pen current, and the white frame moves from the first tile to the second.
-        subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
-        framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
-        wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
-
-        program.terminate()
-        assert program.wait(timeout=20) == 0
-        assert os.path.exists(os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini"))
-    finally:
-        if program.poll() is None:
-            program.kill()
-            program.wait()
+    yield launch
+    for proc, log in runs:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
         log.seek(0)
         print(log.read()[-2000:])
         log.close()
-        shutil.rmtree(home, ignore_errors=True)
+    shutil.rmtree(home, ignore_errors=True)
+
+
+def setup_path(home):
+    return os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini")
+
+
+def column_shown(env, runtime, proc):
+    """The column over the window, and the window through the rest (sway's
+    grey background until the window's first frame is on the screen)."""
+    column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
+    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column) > len(column) // 4
+                            and p.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN, "no column over the window", proc)
+
+
+def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
+    """Drawing on from the command line, then a drag from x 100 to 300 at y,
+    which draws rather than reaching the window below."""
+    toggle = subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20)
+    assert toggle.returncode == 0
+    corner = (WIDTH - 80, 0, WIDTH, 30)  # the corner buttons: an arrow becomes a pen
+    before = picture.crop(corner).tobytes()
+    wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
+    window.seen.clear()
+    send_all(pointer, [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] +
+             [f"move {x} {y} {WIDTH} {HEIGHT}" for x in range(120, 301, 20)] + ["up"])
+    wait_for_picture(env, runtime, lambda p: stroke_at(p, y), "no stroke drawn")
+    assert "window press" not in window.all()
+
+
+def save(program_env, shots, proc):
+    """--save, and the PNG written (by a thread of the program's), decoded."""
+    assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+    deadline = time.monotonic() + 20
+    while True:
+        try:
+            name = next(n for n in os.listdir(shots) if n.endswith(".png"))
+            return Image.open(os.path.join(shots, name)).convert("RGB")
+        except (StopIteration, OSError):
+            assert time.monotonic() < deadline and proc.poll() is None, "no picture saved"
+            time.sleep(0.05)
+
+
+def near(a, b):
+    return all(abs(u - v) <= 2 for u, v in zip(a, b))
+
+
+def assert_saved_screen(saved, y):
+    assert saved.size == (WIDTH, HEIGHT)
+    # The stroke where it was drawn, the window around it and below the column...
+    assert stroke_at(saved, y) and all(near(saved.getpixel((x, y + dy)), GREEN)
+                                       for x in range(120, 281, 10) for dy in (-12, 12))
+    # ...and neither the tiles nor the corner buttons.
+    controls = [(x, y) for x in range(WIDTH - 140, WIDTH, 3) for y in range(0, HEIGHT, 3)]
+    shown = [xy for xy in controls if not near(saved.getpixel(xy), GREEN)]
+    assert not shown, f"controls in the picture at {shown[:5]}"
+
+
+def stroke_at(picture, y):
+    return sum(picture.getpixel((x, y)) != GREEN for x in range(120, 281, 10)) >= 15
+
+
+def test_program_as_layer_surface(session, program):
+    """The program itself, with KORIVAN_BACKEND=wayland: its column over the
+    window, clicks elsewhere reaching the window, drawing switched from the
+    command line, Save through the compositor's screen copy, a dialog above
+    it taking clicks and keys, a keypad key on the overlay, a clean end on
+    request."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    proc, program_env, home = program()
+    picture = column_shown(env, runtime, proc)
+
+    pointer = start("pointer")
+    pointer.wait_for("ready")
+    centre = (WIDTH // 3, HEIGHT // 2)
+    move_until(pointer, window, *centre, "window enter")
+    pointer.send("click")
+    window.wait_for("window press")
+    draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 2)
+    send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])  # the headless output draws the pointer in
+    assert_saved_screen(save(program_env, os.path.join(home, "shots"), proc), HEIGHT // 2)
+
+    # A dialog of the program's comes out above the overlay and takes clicks.
+    click_at(pointer, 535, 415)  # the Setup tile
+    dialog = (75, 0, 565, 480)  # centred, its top on the surface
+    grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
+    wait_for_picture(env, runtime, grey, "no dialog seen")
+    # It has the keyboard: a colour typed into the current pen's field (the
+    # click leaves the cursor at the end) and taken with Enter turns the
+    # pen's preview red.
+    click_at(pointer, 417, 294)
+    # One wtype for all: each makes a keyboard of its own, and a key pressed
+    # while sway hands that one the focus can come with the focus rather than
+    # as a press, so the text is cleared with more BackSpaces than it needs.
+    subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
+                   timeout=10)
+    wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
+    click_at(pointer, 512, 454)  # its Cancel button
+    wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
+
+    # The overlay, clicked, has the keyboard: keypad / makes the next stock
+    # pen current, and the white frame moves from the first tile to the second.
+    subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
+    framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
+    wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
+
+    proc.terminate()
+    assert proc.wait(timeout=20) == 0
+    assert os.path.exists(setup_path(home))
+
+
+BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir={}</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
+</policy></busconfig>"""
+
+
+def test_save_through_the_portal_else_a_clear_error(session, program):
+    """With the compositor's screen copy left unused, Save asks the desktop's
+    Screenshot portal (a stand-in on a bus of the test's own); with no portal
+    either, nothing is written and the user is told. The Close tile ends
+    the program cleanly."""
+    if not shutil.which("dbus-daemon"):
+        pytest.skip("not installed: dbus-daemon (scripts/packages/wayland.txt)")
+    start, env, runtime = session
+    folder = tempfile.mkdtemp(prefix="korivan-bus-")
+    with open(os.path.join(folder, "bus.conf"), "w") as f:
+        f.write(BUS_CONFIG.format(folder))
+    bus = subprocess.Popen(["dbus-daemon", "--config-file", os.path.join(folder, "bus.conf"), "--nofork",
+                            "--print-address=1"], stdout=subprocess.PIPE, text=True)
+    try:
+        address = bus.stdout.readline().strip()
+        portal = start(([os.environ["KORIVAN_FAKE_PORTAL"], folder], dict(env, DBUS_SESSION_BUS_ADDRESS=address)))
+        portal.wait_for("ready")
+        window = start("window")
+        window.wait_for("window ")
+        proc, program_env, home = program(DBUS_SESSION_BUS_ADDRESS=address, KORIVAN_NO_SCREENCOPY="1")
+        shots = os.path.join(home, "shots")
+        picture = column_shown(env, runtime, proc)
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 3)
+        send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])
+        assert_saved_screen(save(program_env, shots, proc), HEIGHT // 3)
+        # Only the whole screen is asked for, not the save's looks at parts of it.
+        assert [l for l in portal.all() if l.startswith("screenshot")] == ["screenshot interactive=0 taken=1"]
+
+        portal.close()
+        written = {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)}
+        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+        # The error box (its text names both missing ways, seen by eye); nothing is written after it.
+        box = lambda p: sum(near(v, (239, 239, 239)) for v in p.crop((60, 200, 450, 350)).getdata()) > 390 * 150 // 2
+        wait_for_picture(env, runtime, box, "no error shown", proc)
+        assert {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)} == written
+
+        click_at(pointer, 401, 330)  # the box's OK
+        wait_for_picture(env, runtime, lambda p: not box(p), "the error box stayed", proc)
+        click_at(pointer, 605, 415)  # the Close tile
+        assert proc.wait(timeout=20) == 0
+        with open(setup_path(home)) as f:
+            assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
+    finally:
+        bus.terminate()
+        bus.wait(timeout=10)
+        shutil.rmtree(folder, ignore_errors=True)
