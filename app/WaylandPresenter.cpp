@@ -26,25 +26,6 @@ Qt::MouseButton ButtonOf(std::uint32_t code) {
 
 }  // namespace
 
-std::unique_ptr<TWaylandOverlay> TWaylandPresenter::Choose() {
-  if (qEnvironmentVariable("KORIVAN_BACKEND") != QLatin1String("wayland")) return nullptr;
-  std::string error;
-  auto overlay = TWaylandOverlay::Connect(nullptr, error);
-  if (overlay && !overlay->HasLayerShell()) error = "the compositor offers no zwlr_layer_shell_v1";
-  if (overlay && error.empty()) {
-    overlay->CreateSurface(TWaylandKeyboard::OnDemand);
-    // The size comes with the first configure, answering the first commit.
-    if (!overlay->Roundtrip() || overlay->Width() <= 0) error = "the compositor gave the overlay no size";
-  }
-  if (!error.empty()) {
-    std::fprintf(stderr, "korivan-dsk: no Wayland overlay (%s); going on as an X11 window\n", error.c_str());
-    return nullptr;
-  }
-  // The program's windows are drawn here, not by a window system of Qt's.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  return overlay;
-}
-
 TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
     : FOverlay(overlay), FWindow(window), FNotifier(overlay.Descriptor(), QSocketNotifier::Read) {
   connect(&FNotifier, &QSocketNotifier::activated, this, [this] {

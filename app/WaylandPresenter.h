@@ -3,8 +3,8 @@
 // Shows a top-level widget of a program running on Qt's offscreen platform
 // through the overlay surface: renders it into the surface's buffers when it
 // asks to be repainted, at most once a compositor frame, and hands the
-// surface's pointer input to it as Qt mouse events. The experimental Wayland
-// path (KORIVAN_BACKEND=wayland). The program's other windows are drawn on
+// surface's pointer input to it as Qt mouse events: the Wayland path, chosen
+// at start (BackendChoice.h). The program's other windows are drawn on
 // the same surface, above it.
 
 #include <QObject>
@@ -21,12 +21,6 @@ class TWaylandPresenter : public QObject {
   Q_OBJECT
  public:
   TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window);
-
-  // The overlay, when the user chose the Wayland path and the compositor can
-  // show it; otherwise null, with a line on standard error saying why when
-  // it was chosen. Call before the application object exists: the choice
-  // sets the toolkit's platform.
-  static std::unique_ptr<TWaylandOverlay> Choose();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/Application.h"
+#include "app/BackendChoice.h"
 #include "app/CommandLine.h"
 #include "app/Shortcuts.h"
 #include "app/MainFrm.h"
@@ -102,13 +103,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-#if KORIVAN_HAVE_WAYLAND
-  // Experimental and only when asked for: the overlay as a layer surface.
-  const std::unique_ptr<TWaylandOverlay> wayland = TWaylandPresenter::Choose();
-#endif
+  const TStartedBackend backend = StartBackend(line);
   TApplication app(argc, argv);
 #if KORIVAN_HAVE_WAYLAND
-  const std::unique_ptr<TWindowSystem> windowSystem = wayland ? CreateWaylandWindowSystem(*wayland) : WindowSystemOf(app);
+  TWaylandOverlay* const wayland = backend.Overlay.get();
+  const std::unique_ptr<TWindowSystem> windowSystem =
+      wayland ? CreateWaylandWindowSystem(*wayland, app.devicePixelRatio()) : WindowSystemOf(app);
 #else
   const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);
 #endif

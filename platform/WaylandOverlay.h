@@ -75,7 +75,8 @@ class TWaylandOverlay {
   // The size the compositor gave, in logical pixels; 0 before it has.
   virtual int Width() const = 0;
   virtual int Height() const = 0;
-  // The largest scale of the outputs the surface is on (1 before it is on one).
+  // The largest scale of the outputs the surface is on; before it is on one,
+  // of every output.
   virtual int OutputScale() const = 0;
   // The scale of the buffers from the next AcquireBuffer on.
   virtual void SetBufferScale(int scale) = 0;
@@ -109,4 +110,6 @@ class TWaylandOverlay {
 // The window-system services of a program whose overlay is the layer
 // surface: the input region goes to it; stacking and focus are the
 // compositor's, so those do nothing.
-std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay);
+// deviceScale: the toolkit's device pixels per surface pixel, in which the
+// input region comes.
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay, double deviceScale = 1);

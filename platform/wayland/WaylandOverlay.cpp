@@ -387,9 +387,12 @@ void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
 }
 
 int TLayerOverlay::OutputScale() const {
+  // Before the surface is shown it is on no output yet; the first frame is
+  // then sharp wherever the compositor puts it.
   int scale = 1;
   for (const auto& o : FOutputs)
-    if (std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end()) scale = std::max(scale, o.Scale);
+    if (FEntered.empty() || std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end())
+      scale = std::max(scale, o.Scale);
   return scale;
 }
 

@@ -179,8 +179,8 @@ def test_overlay_above_window_with_pass_through(session):
 
 
 def test_program_as_layer_surface(session):
-    """The program itself, with KORIVAN_BACKEND=wayland: its column over the
-    window, clicks elsewhere reaching the window, drawing switched from the
+    """The program itself, started as a user would (its own choice, no
+    toolkit platform named): its column over the window, clicks elsewhere reaching the window, drawing switched from the
     command line, a dialog above it taking clicks and keys, a keypad key on
     the overlay, a clean end on request."""
     start, env, runtime = session
@@ -190,8 +190,9 @@ def test_program_as_layer_surface(session):
     own_runtime = os.path.join(home, "run")
     os.mkdir(own_runtime, 0o700)
     program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland")
-    program_env.pop("QT_QPA_PLATFORM", None)
+                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]))
+    for name in ("QT_QPA_PLATFORM", "KORIVAN_BACKEND"):
+        program_env.pop(name, None)
     log = open(os.path.join(home, "program.log"), "w+")
     program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
                                stderr=subprocess.STDOUT)
