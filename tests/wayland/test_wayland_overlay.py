@@ -9,14 +9,17 @@ import subprocess
 import tempfile
 import threading
 import time
+from contextlib import contextmanager
 
 import pytest
 from PIL import Image
 
 PROBE = os.environ["KORIVAN_WAYLAND_PROBE"]
 WIDTH, HEIGHT = 640, 480
-CONFIG = f"""xwayland disable
-output HEADLESS-1 mode {WIDTH}x{HEIGHT}
+GREEN = (0, 192, 0)  # the probe's window
+# The output's scale: a parameter of the session fixture, 1 without one.
+CONFIG = """xwayland disable
+output HEADLESS-1 mode {width}x{height} scale {scale}
 default_border none
 focus_follows_mouse no
 """
@@ -64,14 +67,16 @@ class Client:
 
 
 @pytest.fixture
-def session():
+def session(request):
+    scale = getattr(request, "param", 1)
     missing = [p for p in ("sway", "grim", "wtype") if not shutil.which(p)]
     if missing:
         pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
     # In the system temporary folder rather than pytest's, which the unprivileged user cannot enter.
     runtime = tempfile.mkdtemp(prefix="korivan-sway-")
     with open(os.path.join(runtime, "config"), "w") as f:
-        f.write(CONFIG)
+        # The same logical size at every scale.
+        f.write(CONFIG.format(width=round(WIDTH * scale), height=round(HEIGHT * scale), scale=scale))
     command = ["sway", "-c", os.path.join(runtime, "config")]
     if os.getuid() == 0:  # sway refuses to run as root
         nobody = pwd.getpwnam("nobody")
@@ -112,14 +117,28 @@ def session():
         shutil.rmtree(runtime, ignore_errors=True)
 
 
+class Picture:
+    """A grim picture read in the output's logical pixels, whatever its scale."""
+
+    def __init__(self, image):
+        self.image = image
+        self.scale = image.width / WIDTH
+
+    def getpixel(self, xy):
+        return self.image.getpixel((int(xy[0] * self.scale), int(xy[1] * self.scale)))
+
+    def crop(self, box):
+        return self.image.crop(tuple(int(v * self.scale) for v in box))
+
+
 def screenshot(env, runtime):
     path = os.path.join(runtime, "screen.png")
     subprocess.run(["grim", path], env=env, check=True, timeout=20)
-    picture = Image.open(path).convert("RGB")
+    picture = Picture(Image.open(path).convert("RGB"))
     artifacts = os.environ.get("KORIVAN_E2E_ARTIFACTS")
     if artifacts:  # kept for a look when an assertion below fails
         os.makedirs(artifacts, exist_ok=True)
-        picture.save(os.path.join(artifacts, "wayland_overlay.png"))
+        picture.image.save(os.path.join(artifacts, "wayland_overlay.png"))
     return picture
 
 
@@ -162,7 +181,7 @@ def test_overlay_above_window_with_pass_through(session):
     picture = screenshot(env, runtime)
     # Each block painted in its own frame, the transparent rest showing the window.
     for (x, y), colour in {(100, 80): (255, 0, 0), (230, 70): (0, 0, 255), (70, 230): (255, 255, 0),
-                           (500, 400): (0, 192, 0), (300, 150): (0, 192, 0)}.items():
+                           (500, 400): GREEN, (300, 150): GREEN}.items():
         assert picture.getpixel((x, y)) == colour, (x, y)
 
     pointer = start("pointer")
@@ -178,14 +197,10 @@ def test_overlay_above_window_with_pass_through(session):
     assert len([l for l in overlay.all() if l.endswith("down")]) == 1
 
 
-def test_program_as_layer_surface(session):
-    """The program itself, started as a user would (its own choice, no
-    toolkit platform named): its column over the window, clicks elsewhere reaching the window, drawing switched from the
-    command line, a dialog above it taking clicks and keys, a keypad key on
-    the overlay, a clean end on request."""
-    start, env, runtime = session
-    window = start("window")
-    window.wait_for("window ")
+@contextmanager
+def program_on(env, runtime):
+    """The program, started as a user would (its own choice, no toolkit
+    platform named), with a home of its own; ended by force if still there."""
     home = tempfile.mkdtemp(prefix="korivan-home-")
     own_runtime = os.path.join(home, "run")
     os.mkdir(own_runtime, 0o700)
@@ -197,10 +212,50 @@ def test_program_as_layer_surface(session):
     program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
                                stderr=subprocess.STDOUT)
     try:
+        yield program, program_env, home
+    finally:
+        if program.poll() is None:
+            program.kill()
+            program.wait()
+        log.seek(0)
+        print(log.read()[-2000:])
+        log.close()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+def wait_for_column(env, runtime, program):
+    column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
+    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column)
+                            > len(column) // 4, "no column seen", program)
+
+
+def click(pointer, x, y):
+    for line in [f"move {x} {y} {WIDTH} {HEIGHT}", "click"]:
+        pointer.send(line)
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+
+
+def drag(pointer, points):
+    (x, y), *rest = points
+    for line in [f"move {x} {y} {WIDTH} {HEIGHT}", "down"] + [f"move {x} {y} {WIDTH} {HEIGHT}"
+                                                             for x, y in rest] + ["up"]:
+        pointer.send(line)
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+
+
+def test_program_as_layer_surface(session):
+    """The program's column over the window, clicks elsewhere reaching the
+    window, drawing switched from the command line, a dialog above it taking
+    clicks and keys, a keypad key on the overlay, a clean end on request."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    with program_on(env, runtime) as (program, program_env, home):
+        picture = wait_for_column(env, runtime, program)
         column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-        picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != (0, 192, 0) for xy in column)
-                                   > len(column) // 4, "no column seen", program)
-        assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == (0, 192, 0)
+        assert picture.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN
 
         pointer = start("pointer")
         pointer.wait_for("ready")
@@ -217,40 +272,27 @@ def test_program_as_layer_surface(session):
         wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
         window.seen.clear()
         y = HEIGHT // 2
-        for line in [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] + [f"move {x} {y} {WIDTH} {HEIGHT}"
-                                                                  for x in range(120, 301, 20)] + ["up"]:
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
-        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != (0, 192, 0)
+        drag(pointer, [(x, y) for x in range(100, 301, 20)])
+        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != GREEN
                                                      for x in range(120, 281, 10)) >= 15, "no stroke drawn")
         assert "window press" not in window.all()
 
         # A dialog of the program's comes out above the overlay and takes clicks.
-        for line in [f"move 535 415 {WIDTH} {HEIGHT}", "click"]:  # the Setup tile
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
+        click(pointer, 535, 415)  # the Setup tile
         dialog = (75, 0, 565, 480)  # centred, its top on the surface
         grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
         wait_for_picture(env, runtime, grey, "no dialog seen")
         # It has the keyboard: a colour typed into the current pen's field (the
         # click leaves the cursor at the end) and taken with Enter turns the
         # pen's preview red.
-        for line in [f"move 417 294 {WIDTH} {HEIGHT}", "click"]:
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
+        click(pointer, 417, 294)
         # One wtype for all: each makes a keyboard of its own, and a key pressed
         # while sway hands that one the focus can come with the focus rather than
         # as a press, so the text is cleared with more BackSpaces than it needs.
         subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
                        timeout=10)
         wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
-        for line in [f"move 512 454 {WIDTH} {HEIGHT}", "click"]:  # its Cancel button
-            pointer.send(line)
-            pointer.wait_for("ok")
-            pointer.seen.clear()
+        click(pointer, 512, 454)  # its Cancel button
         wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
 
         # The overlay, clicked, has the keyboard: keypad / makes the next stock
@@ -262,11 +304,39 @@ def test_program_as_layer_surface(session):
         program.terminate()
         assert program.wait(timeout=20) == 0
         assert os.path.exists(os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini"))
-    finally:
-        if program.poll() is None:
-            program.kill()
-            program.wait()
-        log.seek(0)
-        print(log.read()[-2000:])
-        log.close()
-        shutil.rmtree(home, ignore_errors=True)
+
+
+@pytest.mark.parametrize("session", [2, 1.5], indirect=True, ids=["scale 2", "scale 1.5"])
+def test_program_at_output_scale(session, request):
+    """On an output of scale above 1 the corner buttons and the column are
+    where they belong and of their size, a click on a corner button is taken
+    there, and a stroke lies where the pointer went."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    with program_on(env, runtime) as (program, _, _):
+        picture = wait_for_column(env, runtime, program)
+        # grim takes the output's own pixels: the check below is in them, not in logical ones.
+        assert picture.scale == request.node.callspec.params["session"]
+        # The column's left and top edges, 140 wide below the 30 high corner buttons.
+        edges = {(WIDTH - 144, 200): True, (WIDTH - 136, 200): False, (WIDTH - 100, 26): True,
+                 (WIDTH - 100, 34): False, (WIDTH - 64, 15): True}
+        assert {xy: picture.getpixel(xy) == GREEN for xy in edges} == edges
+
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        corner = (WIDTH - 80, 0, WIDTH, 30)
+        before = picture.crop(corner).tobytes()
+        click(pointer, WIDTH - 45, 15)  # the drawing switch, left of the two
+        pointer.send(f"move 100 100 {WIDTH} {HEIGHT}")  # grim shows the pointer: not in the corner
+        pointer.wait_for("ok")
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on",
+                         program)
+        y = HEIGHT // 2
+        drag(pointer, [(x, y) for x in range(100, 301, 20)])
+        picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != GREEN
+                                                               for x in range(120, 281, 10)) >= 15, "no stroke drawn")
+        # Above and below it the window, through the drawing surface's nearly transparent fill.
+        assert all(max(abs(a - b) for a, b in zip(picture.getpixel((x, y + d)), GREEN)) <= 2
+                   for x in range(120, 281, 40) for d in (-20, 20))
