@@ -27,7 +27,11 @@ Qt::MouseButton ButtonOf(std::uint32_t code) {
 }  // namespace
 
 TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
-    : FOverlay(overlay), FWindow(window), FNotifier(overlay.Descriptor(), QSocketNotifier::Read) {
+    : FOverlay(overlay),
+      FWindow(window),
+      FNotifier(overlay.Descriptor(), QSocketNotifier::Read),
+      FPointerPicture(overlay) {
+  FPointerPicture.Follow(nullptr);
   connect(&FNotifier, &QSocketNotifier::activated, this, [this] {
     if (FOverlay.ReadEvents()) return;
     std::fputs("korivan-dsk: the Wayland compositor closed the connection\n", stderr);
@@ -60,6 +64,7 @@ bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
     if (w->isWindow() && (w->windowType() == Qt::Dialog || w->windowType() == Qt::Window))
       w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
   }
+  if (event->type() == QEvent::CursorChange) FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
   // Any widget that asks for a repaint makes its window post itself an
   // update request; the picture follows once Qt has handled it.
   switch (event->type()) {
@@ -121,6 +126,7 @@ void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
   if (target == FHovered) return;
   if (FHovered) QCoreApplication::postEvent(FHovered, new QEvent(QEvent::Leave));
   FHovered = target;
+  FPointerPicture.Follow(target);
   if (target) QCoreApplication::postEvent(target, new QEnterEvent(target->mapFromGlobal(at), at, at));
 }
 

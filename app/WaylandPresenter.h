@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/WaylandPointerPicture.h"
 #include "platform/WaylandOverlay.h"
 
 class TWaylandPresenter : public QObject {
@@ -41,4 +42,5 @@ class TWaylandPresenter : public QObject {
   QPointer<QWidget> FGrabbed;  // the widget pressed on keeps the pointer until release
   Qt::MouseButtons FButtons;
   QPointF FAt;
+  TWaylandPointerPicture FPointerPicture;
 };

@@ -100,6 +100,13 @@ class TWaylandOverlay {
   // (a dialog of the program's is open on it); off, the last region again.
   virtual void SetInputOverride(bool full) = 0;
 
+  // The pointer's picture over the surface: a shape of the user's cursor
+  // theme by the toolkit's number (a Qt::CursorShape value; blank hides it),
+  // or a picture of the program's, hot spot in surface pixels, scale its
+  // pixels to one of the surface's (width and height multiples of it).
+  virtual void SetCursorShape(int shape) = 0;
+  virtual void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) = 0;
+
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;

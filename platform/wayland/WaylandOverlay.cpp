@@ -1,6 +1,7 @@
 #include "platform/WaylandOverlay.h"
 
 #include "platform/wayland/ShmBuffers.h"
+#include "platform/wayland/WaylandCursor.h"
 #include "platform/wayland/XkbKeyboard.h"
 
 #include <wayland-client.h>
@@ -54,6 +55,12 @@ class TLayerOverlay final : public TWaylandOverlay {
   void SetInputRegion(std::span<const TPlatformRect> rects) override;
   void SetFullInput() override;
   void SetInputOverride(bool full) override;
+  void SetCursorShape(int shape) override {
+    if (FCursor) FCursor->SetShape(shape, OutputScale());
+  }
+  void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) override {
+    if (FCursor) FCursor->SetPicture(picture, hotX, hotY, scale);
+  }
 
  private:
   void Commit();
@@ -90,6 +97,7 @@ class TLayerOverlay final : public TWaylandOverlay {
   wl_surface* FSurface = nullptr;
   zwlr_layer_surface_v1* FLayerSurface = nullptr;
   std::unique_ptr<TShmBuffers> FBuffers;
+  std::unique_ptr<TWaylandCursor> FCursor;
   wl_callback* FFrame = nullptr;
   int FWidth = 0;
   int FHeight = 0;
@@ -107,6 +115,7 @@ TLayerOverlay::~TLayerOverlay() {
   if (!FDisplay) return;
   if (FFrame) wl_callback_destroy(FFrame);
   FBuffers.reset();
+  FCursor.reset();
   if (FLayerSurface) zwlr_layer_surface_v1_destroy(FLayerSurface);
   if (FSurface) wl_surface_destroy(FSurface);
   if (FPointer) wl_pointer_destroy(FPointer);
@@ -212,14 +221,16 @@ void TLayerOverlay::Deliver(void* data, TWaylandPointerEvent event) {
 
 const wl_pointer_listener TLayerOverlay::PointerListener = {
     .enter =
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+        [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
           if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
+          static_cast<TLayerOverlay*>(data)->FCursor->Entered(pointer, serial);
           Deliver(data, {TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
         },
     .leave =
         [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface) {
           if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
           auto* self = static_cast<TLayerOverlay*>(data);
+          self->FCursor->Entered(nullptr, 0);
           Deliver(data, {TWaylandPointerEvent::Leave, self->FPointerX, self->FPointerY});
         },
     .motion =
@@ -326,6 +337,7 @@ bool TLayerOverlay::Open(const char* displayName, std::string& error) {
     return false;
   }
   FBuffers = std::make_unique<TShmBuffers>(FShm);
+  FCursor = std::make_unique<TWaylandCursor>(FCompositor, FCompositorVersion, FShm);
   return true;
 }
 

@@ -205,7 +205,7 @@ def program_on(env, runtime):
     own_runtime = os.path.join(home, "run")
     os.mkdir(own_runtime, 0o700)
     program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]))
+                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), XCURSOR_SIZE="24")
     for name in ("QT_QPA_PLATFORM", "KORIVAN_BACKEND"):
         program_env.pop(name, None)
     log = open(os.path.join(home, "program.log"), "w+")
@@ -227,6 +227,12 @@ def wait_for_column(env, runtime, program):
     column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
     return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column)
                             > len(column) // 4, "no column seen", program)
+
+
+def pointer_marks(crop):
+    """Where a picture differs from the window's green: the pointer's shape."""
+    return {(i % crop.width, i // crop.width) for i, v in enumerate(crop.getdata())
+            if max(abs(a - b) for a, b in zip(v, GREEN)) > 8}
 
 
 def click(pointer, x, y):
@@ -325,9 +331,12 @@ def test_program_at_output_scale(session, request):
 
         pointer = start("pointer")
         pointer.wait_for("ready")
-        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        move_until(pointer, window, 200, 100, "window enter")
         corner = (WIDTH - 80, 0, WIDTH, 30)
         before = picture.crop(corner).tobytes()
+        # The pointer's picture over the window, drawing off (grim shows it).
+        spot = (200, 100, 240, 140)
+        arrow = pointer_marks(screenshot(env, runtime).crop(spot))
         click(pointer, WIDTH - 45, 15)  # the drawing switch, left of the two
         pointer.send(f"move 100 100 {WIDTH} {HEIGHT}")  # grim shows the pointer: not in the corner
         pointer.wait_for("ok")
@@ -338,5 +347,10 @@ def test_program_at_output_scale(session, request):
         picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != GREEN
                                                                for x in range(120, 281, 10)) >= 15, "no stroke drawn")
         # Above and below it the window, through the drawing surface's nearly transparent fill.
+        # There again, drawing on: the program's own picture, the pen's, at the output's scale.
+        pointer.send(f"move 200 100 {WIDTH} {HEIGHT}")
+        # The pen reaches further down than any theme's picture of 24 pixels.
+        pen = lambda marks: any(y >= 26 * picture.scale for _, y in marks) and marks != arrow
+        wait_for_picture(env, runtime, lambda p: pen(pointer_marks(p.crop(spot))), "the pointer's picture is not the pen's")
         assert all(max(abs(a - b) for a, b in zip(picture.getpixel((x, y + d)), GREEN)) <= 2
                    for x in range(120, 281, 40) for d in (-20, 20))
