@@ -52,6 +52,15 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   FOverlay.Closed = [this] { FWindow.close(); };
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
+  FOverlay.KeyboardLeft = [this] { FRepeat.stop(); };
+  // As from a window system: a release and a press, both marked repeated.
+  connect(&FRepeat, &QTimer::timeout, this, [this] {
+    TWaylandKeyEvent up = FRepeating;
+    up.Pressed = false;
+    PostKey(up, true);
+    PostKey(FRepeating, true);
+    FRepeat.start(FRepeating.RepeatInterval);
+  });
   qApp->installEventFilter(this);
   FOverlay.Configured();
 }
@@ -196,6 +205,19 @@ void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
 }
 
 void TWaylandPresenter::Key(const TWaylandKeyEvent& e) {
+  // The compositor leaves repeating to its clients: the last key pressed
+  // that repeats does, until it is let go (a modifier pressed meanwhile does
+  // not stop it).
+  if (e.Pressed && e.RepeatDelay > 0) {
+    FRepeating = e;
+    FRepeat.start(e.RepeatDelay);
+  } else if (!e.Pressed && e.Code == FRepeating.Code) {
+    FRepeat.stop();
+  }
+  PostKey(e, false);
+}
+
+void TWaylandPresenter::PostKey(const TWaylandKeyEvent& e, bool autoRepeat) {
   // To the focus widget of the topmost window, as Qt would give it.
   QWidget* window = Windows().back();
   QWidget* target = window->focusWidget() ? window->focusWidget() : window;
@@ -207,5 +229,5 @@ void TWaylandPresenter::Key(const TWaylandKeyEvent& e) {
   if (e.Keypad) modifiers |= Qt::KeypadModifier;
   QCoreApplication::postEvent(target, new QKeyEvent(e.Pressed ? QEvent::KeyPress : QEvent::KeyRelease,
                                                     static_cast<int>(e.Key), modifiers,
-                                                    QString::fromUtf8(e.Text.c_str())));
+                                                    QString::fromUtf8(e.Text.c_str()), autoRepeat));
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -30,6 +31,7 @@ class TWaylandPresenter : public QObject {
   void Render();
   void Pointer(const TWaylandPointerEvent& e);
   void Key(const TWaylandKeyEvent& e);
+  void PostKey(const TWaylandKeyEvent& e, bool autoRepeat);
   void Hover(QWidget* target, QPointF at);
   std::vector<QWidget*> Windows() const;
 
@@ -43,4 +45,6 @@ class TWaylandPresenter : public QObject {
   Qt::MouseButtons FButtons;
   QPointF FAt;
   TWaylandPointerPicture FPointerPicture;
+  QTimer FRepeat;  // the held key's next repeat
+  TWaylandKeyEvent FRepeating;
 };

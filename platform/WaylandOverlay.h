@@ -32,6 +32,11 @@ struct TWaylandKeyEvent {
   std::uint32_t Modifiers = 0;  // THotKeyModifier bits
   std::string Text;             // what the key types (UTF-8), empty for none
   bool Pressed = false;
+  // A press held this long (ms) repeats every RepeatInterval ms, as the
+  // compositor says; 0 for keys that do not repeat.
+  int RepeatDelay = 0;
+  int RepeatInterval = 0;
+  std::uint32_t Code = 0;  // the key itself, the same on release whatever the modifiers
 };
 
 // When the surface takes the keyboard: never, when clicked, or at once and
@@ -112,6 +117,7 @@ class TWaylandOverlay {
   std::function<void(const TWaylandPointerEvent&)> Pointer;
   std::function<void()> Closed;  // the compositor took the surface away
   std::function<void(const TWaylandKeyEvent&)> Key;  // while the surface has the keyboard
+  std::function<void()> KeyboardLeft;  // no key reaches it now: none is held
 };
 
 // The window-system services of a program whose overlay is the layer

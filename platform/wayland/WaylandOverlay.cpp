@@ -87,6 +87,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   wl_keyboard* FKeyboard = nullptr;
   TXkbKeyboard FXkb;
   TWaylandKeyboard FKeyboardMode = TWaylandKeyboard::None;
+  int FRepeatRate = 25;  // a second; the protocol's word comes with the keyboard
+  int FRepeatDelay = 600;
   zwlr_layer_shell_v1* FLayerShell = nullptr;
   std::uint32_t FLayerShellVersion = 0;
   std::vector<TOutput> FOutputs;
@@ -266,18 +268,32 @@ const wl_keyboard_listener TLayerOverlay::KeyboardListener = {
             close(fd);
         },
     .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    .leave =
+        [](void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (self->KeyboardLeft) self->KeyboardLeft();
+        },
     .key =
         [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
           auto* self = static_cast<TLayerOverlay*>(data);
-          if (self->Key) self->Key(self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED));
+          TWaylandKeyEvent e = self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
+          if (e.Pressed && self->FRepeatRate > 0 && self->FXkb.Repeats(key)) {
+            e.RepeatDelay = std::max(1, self->FRepeatDelay);
+            e.RepeatInterval = std::max(1, 1000 / self->FRepeatRate);
+          }
+          if (self->Key) self->Key(e);
         },
     .modifiers =
         [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
            std::uint32_t locked, std::uint32_t group) {
           static_cast<TLayerOverlay*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
         },
-    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+    .repeat_info =
+        [](void* data, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          self->FRepeatRate = rate;  // 0: keys do not repeat
+          self->FRepeatDelay = delay;
+        },
 };
 
 const wl_surface_listener TLayerOverlay::SurfaceListener = {

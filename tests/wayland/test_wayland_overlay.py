@@ -294,9 +294,10 @@ def test_program_as_layer_surface(session):
         click(pointer, 417, 294)
         # One wtype for all: each makes a keyboard of its own, and a key pressed
         # while sway hands that one the focus can come with the focus rather than
-        # as a press, so the text is cleared with more BackSpaces than it needs.
-        subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
-                       timeout=10)
+        # as a press, so a first BackSpace may be lost. The six characters there
+        # go by one BackSpace held, repeating (sway's delay 600 ms, 25 a second).
+        subprocess.run(["wtype", "-k", "BackSpace", "-P", "BackSpace", "-s", "1200", "-p", "BackSpace", "ff0000",
+                        "-k", "Return"], env=env, check=True, timeout=10)
         wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
         click(pointer, 512, 454)  # its Cancel button
         wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
