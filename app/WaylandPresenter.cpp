@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -74,6 +76,7 @@ bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
       w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
   }
   if (event->type() == QEvent::CursorChange) FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
+  if (!FRendering && watched->isWidgetType()) Damage(*static_cast<QWidget*>(watched), *event);
   // Any widget that asks for a repaint makes its window post itself an
   // update request; the picture follows once Qt has handled it.
   switch (event->type()) {
@@ -105,28 +108,77 @@ std::vector<QWidget*> TWaylandPresenter::Windows() const {
   return windows;
 }
 
+void TWaylandPresenter::Damage(const QWidget& widget, const QEvent& event) {
+  // What Qt paints into its own buffers now is what changed on the surface;
+  // a window that comes, goes, moves or changes size changes its places.
+  const QWidget* window = widget.window();
+  const QPoint at = widget.mapTo(window, QPoint()) + window->pos();
+  const QRect place(widget.pos(), widget.size());  // of a window, on the surface
+  switch (event.type()) {
+    case QEvent::Paint:
+      if (widget.isVisible()) FDamage += static_cast<const QPaintEvent&>(event).region().translated(at);
+      break;
+    case QEvent::Move:
+      if (widget.isWindow())
+        FDamage += QRegion(QRect(static_cast<const QMoveEvent&>(event).oldPos(), widget.size())) + place;
+      break;
+    case QEvent::Resize:
+      if (widget.isWindow())
+        FDamage += QRegion(QRect(widget.pos(), static_cast<const QResizeEvent&>(event).oldSize())) + place;
+      break;
+    case QEvent::Show:
+    case QEvent::Hide:
+      if (widget.isWindow()) FDamage += place;
+      break;
+    default:
+      break;
+  }
+}
+
 void TWaylandPresenter::Render() {
   if (!FDirty || FWaiting || !FWindow.isVisible()) return;
-  const int scale = FOverlay.OutputScale();
-  FOverlay.SetBufferScale(scale);
-  const TWaylandPixels pixels = FOverlay.AcquireBuffer();
-  if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
-  QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
-               QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
-  image.fill(Qt::transparent);
-  // The program's other windows (dialogs, messages) lie on the same surface,
-  // where their windows would be on a screen of the surface's size: a surface
-  // of their own could come out below the overlay in the same layer.
   const auto windows = Windows();
-  FWindow.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-  for (std::size_t i = 1; i < windows.size(); ++i)
-    windows[i]->render(&image, windows[i]->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   // While one is open it takes the clicks, the overlay's other parts none,
   // and the keyboard; else the overlay takes the keyboard when clicked.
   FOverlay.SetInputOverride(windows.size() > 1);
   FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
-  FOverlay.Present({});
+  const int scale = FOverlay.OutputScale();
+  if (scale != FScale) FDamage = FWindow.rect();  // every pixel anew
+  FDamage &= FWindow.rect();
+  if (FDamage.isEmpty()) {
+    FDirty = false;
+    return;
+  }
+  FOverlay.SetBufferScale(scale);
+  const TWaylandPixels pixels = FOverlay.AcquireBuffer();
+  if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
+  FScale = scale;
+  QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  // The buffer holds the last picture: only the damage is painted anew.
+  {
+    QPainter clear(&image);
+    clear.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& r : FDamage) clear.fillRect(r, Qt::transparent);
+  }
+  // The program's other windows (dialogs, messages) lie on the same surface,
+  // where their windows would be on a screen of the surface's size: a surface
+  // of their own could come out below the overlay in the same layer.
+  FRendering = true;
+  for (QWidget* w : windows) {
+    const QRegion own = FDamage.translated(-w->pos()) & w->rect();
+    if (own.isEmpty()) continue;
+    // The region's corner goes to the offset.
+    w->render(&image, w->pos() + own.boundingRect().topLeft(), own,
+              w == &FWindow ? QWidget::DrawChildren : QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  }
+  FRendering = false;
+  std::vector<TPlatformRect> damage;
+  for (const QRect& r : FDamage)
+    damage.push_back({r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale});
+  FDamage = QRegion();
+  FOverlay.Present(damage);
   FDirty = false;
   FWaiting = true;
 }

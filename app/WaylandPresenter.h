@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRegion>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
@@ -29,6 +30,7 @@ class TWaylandPresenter : public QObject {
 
  private:
   void Render();
+  void Damage(const QWidget& widget, const QEvent& event);
   void Pointer(const TWaylandPointerEvent& e);
   void Key(const TWaylandKeyEvent& e);
   void PostKey(const TWaylandKeyEvent& e, bool autoRepeat);
@@ -45,6 +47,9 @@ class TWaylandPresenter : public QObject {
   Qt::MouseButtons FButtons;
   QPointF FAt;
   TWaylandPointerPicture FPointerPicture;
+  QRegion FDamage;  // surface pixels to paint anew
+  int FScale = 0;   // of the last picture
+  bool FRendering = false;
   QTimer FRepeat;  // the held key's next repeat
   TWaylandKeyEvent FRepeating;
 };
