@@ -88,9 +88,10 @@ QString UsageText() {
       "  --quit       close the overlay, as the Close tile does\n"
       "  --help       print this text and end\n"
       "  --version    print the version and end\n"
-      "  -platform NAME  the toolkit's window system (xcb, wayland, ...) rather\n"
-      "               than the program's choice: its own overlay surface on a\n"
-      "               Wayland compositor with a layer shell, else X11\n");
+      "  -platform NAME\n"
+      "               the toolkit's window system (xcb, wayland, ...) instead of\n"
+      "               the program's choice: its own overlay surface on a Wayland\n"
+      "               compositor with a layer shell, else X11\n");
 }
 
 QString CommandChannelPath() {
