@@ -15,6 +15,12 @@ class TWaylandPointerPicture {
   explicit TWaylandPointerPicture(TWaylandOverlay& overlay) : FOverlay(overlay) {}
   // The picture of that widget, an override cursor first; the arrow for none.
   void Follow(const QWidget* under);
+  // The next Follow sets the picture even when it is the same (the output's
+  // scale changed).
+  void Forget() {
+    FShape = -1;
+    FPicture = 0;
+  }
 
  private:
   TWaylandOverlay& FOverlay;

@@ -44,6 +44,8 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
           [this] { FOverlay.Flush(); });
   FOverlay.Configured = [this] {
     FWindow.setGeometry(0, 0, FOverlay.Width(), FOverlay.Height());
+    // A new size starts from a transparent buffer, before Qt reports the resize.
+    FDamage = FWindow.rect();
     FDirty = true;
     Render();
   };
@@ -143,7 +145,11 @@ void TWaylandPresenter::Render() {
   FOverlay.SetInputOverride(windows.size() > 1);
   FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
   const int scale = FOverlay.OutputScale();
-  if (scale != FScale) FDamage = FWindow.rect();  // every pixel anew
+  if (scale != FScale) {
+    FDamage = FWindow.rect();  // every pixel anew, and the theme's pointer pictures
+    FPointerPicture.Forget();
+    FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
+  }
   FDamage &= FWindow.rect();
   if (FDamage.isEmpty()) {
     FDirty = false;
