@@ -103,8 +103,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const TStartedBackend backend = StartBackend(line);
+  TStartedBackend backend = StartBackend(line);
   TApplication app(argc, argv);
+  backend.ScreenConfig.reset();  // read by now
 #if KORIVAN_HAVE_WAYLAND
   TWaylandOverlay* const wayland = backend.Overlay.get();
   const std::unique_ptr<TWindowSystem> windowSystem =
