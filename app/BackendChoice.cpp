@@ -22,34 +22,67 @@ TBackendChoice WithoutLayerSurface(const TBackendFacts& facts, const QString& wh
 #if KORIVAN_HAVE_WAYLAND
 // The layer surface with its first size; the toolkit then draws offscreen at
 // the surface's size and scale, which the presenter shows on it.
-QString OpenOverlay(TStartedBackend& started) {
-  std::string error;
-  auto overlay = TWaylandOverlay::Connect(nullptr, error);
-  if (!overlay) return QString::fromStdString(error);
-  if (!overlay->HasLayerShell()) return QStringLiteral("the compositor offers no layer shell (zwlr_layer_shell_v1)");
-  overlay->CreateSurface(TWaylandKeyboard::OnDemand);
+std::unique_ptr<TWaylandOverlay> OpenSurface(TWaylandKeyboard keyboard, int output, QString& error) {
+  std::string why;
+  auto overlay = TWaylandOverlay::Connect(nullptr, why);
+  error = QString::fromStdString(why);
+  if (!overlay) return nullptr;
+  if (!overlay->HasLayerShell()) {
+    error = QStringLiteral("the compositor offers no layer shell (zwlr_layer_shell_v1)");
+    return nullptr;
+  }
+  // With one output the compositor's choice; with several the first, as the
+  // others have surfaces of their own.
+  overlay->CreateSurfaceOn(keyboard, overlay->OutputCount() > 1 ? output : -1);
   // The size comes with the first configure, answering the first commit.
-  if (!overlay->Roundtrip() || overlay->Width() <= 0) return QStringLiteral("the compositor gave the overlay no size");
-  started.Overlay = std::move(overlay);
+  if (!overlay->Roundtrip() || overlay->Width() <= 0) {
+    error = QStringLiteral("the compositor gave the overlay no size");
+    return nullptr;
+  }
+  return overlay;
+}
+
+QString OpenOverlay(TStartedBackend& started) {
+  QString error;
+  started.Overlay = OpenSurface(TWaylandKeyboard::OnDemand, 0, error);
+  if (!started.Overlay) return error;
+  // The other outputs, for the drawing surfaces of "All screens"; one that
+  // fails is left without.
+  for (int i = 1; i < started.Overlay->OutputCount(); ++i)
+    if (auto other = OpenSurface(TWaylandKeyboard::OnDemand, i, error)) started.Others.push_back(std::move(other));
   return {};
 }
 
-// The toolkit's one screen as big as the surface, so that it keeps popups
-// and dialogs on the surface, with the output's scale.
+// The toolkit's screens as big as the surfaces, so that it keeps popups and
+// dialogs on them, with the outputs' scale: the main surface's first, the
+// others side by side to its right (their places among each other do not
+// matter: no window spans two).
 void ConfigureOffscreen(TStartedBackend& started) {
   QByteArray platform("offscreen");
   auto config = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/korivan-screen-XXXXXX.json"));
   // The platform's options are parted by colons.
   if (config->open() && !config->fileName().contains(u':')) {
-    const TWaylandOverlay& o = *started.Overlay;
-    config->write(QStringLiteral(R"({"screens":[{"name":"overlay","x":0,"y":0,"width":%1,"height":%2,"dpr":%3}]})")
-                      .arg(o.Width())
-                      .arg(o.Height())
-                      .arg(o.OutputScale())
-                      .toUtf8());
+    QStringList screens;
+    int x = 0;
+    const auto add = [&](const TWaylandOverlay& o) {
+      const QRect place(x, 0, o.Width(), o.Height());
+      screens << QStringLiteral(R"({"name":"output%1","x":%2,"y":0,"width":%3,"height":%4,"dpr":%5})")
+                     .arg(screens.size())
+                     .arg(x)
+                     .arg(o.Width())
+                     .arg(o.Height())
+                     .arg(o.OutputScale());
+      x += o.Width();
+      return place;
+    };
+    add(*started.Overlay);
+    for (const auto& other : started.Others) started.OtherPlaces.push_back(add(*other));
+    config->write(QStringLiteral(R"({"screens":[%1]})").arg(screens.join(u',')).toUtf8());
     config->flush();
     platform += ":configfile=" + QFile::encodeName(config->fileName());
     started.ScreenConfig = std::move(config);
+  } else {
+    started.Others.clear();  // one screen only
   }
   qputenv("QT_QPA_PLATFORM", platform);
 }

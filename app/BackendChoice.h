@@ -5,10 +5,12 @@
 // window (through XWayland on a Wayland desktop) whatever toolkit plugins are
 // installed, unless the user names the toolkit's platform.
 
+#include <QRect>
 #include <QString>
 #include <QTemporaryFile>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "platform/SessionDisplays.h"
@@ -37,6 +39,10 @@ struct TStartedBackend {
   TStartedBackend(TStartedBackend&&) noexcept;
   ~TStartedBackend();
   std::unique_ptr<TWaylandOverlay> Overlay;  // the layer surface when chosen
+  // Those of the other outputs, each on a connection of its own, and their
+  // places among the toolkit's screens.
+  std::vector<std::unique_ptr<TWaylandOverlay>> Others;
+  std::vector<QRect> OtherPlaces;
   // The toolkit's screen, the surface's size and scale; read when the
   // application object is made.
   std::unique_ptr<QTemporaryFile> ScreenConfig;

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -28,9 +29,10 @@ Qt::MouseButton ButtonOf(std::uint32_t code) {
 
 }  // namespace
 
-TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
+TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main)
     : FOverlay(overlay),
       FWindow(window),
+      FMain(main),
       FNotifier(overlay.Descriptor(), QSocketNotifier::Read),
       FPointerPicture(overlay) {
   FPointerPicture.Follow(nullptr);
@@ -43,9 +45,9 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           [this] { FOverlay.Flush(); });
   FOverlay.Configured = [this] {
-    FWindow.setGeometry(0, 0, FOverlay.Width(), FOverlay.Height());
+    FWindow.setGeometry(QRect(FMain ? QPoint() : FWindow.pos(), QSize(FOverlay.Width(), FOverlay.Height())));
     // A new size starts from a transparent buffer, before Qt reports the resize.
-    FDamage = FWindow.rect();
+    FDamage = FWindow.geometry();
     FDirty = true;
     Render();
   };
@@ -69,8 +71,26 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   FOverlay.Configured();
 }
 
+TWaylandPresenter::~TWaylandPresenter() {
+  // Another output's overlay outlives its window, and this.
+  FOverlay.Configured = nullptr;
+  FOverlay.FrameDone = nullptr;
+  FOverlay.Closed = nullptr;
+  FOverlay.Pointer = nullptr;
+  FOverlay.Key = nullptr;
+  FOverlay.KeyboardLeft = nullptr;
+  if (FMain) return;
+  // Nothing of the window stays on that output, and its clicks pass.
+  FOverlay.SetInputRegion({});
+  if (const TWaylandPixels pixels = FOverlay.AcquireBuffer(); pixels.Pixels) {
+    std::memset(pixels.Pixels, 0, static_cast<std::size_t>(pixels.Stride) * static_cast<std::size_t>(pixels.Height));
+    FOverlay.Present({});
+  }
+  FOverlay.Flush();
+}
+
 bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
+  if (FMain && event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
     // Qt centres a dialog on its own screen, not the surface; the top stays
     // on it. Popups stay where Qt put them, beside what opened them.
     auto* w = static_cast<QWidget*>(watched);
@@ -103,10 +123,12 @@ std::vector<QWidget*> TWaylandPresenter::Windows() const {
   std::vector<QWidget*> windows{&FWindow};
   QWidget* modal = QApplication::activeModalWidget();
   QWidget* popup = QApplication::activePopupWidget();
+  // Those on this surface's output: the windows of other outputs have surfaces of their own.
+  const auto here = [this](const QWidget* w) { return w->isVisible() && w->geometry().intersects(FWindow.geometry()); };
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w != &FWindow && w != modal && w != popup && w->isVisible()) windows.push_back(w);
+    if (w != &FWindow && w != modal && w != popup && here(w)) windows.push_back(w);
   for (QWidget* w : {modal, popup})
-    if (w && w != &FWindow && w->isVisible()) windows.push_back(w);
+    if (w && w != &FWindow && here(w)) windows.push_back(w);
   return windows;
 }
 
@@ -146,11 +168,11 @@ void TWaylandPresenter::Render() {
   FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
   const int scale = FOverlay.OutputScale();
   if (scale != FScale) {
-    FDamage = FWindow.rect();  // every pixel anew, and the theme's pointer pictures
+    FDamage = FWindow.geometry();  // every pixel anew, and the theme's pointer pictures
     FPointerPicture.Forget();
     FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
   }
-  FDamage &= FWindow.rect();
+  FDamage &= FWindow.geometry();
   if (FDamage.isEmpty()) {
     FDirty = false;
     return;
@@ -163,10 +185,11 @@ void TWaylandPresenter::Render() {
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   // The buffer holds the last picture: only the damage is painted anew.
+  const QPoint origin = FWindow.pos();  // of the surface, among the toolkit's screens
   {
     QPainter clear(&image);
     clear.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& r : FDamage) clear.fillRect(r, Qt::transparent);
+    for (const QRect& r : FDamage) clear.fillRect(r.translated(-origin), Qt::transparent);
   }
   // The program's other windows (dialogs, messages) lie on the same surface,
   // where their windows would be on a screen of the surface's size: a surface
@@ -176,13 +199,14 @@ void TWaylandPresenter::Render() {
     const QRegion own = FDamage.translated(-w->pos()) & w->rect();
     if (own.isEmpty()) continue;
     // The region's corner goes to the offset.
-    w->render(&image, w->pos() + own.boundingRect().topLeft(), own,
+    w->render(&image, w->pos() - origin + own.boundingRect().topLeft(), own,
               w == &FWindow ? QWidget::DrawChildren : QWidget::DrawWindowBackground | QWidget::DrawChildren);
   }
   FRendering = false;
   std::vector<TPlatformRect> damage;
   for (const QRect& r : FDamage)
-    damage.push_back({r.x() * scale, r.y() * scale, r.width() * scale, r.height() * scale});
+    damage.push_back({(r.x() - origin.x()) * scale, (r.y() - origin.y()) * scale, r.width() * scale,
+                      r.height() * scale});
   FDamage = QRegion();
   FOverlay.Present(damage);
   FDirty = false;
@@ -198,7 +222,7 @@ void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
 }
 
 void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
-  FAt = QPointF(e.X, e.Y);
+  FAt = QPointF(e.X, e.Y) + FWindow.pos();
   // The topmost window there; while a modal one is open, nothing else; an
   // open popup has every event, to close itself on a click elsewhere.
   QWidget* under = nullptr;

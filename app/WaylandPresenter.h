@@ -23,7 +23,10 @@
 class TWaylandPresenter : public QObject {
   Q_OBJECT
  public:
-  TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window);
+  // main: the surface of the main window, which also shows the dialogs;
+  // else that of another output, which the window fills.
+  TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main = true);
+  ~TWaylandPresenter() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,6 +42,7 @@ class TWaylandPresenter : public QObject {
 
   TWaylandOverlay& FOverlay;
   QWidget& FWindow;
+  bool FMain;
   QSocketNotifier FNotifier;
   bool FDirty = true;
   bool FWaiting = false;  // a frame is on its way to the screen

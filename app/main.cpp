@@ -19,6 +19,7 @@
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
 #if KORIVAN_HAVE_WAYLAND
+#include "app/WaylandOutputs.h"
 #include "app/WaylandPresenter.h"
 #endif
 
@@ -108,8 +109,11 @@ int main(int argc, char** argv) {
   backend.ScreenConfig.reset();  // read by now
 #if KORIVAN_HAVE_WAYLAND
   TWaylandOverlay* const wayland = backend.Overlay.get();
+  std::unique_ptr<TWaylandOutputs> outputs;  // once the main window is there
   const std::unique_ptr<TWindowSystem> windowSystem =
-      wayland ? CreateWaylandWindowSystem(*wayland, app.devicePixelRatio()) : WindowSystemOf(app);
+      wayland ? CreateWaylandWindowSystem([&](TNativeWindow w) { return outputs ? outputs->OverlayOf(w) : wayland; },
+                                          app.devicePixelRatio())
+              : WindowSystemOf(app);
 #else
   const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);
 #endif
@@ -120,6 +124,9 @@ int main(int argc, char** argv) {
   QThread::msleep(500);
 
   TMainFrm mainFrm(*windowSystem);
+#if KORIVAN_HAVE_WAYLAND
+  if (wayland) outputs = std::make_unique<TWaylandOutputs>(*wayland, mainFrm, backend.Others, backend.OtherPlaces);
+#endif
   TSetupDlg setupDlg;
   // The shortcuts stand beside the keypad keys and so share their rules.
   TShortcuts shortcuts(*windowSystem, [&mainFrm](int key) { mainFrm.KeyDown(key, QChar(), Qt::NoModifier); });

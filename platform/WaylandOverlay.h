@@ -76,6 +76,10 @@ class TWaylandOverlay {
   // layer shell or when one exists already. Nothing is shown before the
   // first Present after Configured.
   virtual bool CreateSurface(TWaylandKeyboard keyboard) = 0;
+  // The same on one output, by its place in the compositor's list (0 to
+  // OutputCount() - 1): one surface, and so one connection, per output.
+  virtual bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) = 0;
+  virtual int OutputCount() const = 0;
   virtual void SetKeyboard(TWaylandKeyboard keyboard) = 0;
   // The size the compositor gave, in logical pixels; 0 before it has.
   virtual int Width() const = 0;
@@ -126,3 +130,7 @@ class TWaylandOverlay {
 // deviceScale: the toolkit's device pixels per surface pixel, in which the
 // input region comes.
 std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay, double deviceScale = 1);
+// The same for a surface on each of several outputs: overlayOf names the one
+// a window of the program's lies on (null for none).
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
+                                                         double deviceScale);

@@ -44,7 +44,9 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool Flush() override;
   bool Roundtrip() override { return wl_display_roundtrip(FDisplay) >= 0; }
 
-  bool CreateSurface(TWaylandKeyboard keyboard) override;
+  bool CreateSurface(TWaylandKeyboard keyboard) override { return CreateSurfaceOn(keyboard, -1); }
+  bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) override;
+  int OutputCount() const override { return static_cast<int>(FOutputs.size()); }
   void SetKeyboard(TWaylandKeyboard keyboard) override;
   int Width() const override { return FWidth; }
   int Height() const override { return FHeight; }
@@ -380,11 +382,12 @@ bool TLayerOverlay::Flush() {
   return true;
 }
 
-bool TLayerOverlay::CreateSurface(TWaylandKeyboard keyboard) {
-  if (!FLayerShell || FSurface) return false;
+bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
+  if (!FLayerShell || FSurface || output >= OutputCount()) return false;
   FSurface = wl_compositor_create_surface(FCompositor);
   wl_surface_add_listener(FSurface, &SurfaceListener, this);
-  FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, nullptr,
+  wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
+  FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, on,
                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "korivan-dsk");
   zwlr_layer_surface_v1_add_listener(FLayerSurface, &LayerListener, this);
   zwlr_layer_surface_v1_set_anchor(FLayerSurface, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |

@@ -17,9 +17,11 @@ from PIL import Image
 PROBE = os.environ["KORIVAN_WAYLAND_PROBE"]
 WIDTH, HEIGHT = 640, 480
 GREEN = (0, 192, 0)  # the probe's window
-# The output's scale: a parameter of the session fixture, 1 without one.
+# The output's scale, or a second output to the right of the first (a blue
+# background, no window): the session fixture's parameter.
 CONFIG = """xwayland disable
-output HEADLESS-1 mode {width}x{height} scale {scale}
+output HEADLESS-1 mode {width}x{height} scale {scale} pos 0 0
+output HEADLESS-2 mode {width}x{height} scale {scale} pos {width} 0 bg #0000c0 solid_color
 default_border none
 focus_follows_mouse no
 """
@@ -69,6 +71,8 @@ class Client:
 @pytest.fixture
 def session(request):
     scale = getattr(request, "param", 1)
+    outputs = 2 if scale == "two outputs" else 1
+    scale = 1 if outputs == 2 else scale
     missing = [p for p in ("sway", "grim", "wtype") if not shutil.which(p)]
     if missing:
         pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
@@ -85,7 +89,7 @@ def session(request):
                    "--clear-groups", "--"] + command
     env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "DISPLAY")}
     env.update(XDG_RUNTIME_DIR=runtime, HOME=runtime, WLR_BACKENDS="headless",
-               WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS="1")
+               WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs))
     log = open(os.path.join(runtime, "sway.log"), "w+")
     sway = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT)
     clients = []
@@ -122,7 +126,7 @@ class Picture:
 
     def __init__(self, image):
         self.image = image
-        self.scale = image.width / WIDTH
+        self.scale = image.height / HEIGHT  # outputs side by side
 
     def getpixel(self, xy):
         return self.image.getpixel((int(xy[0] * self.scale), int(xy[1] * self.scale)))
@@ -198,10 +202,16 @@ def test_overlay_above_window_with_pass_through(session):
 
 
 @contextmanager
-def program_on(env, runtime):
+def program_on(env, runtime, settings=None):
     """The program, started as a user would (its own choice, no toolkit
-    platform named), with a home of its own; ended by force if still there."""
+    platform named), with a home of its own and those settings; ended by
+    force if still there."""
     home = tempfile.mkdtemp(prefix="korivan-home-")
+    if settings:
+        folder = os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "Setup.ini"), "w") as f:
+            f.write(settings)
     own_runtime = os.path.join(home, "run")
     os.mkdir(own_runtime, 0o700)
     program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
@@ -235,16 +245,17 @@ def pointer_marks(crop):
             if max(abs(a - b) for a, b in zip(v, GREEN)) > 8}
 
 
-def click(pointer, x, y):
-    for line in [f"move {x} {y} {WIDTH} {HEIGHT}", "click"]:
+def click(pointer, x, y, width=WIDTH):
+    for line in [f"move {x} {y} {width} {HEIGHT}", "click"]:
         pointer.send(line)
         pointer.wait_for("ok")
         pointer.seen.clear()
 
 
-def drag(pointer, points):
+def drag(pointer, points, width=WIDTH):
+    """Through the points with the button held; width: of all outputs together."""
     (x, y), *rest = points
-    for line in [f"move {x} {y} {WIDTH} {HEIGHT}", "down"] + [f"move {x} {y} {WIDTH} {HEIGHT}"
+    for line in [f"move {x} {y} {width} {HEIGHT}", "down"] + [f"move {x} {y} {width} {HEIGHT}"
                                                              for x, y in rest] + ["up"]:
         pointer.send(line)
         pointer.wait_for("ok")
@@ -355,3 +366,37 @@ def test_program_at_output_scale(session, request):
         wait_for_picture(env, runtime, lambda p: pen(pointer_marks(p.crop(spot))), "the pointer's picture is not the pen's")
         assert all(max(abs(a - b) for a, b in zip(picture.getpixel((x, y + d)), GREEN)) <= 2
                    for x in range(120, 281, 40) for d in (-20, 20))
+
+
+@pytest.mark.parametrize("session", ["two outputs"], indirect=True)
+def test_all_screens_on_two_outputs(session):
+    """With "All screens" on, the second output has a drawing surface of its
+    own, clear with drawing off; a stroke drawn there shows there."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    blue = (0, 0, 192)
+    with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, _):
+        picture = wait_for_column(env, runtime, program)
+        corner = (WIDTH - 80, 0, WIDTH, 30)
+        off = picture.crop(corner).tobytes()
+        assert picture.image.size == (2 * WIDTH, HEIGHT)
+        assert all(picture.getpixel((x, y)) == blue for x in range(WIDTH + 10, 2 * WIDTH, 50) for y in range(10, HEIGHT, 50))
+        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        y = HEIGHT // 2
+        drag(pointer, [(x, y) for x in range(WIDTH + 100, WIDTH + 301, 20)], width=2 * WIDTH)
+        # (Not the drawing surface's nearly transparent fill.)
+        wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), blue)) > 60
+                                                     for x in range(WIDTH + 120, WIDTH + 281, 10)) >= 15,
+                         "no stroke on the second output", program)
+        # Drawing off again, the second output's surface lets every click
+        # through and the main one still takes them on its column.
+        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() == off, "drawing not switched off", program)
+        click(pointer, WIDTH - 45, 15, width=2 * WIDTH)
+        pointer.send(f"move 100 100 {2 * WIDTH} {HEIGHT}")
+        pointer.wait_for("ok")
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "the drawing switch took no click",
+                         program)
