@@ -43,7 +43,7 @@ struct TStartedBackend {
   // places among the toolkit's screens.
   std::vector<std::unique_ptr<TWaylandOverlay>> Others;
   std::vector<QRect> OtherPlaces;
-  // The toolkit's screen, the surface's size and scale; read when the
+  // The toolkit's screens, of the surfaces' sizes and scale; read when the
   // application object is made.
   std::unique_ptr<QTemporaryFile> ScreenConfig;
 };

@@ -4,9 +4,9 @@
 #include <wayland-cursor.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
-#include <array>
 
 namespace {
 
