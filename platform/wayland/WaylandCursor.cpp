@@ -128,7 +128,7 @@ void TWaylandCursor::SetPicture(const TWaylandPixels& picture, int hotX, int hot
 void TWaylandCursor::Show(wl_buffer* buffer, int width, int height, int scale) {
   if (!buffer) return;
   if (!FSurface) FSurface = wl_compositor_create_surface(FCompositor);
-  wl_surface_set_buffer_scale(FSurface, scale);
+  if (FCompositorVersion >= 3) wl_surface_set_buffer_scale(FSurface, scale);  // else a protocol error
   wl_surface_attach(FSurface, buffer, 0, 0);
   if (FCompositorVersion >= 4)
     wl_surface_damage_buffer(FSurface, 0, 0, width, height);
