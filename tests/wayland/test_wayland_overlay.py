@@ -383,6 +383,7 @@ def test_all_screens_on_two_outputs(session):
         assert picture.image.size == (2 * WIDTH, HEIGHT)
         assert all(picture.getpixel((x, y)) == blue for x in range(WIDTH + 10, 2 * WIDTH, 50) for y in range(10, HEIGHT, 50))
         assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "drawing not switched on", program)
         pointer = start("pointer")
         pointer.wait_for("ready")
         y = HEIGHT // 2
