@@ -31,9 +31,7 @@ std::unique_ptr<TWaylandOverlay> OpenSurface(TWaylandKeyboard keyboard, int outp
     error = QStringLiteral("the compositor offers no layer shell (zwlr_layer_shell_v1)");
     return nullptr;
   }
-  // With one output the compositor's choice; with several the first, as the
-  // others have surfaces of their own.
-  overlay->CreateSurfaceOn(keyboard, overlay->OutputCount() > 1 ? output : -1);
+  overlay->CreateSurfaceOn(keyboard, output);
   // The size comes with the first configure, answering the first commit.
   if (!overlay->Roundtrip() || overlay->Width() <= 0) {
     error = QStringLiteral("the compositor gave the overlay no size");
@@ -44,12 +42,16 @@ std::unique_ptr<TWaylandOverlay> OpenSurface(TWaylandKeyboard keyboard, int outp
 
 QString OpenOverlay(TStartedBackend& started) {
   QString error;
-  started.Overlay = OpenSurface(TWaylandKeyboard::OnDemand, 0, error);
+  // On the compositor's choice of output (sway: the focused one).
+  started.Overlay = OpenSurface(TWaylandKeyboard::OnDemand, -1, error);
   if (!started.Overlay) return error;
   // The other outputs, for the drawing surfaces of "All screens"; one that
-  // fails is left without.
-  for (int i = 1; i < started.Overlay->OutputCount(); ++i)
-    if (auto other = OpenSurface(TWaylandKeyboard::OnDemand, i, error)) started.Others.push_back(std::move(other));
+  // fails is left without, and all are when the main one's is not known.
+  const int outputs = started.Overlay->OutputCount();
+  const int main = outputs > 1 ? started.Overlay->ShownOn(2000) : -1;
+  for (int i = 0; i < outputs && main >= 0; ++i)
+    if (i != main)
+      if (auto other = OpenSurface(TWaylandKeyboard::OnDemand, i, error)) started.Others.push_back(std::move(other));
   return {};
 }
 

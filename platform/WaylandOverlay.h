@@ -80,6 +80,10 @@ class TWaylandOverlay {
   // OutputCount() - 1): one surface, and so one connection, per output.
   virtual bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) = 0;
   virtual int OutputCount() const = 0;
+  // Shows a transparent first picture and waits, at most timeoutMs, until
+  // the compositor says which output the surface is on: its place in the
+  // list, -1 when that is not known.
+  virtual int ShownOn(int timeoutMs) = 0;
   virtual void SetKeyboard(TWaylandKeyboard keyboard) = 0;
   // The size the compositor gave, in logical pixels; 0 before it has.
   virtual int Width() const = 0;

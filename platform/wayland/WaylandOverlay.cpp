@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -47,6 +48,7 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool CreateSurface(TWaylandKeyboard keyboard) override { return CreateSurfaceOn(keyboard, -1); }
   bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) override;
   int OutputCount() const override { return static_cast<int>(FOutputs.size()); }
+  int ShownOn(int timeoutMs) override;
   void SetKeyboard(TWaylandKeyboard keyboard) override;
   int Width() const override { return FWidth; }
   int Height() const override { return FHeight; }
@@ -467,6 +469,25 @@ void TLayerOverlay::Commit() {
   FFrame = wl_surface_frame(FSurface);
   wl_callback_add_listener(FFrame, &FrameListener, this);
   wl_surface_commit(FSurface);
+}
+
+int TLayerOverlay::ShownOn(int timeoutMs) {
+  if (FEntered.empty()) {
+    const TWaylandPixels pixels = AcquireBuffer();
+    if (!pixels.Pixels) return -1;
+    std::memset(pixels.Pixels, 0, static_cast<std::size_t>(pixels.Stride) * static_cast<std::size_t>(pixels.Height));
+    Present({});
+    // The compositor tells once it has put the surface on an output.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (FEntered.empty() && Flush()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd p{wl_display_get_fd(FDisplay), POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0 || !ReadEvents()) break;
+    }
+  }
+  for (std::size_t i = 0; i < FOutputs.size(); ++i)
+    if (!FEntered.empty() && FOutputs[i].Output == FEntered.front()) return static_cast<int>(i);
+  return -1;
 }
 
 void TLayerOverlay::SetInputRegion(std::span<const TPlatformRect> rects) {

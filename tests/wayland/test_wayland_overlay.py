@@ -233,9 +233,10 @@ def program_on(env, runtime, settings=None):
         shutil.rmtree(home, ignore_errors=True)
 
 
-def wait_for_column(env, runtime, program):
-    column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column)
+def wait_for_column(env, runtime, program, right=WIDTH, below=GREEN):
+    """The column seen at the right edge of an output, over that colour."""
+    column = [(x, y) for x in range(right - 60, right, 4) for y in range(0, HEIGHT, 4)]
+    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != below for xy in column)
                             > len(column) // 4, "no column seen", program)
 
 
@@ -370,33 +371,40 @@ def test_program_at_output_scale(session, request):
 
 @pytest.mark.parametrize("session", ["two outputs"], indirect=True)
 def test_all_screens_on_two_outputs(session):
-    """With "All screens" on, the second output has a drawing surface of its
-    own, clear with drawing off; a stroke drawn there shows there."""
+    """The overlay on the output the compositor chose (the focused second
+    one); with "All screens" on, the first output has a drawing surface of
+    its own, clear with drawing off, where a stroke drawn shows; with
+    drawing off again the main surface still takes clicks."""
     start, env, runtime = session
-    window = start("window")
+    window = start("window")  # on the first output
     window.wait_for("window ")
-    blue = (0, 0, 192)
+    ipc = next(n for n in os.listdir(runtime) if n.startswith("sway-ipc."))
+    subprocess.run(["swaymsg", "-s", os.path.join(runtime, ipc), "focus output HEADLESS-2"], env=env, check=True,
+                   timeout=10, capture_output=True)
     with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, _):
-        picture = wait_for_column(env, runtime, program)
-        corner = (WIDTH - 80, 0, WIDTH, 30)
-        off = picture.crop(corner).tobytes()
+        picture = wait_for_column(env, runtime, program, right=2 * WIDTH, below=(0, 0, 192))
         assert picture.image.size == (2 * WIDTH, HEIGHT)
-        assert all(picture.getpixel((x, y)) == blue for x in range(WIDTH + 10, 2 * WIDTH, 50) for y in range(10, HEIGHT, 50))
+        assert all(picture.getpixel((x, y)) == GREEN for x in range(10, WIDTH, 50) for y in range(10, HEIGHT, 50))
+        corner = (2 * WIDTH - 80, 0, 2 * WIDTH, 30)
+        off = picture.crop(corner).tobytes()
         assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
         wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "drawing not switched on", program)
         pointer = start("pointer")
         pointer.wait_for("ready")
         y = HEIGHT // 2
-        drag(pointer, [(x, y) for x in range(WIDTH + 100, WIDTH + 301, 20)], width=2 * WIDTH)
+        drag(pointer, [(x, y) for x in range(100, 301, 20)], width=2 * WIDTH)
         # (Not the drawing surface's nearly transparent fill.)
-        wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), blue)) > 60
-                                                     for x in range(WIDTH + 120, WIDTH + 281, 10)) >= 15,
-                         "no stroke on the second output", program)
-        # Drawing off again, the second output's surface lets every click
+        wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), GREEN)) > 60
+                                                     for x in range(120, 281, 10)) >= 15,
+                         "no stroke on the first output", program)
+        # Drawing off again, the first output's surface lets every click
         # through and the main one still takes them on its column.
         assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
         wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() == off, "drawing not switched off", program)
-        click(pointer, WIDTH - 45, 15, width=2 * WIDTH)
+        window.seen.clear()
+        click(pointer, 200, 100, width=2 * WIDTH)
+        window.wait_for("window press")
+        click(pointer, 2 * WIDTH - 45, 15, width=2 * WIDTH)
         pointer.send(f"move 100 100 {2 * WIDTH} {HEIGHT}")
         pointer.wait_for("ok")
         wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "the drawing switch took no click",
