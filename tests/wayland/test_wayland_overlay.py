@@ -17,8 +17,8 @@ from PIL import Image
 PROBE = os.environ["KORIVAN_WAYLAND_PROBE"]
 WIDTH, HEIGHT = 640, 480
 GREEN = (0, 192, 0)  # the probe's window
-# The output's scale, or a second output to the right of the first (a blue
-# background, no window): the session fixture's parameter.
+# The output's scale, a second output to the right of the first (a blue
+# background, no window) or a larger output: the session fixture's parameter.
 CONFIG = """xwayland disable
 output HEADLESS-1 mode {width}x{height} scale {scale} pos 0 0
 output HEADLESS-2 mode {width}x{height} scale {scale} pos {width} 0 bg #0000c0 solid_color
@@ -70,9 +70,10 @@ class Client:
 
 @pytest.fixture
 def session(request):
-    scale = getattr(request, "param", 1)
-    outputs = 2 if scale == "two outputs" else 1
-    scale = 1 if outputs == 2 else scale
+    param = getattr(request, "param", 1)
+    outputs = 2 if param == "two outputs" else 1
+    scale = param if isinstance(param, (int, float)) else 1
+    width, height = (1280, 720) if param == "1280x720" else (round(WIDTH * scale), round(HEIGHT * scale))
     missing = [p for p in ("sway", "grim", "wtype") if not shutil.which(p)]
     if missing:
         pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
@@ -80,7 +81,7 @@ def session(request):
     runtime = tempfile.mkdtemp(prefix="korivan-sway-")
     with open(os.path.join(runtime, "config"), "w") as f:
         # The same logical size at every scale.
-        f.write(CONFIG.format(width=round(WIDTH * scale), height=round(HEIGHT * scale), scale=scale))
+        f.write(CONFIG.format(width=width, height=height, scale=scale))
     command = ["sway", "-c", os.path.join(runtime, "config")]
     if os.getuid() == 0:  # sway refuses to run as root
         nobody = pwd.getpwnam("nobody")
@@ -240,14 +241,23 @@ def wait_for_column(env, runtime, program, right=WIDTH, below=GREEN):
                             > len(column) // 4, "no column seen", program)
 
 
+def pointer_first(start):
+    """The virtual pointer, started before the program: the seat has a pointer
+    only once it exists, and a client that has not yet made its own misses
+    the clicks."""
+    pointer = start("pointer")
+    pointer.wait_for("ready")
+    return pointer
+
+
 def pointer_marks(crop):
     """Where a picture differs from the window's green: the pointer's shape."""
     return {(i % crop.width, i // crop.width) for i, v in enumerate(crop.getdata())
             if max(abs(a - b) for a, b in zip(v, GREEN)) > 8}
 
 
-def click(pointer, x, y, width=WIDTH):
-    for line in [f"move {x} {y} {width} {HEIGHT}", "click"]:
+def click(pointer, x, y, width=WIDTH, height=HEIGHT):
+    for line in [f"move {x} {y} {width} {height}", "click"]:
         pointer.send(line)
         pointer.wait_for("ok")
         pointer.seen.clear()
@@ -306,10 +316,11 @@ def test_program_as_layer_surface(session):
         click(pointer, 417, 294)
         # One wtype for all: each makes a keyboard of its own, and a key pressed
         # while sway hands that one the focus can come with the focus rather than
-        # as a press, so a first BackSpace may be lost. The six characters there
-        # go by one BackSpace held, repeating (sway's delay 600 ms, 25 a second).
-        subprocess.run(["wtype", "-k", "BackSpace", "-P", "BackSpace", "-s", "1200", "-p", "BackSpace", "ff0000",
-                        "-k", "Return"], env=env, check=True, timeout=10)
+        # as a press, so the first keys may be lost. Of the six characters there
+        # two taps take two at most; the rest go by one BackSpace held,
+        # repeating (sway's delay 600 ms, 25 a second).
+        subprocess.run(["wtype", "-k", "BackSpace", "-k", "BackSpace", "-P", "BackSpace", "-s", "1200", "-p",
+                        "BackSpace", "ff0000", "-k", "Return"], env=env, check=True, timeout=10)
         wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
         click(pointer, 512, 454)  # its Cancel button
         wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
@@ -333,6 +344,7 @@ def test_program_at_output_scale(session, request):
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
+    pointer = pointer_first(start)
     with program_on(env, runtime) as (program, _, _):
         picture = wait_for_column(env, runtime, program)
         # grim takes the output's own pixels: the check below is in them, not in logical ones.
@@ -342,8 +354,6 @@ def test_program_at_output_scale(session, request):
                  (WIDTH - 100, 34): False, (WIDTH - 64, 15): True}
         assert {xy: picture.getpixel(xy) == GREEN for xy in edges} == edges
 
-        pointer = start("pointer")
-        pointer.wait_for("ready")
         move_until(pointer, window, 200, 100, "window enter")
         corner = (WIDTH - 80, 0, WIDTH, 30)
         before = picture.crop(corner).tobytes()
@@ -381,16 +391,16 @@ def test_all_screens_on_two_outputs(session):
     ipc = next(n for n in os.listdir(runtime) if n.startswith("sway-ipc."))
     subprocess.run(["swaymsg", "-s", os.path.join(runtime, ipc), "focus output HEADLESS-2"], env=env, check=True,
                    timeout=10, capture_output=True)
+    pointer = pointer_first(start)
     with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, _):
         picture = wait_for_column(env, runtime, program, right=2 * WIDTH, below=(0, 0, 192))
         assert picture.image.size == (2 * WIDTH, HEIGHT)
         assert all(picture.getpixel((x, y)) == GREEN for x in range(10, WIDTH, 50) for y in range(10, HEIGHT, 50))
         corner = (2 * WIDTH - 80, 0, 2 * WIDTH, 30)
         off = picture.crop(corner).tobytes()
+        move_until(pointer, window, 50, 50, "window enter")  # in half the width: on the first output
         assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
         wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "drawing not switched on", program)
-        pointer = start("pointer")
-        pointer.wait_for("ready")
         y = HEIGHT // 2
         drag(pointer, [(x, y) for x in range(100, 301, 20)], width=2 * WIDTH)
         # (Not the drawing surface's nearly transparent fill.)
@@ -409,3 +419,24 @@ def test_all_screens_on_two_outputs(session):
         pointer.wait_for("ok")
         wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "the drawing switch took no click",
                          program)
+
+
+@pytest.mark.parametrize("session", ["1280x720"], indirect=True)
+def test_dialog_list_beyond_800_pixels(session):
+    """On a surface wider than the toolkit's own offscreen screen (800x600),
+    a dialog's drop-down list opens over its box rather than pushed left."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    size = (1280, 720)  # pictures and pointer in its pixels
+    pointer = pointer_first(start)
+    with program_on(env, runtime) as (program, _, _):
+        wait_for_picture(env, runtime, lambda p: p.image.getpixel((1245, 485)) != GREEN, "no column seen", program)
+        move_until(pointer, window, 150, 100, "window enter")
+        click(pointer, 1245, 485, *size)  # the Setup tile
+        wait_for_picture(env, runtime, lambda p: all(230 < v < 245 for v in p.image.getpixel((645, 570))),
+                         "no dialog seen", program)  # its grey between its buttons
+        click(pointer, 768, 172, *size)  # the pen type box, reaching past x 800
+        highlight = (48, 140, 198)  # the list's current entry
+        wait_for_picture(env, runtime, lambda p: all(p.image.getpixel((x, 165)) == highlight for x in (780, 850)),
+                         "the list is not over its box", program)
