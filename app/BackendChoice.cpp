@@ -3,9 +3,8 @@
 #include <QDir>
 #include <cstdio>
 
-#if KORIVAN_HAVE_WAYLAND
+// The interface only (its destructor), also where no Wayland code is built.
 #include "platform/WaylandOverlay.h"
-#endif
 
 namespace {
 
