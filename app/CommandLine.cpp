@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QTimer>
 #include <array>
+#include <iterator>
 #include <utility>
 
 #include "platform/Platform.h"
@@ -50,7 +51,14 @@ std::optional<TRemoteCommand> CommandOfWord(const QString& word) {
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
   TCommandLine line;
-  for (const QString& a : arguments) {
+  for (auto it = arguments.begin(); it != arguments.end(); ++it) {
+    const QString& a = *it;
+    // The toolkit's own choice of window system, which it reads itself.
+    if (a == QLatin1String("-platform") || a == QLatin1String("--platform")) {
+      if (std::next(it) == arguments.end()) return {TCommandLine::Unknown, TRemoteCommand::Toggle, a, {}};
+      line.Platform = *++it;
+      continue;
+    }
     TCommandLine::TKind kind = TCommandLine::Remote;
     std::optional<TRemoteCommand> command;
     if (a == QLatin1String("--help")) kind = TCommandLine::Help;
@@ -58,7 +66,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     else if (a.startsWith(QLatin1String("--"))) command = CommandOfWord(a.mid(2));
     // One option at a time: two commands at once would leave their order to chance.
     if ((kind == TCommandLine::Remote && !command) || line.Kind != TCommandLine::Start)
-      return {TCommandLine::Unknown, TRemoteCommand::Toggle, a};
+      return {TCommandLine::Unknown, TRemoteCommand::Toggle, a, {}};
     line.Kind = kind;
     if (command) line.Command = *command;
   }
@@ -79,7 +87,11 @@ QString UsageText() {
       "  --next-pen   make the next stock pen current\n"
       "  --quit       close the overlay, as the Close tile does\n"
       "  --help       print this text and end\n"
-      "  --version    print the version and end\n");
+      "  --version    print the version and end\n"
+      "  -platform NAME\n"
+      "               the toolkit's window system (xcb, wayland, ...) instead of\n"
+      "               the program's choice: its own overlay surface on a Wayland\n"
+      "               compositor with a layer shell, else X11\n");
 }
 
 QString CommandChannelPath() {

@@ -18,6 +18,7 @@ struct TCommandLine {
   enum TKind { Start, Help, Version, Remote, Unknown } Kind = Start;
   TRemoteCommand Command = TRemoteCommand::Toggle;
   QString Offending;  // what was not understood
+  QString Platform;   // the toolkit's platform named with -platform, else empty
 };
 
 // The program's arguments (without the program name).

@@ -8,9 +8,12 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "app/PortalScreenshot.h"
@@ -28,27 +31,13 @@ Qt::MouseButton ButtonOf(std::uint32_t code) {
 
 }  // namespace
 
-std::unique_ptr<TWaylandOverlay> TWaylandPresenter::Choose() {
-  if (qEnvironmentVariable("KORIVAN_BACKEND") != QLatin1String("wayland")) return nullptr;
-  std::string error;
-  auto overlay = TWaylandOverlay::Connect(nullptr, error);
-  if (overlay && !overlay->HasLayerShell()) error = "the compositor offers no zwlr_layer_shell_v1";
-  if (overlay && error.empty()) {
-    overlay->CreateSurface(TWaylandKeyboard::OnDemand);
-    // The size comes with the first configure, answering the first commit.
-    if (!overlay->Roundtrip() || overlay->Width() <= 0) error = "the compositor gave the overlay no size";
-  }
-  if (!error.empty()) {
-    std::fprintf(stderr, "korivan-dsk: no Wayland overlay (%s); going on as an X11 window\n", error.c_str());
-    return nullptr;
-  }
-  // The program's windows are drawn here, not by a window system of Qt's.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  return overlay;
-}
-
-TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
-    : FOverlay(overlay), FWindow(window), FNotifier(overlay.Descriptor(), QSocketNotifier::Read) {
+TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main)
+    : FOverlay(overlay),
+      FWindow(window),
+      FMain(main),
+      FNotifier(overlay.Descriptor(), QSocketNotifier::Read),
+      FPointerPicture(overlay) {
+  FPointerPicture.Follow(nullptr);
   connect(&FNotifier, &QSocketNotifier::activated, this, [this] {
     if (FOverlay.ReadEvents()) return;
     std::fputs("korivan-dsk: the Wayland compositor closed the connection\n", stderr);
@@ -58,7 +47,9 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           [this] { FOverlay.Flush(); });
   FOverlay.Configured = [this] {
-    FWindow.setGeometry(0, 0, FOverlay.Width(), FOverlay.Height());
+    FWindow.setGeometry(QRect(FMain ? QPoint() : FWindow.pos(), QSize(FOverlay.Width(), FOverlay.Height())));
+    // A new size starts from a transparent buffer, before Qt reports the resize.
+    FDamage = FWindow.geometry();
     FDirty = true;
     Render();
   };
@@ -71,18 +62,47 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window)
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
   FOverlay.BeforeCapture = [this] { PresentNow(); };
   FOverlay.FallbackCapture = CapturePortalScreen;
+  FOverlay.KeyboardLeft = [this] { FRepeat.stop(); };
+  // As from a window system: a release and a press, both marked repeated.
+  connect(&FRepeat, &QTimer::timeout, this, [this] {
+    TWaylandKeyEvent up = FRepeating;
+    up.Pressed = false;
+    PostKey(up, true);
+    PostKey(FRepeating, true);
+    FRepeat.start(FRepeating.RepeatInterval);
+  });
   qApp->installEventFilter(this);
   FOverlay.Configured();
 }
 
+TWaylandPresenter::~TWaylandPresenter() {
+  // Another output's overlay outlives its window, and this.
+  FOverlay.Configured = nullptr;
+  FOverlay.FrameDone = nullptr;
+  FOverlay.Closed = nullptr;
+  FOverlay.Pointer = nullptr;
+  FOverlay.Key = nullptr;
+  FOverlay.KeyboardLeft = nullptr;
+  if (FMain) return;
+  // Nothing of the window stays on that output, and its clicks pass.
+  FOverlay.SetInputRegion({});
+  if (const TWaylandPixels pixels = FOverlay.AcquireBuffer(); pixels.Pixels) {
+    std::memset(pixels.Pixels, 0, static_cast<std::size_t>(pixels.Stride) * static_cast<std::size_t>(pixels.Height));
+    FOverlay.Present({});
+  }
+  FOverlay.Flush();
+}
+
 bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
+  if (FMain && event->type() == QEvent::Show && watched != &FWindow && watched->isWidgetType()) {
     // Qt centres a dialog on its own screen, not the surface; the top stays
     // on it. Popups stay where Qt put them, beside what opened them.
     auto* w = static_cast<QWidget*>(watched);
     if (w->isWindow() && (w->windowType() == Qt::Dialog || w->windowType() == Qt::Window))
       w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
   }
+  if (event->type() == QEvent::CursorChange) FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
+  if (!FRendering && watched->isWidgetType()) Damage(*static_cast<QWidget*>(watched), *event);
   // Any widget that asks for a repaint makes its window post itself an
   // update request; the picture follows once Qt has handled it.
   switch (event->type()) {
@@ -107,35 +127,92 @@ std::vector<QWidget*> TWaylandPresenter::Windows() const {
   std::vector<QWidget*> windows{&FWindow};
   QWidget* modal = QApplication::activeModalWidget();
   QWidget* popup = QApplication::activePopupWidget();
+  // Those on this surface's output: the windows of other outputs have surfaces of their own.
+  const auto here = [this](const QWidget* w) { return w->isVisible() && w->geometry().intersects(FWindow.geometry()); };
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w != &FWindow && w != modal && w != popup && w->isVisible()) windows.push_back(w);
+    if (w != &FWindow && w != modal && w != popup && here(w)) windows.push_back(w);
   for (QWidget* w : {modal, popup})
-    if (w && w != &FWindow && w->isVisible()) windows.push_back(w);
+    if (w && w != &FWindow && here(w)) windows.push_back(w);
   return windows;
+}
+
+void TWaylandPresenter::Damage(const QWidget& widget, const QEvent& event) {
+  // What Qt paints into its own buffers now is what changed on the surface;
+  // a window that comes, goes, moves or changes size changes its places.
+  const QWidget* window = widget.window();
+  const QPoint at = widget.mapTo(window, QPoint()) + window->pos();
+  const QRect place(widget.pos(), widget.size());  // of a window, on the surface
+  switch (event.type()) {
+    case QEvent::Paint:
+      if (widget.isVisible()) FDamage += static_cast<const QPaintEvent&>(event).region().translated(at);
+      break;
+    case QEvent::Move:
+      if (widget.isWindow())
+        FDamage += QRegion(QRect(static_cast<const QMoveEvent&>(event).oldPos(), widget.size())) + place;
+      break;
+    case QEvent::Resize:
+      if (widget.isWindow())
+        FDamage += QRegion(QRect(widget.pos(), static_cast<const QResizeEvent&>(event).oldSize())) + place;
+      break;
+    case QEvent::Show:
+    case QEvent::Hide:
+      if (widget.isWindow()) FDamage += place;
+      break;
+    default:
+      break;
+  }
 }
 
 void TWaylandPresenter::Render() {
   if (!FDirty || FWaiting || !FWindow.isVisible()) return;
-  const int scale = FOverlay.OutputScale();
-  FOverlay.SetBufferScale(scale);
-  const TWaylandPixels pixels = FOverlay.AcquireBuffer();
-  if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
-  QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
-               QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
-  image.fill(Qt::transparent);
-  // The program's other windows (dialogs, messages) lie on the same surface,
-  // where their windows would be on a screen of the surface's size: a surface
-  // of their own could come out below the overlay in the same layer.
   const auto windows = Windows();
-  FWindow.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-  for (std::size_t i = 1; i < windows.size(); ++i)
-    windows[i]->render(&image, windows[i]->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
   // While one is open it takes the clicks, the overlay's other parts none,
   // and the keyboard; else the overlay takes the keyboard when clicked.
   FOverlay.SetInputOverride(windows.size() > 1);
   FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
-  FOverlay.Present({});
+  const int scale = FOverlay.OutputScale();
+  if (scale != FScale) {
+    FDamage = FWindow.geometry();  // every pixel anew, and the theme's pointer pictures
+    FPointerPicture.Forget();
+    FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
+  }
+  FDamage &= FWindow.geometry();
+  if (FDamage.isEmpty()) {
+    FDirty = false;
+    return;
+  }
+  FOverlay.SetBufferScale(scale);
+  const TWaylandPixels pixels = FOverlay.AcquireBuffer();
+  if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
+  FScale = scale;
+  QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  // The buffer holds the last picture: only the damage is painted anew.
+  const QPoint origin = FWindow.pos();  // of the surface, among the toolkit's screens
+  {
+    QPainter clear(&image);
+    clear.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& r : FDamage) clear.fillRect(r.translated(-origin), Qt::transparent);
+  }
+  // The program's other windows (dialogs, messages) lie on the same surface,
+  // where their windows would be on a screen of the surface's size: a surface
+  // of their own could come out below the overlay in the same layer.
+  FRendering = true;
+  for (QWidget* w : windows) {
+    const QRegion own = FDamage.translated(-w->pos()) & w->rect();
+    if (own.isEmpty()) continue;
+    // The region's corner goes to the offset.
+    w->render(&image, w->pos() - origin + own.boundingRect().topLeft(), own,
+              w == &FWindow ? QWidget::DrawChildren : QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  }
+  FRendering = false;
+  std::vector<TPlatformRect> damage;
+  for (const QRect& r : FDamage)
+    damage.push_back({(r.x() - origin.x()) * scale, (r.y() - origin.y()) * scale, r.width() * scale,
+                      r.height() * scale});
+  FDamage = QRegion();
+  FOverlay.Present(damage);
   FDirty = false;
   FWaiting = true;
 }
@@ -151,11 +228,12 @@ void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
   if (target == FHovered) return;
   if (FHovered) QCoreApplication::postEvent(FHovered, new QEvent(QEvent::Leave));
   FHovered = target;
+  FPointerPicture.Follow(target);
   if (target) QCoreApplication::postEvent(target, new QEnterEvent(target->mapFromGlobal(at), at, at));
 }
 
 void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
-  FAt = QPointF(e.X, e.Y);
+  FAt = QPointF(e.X, e.Y) + FWindow.pos();
   // The topmost window there; while a modal one is open, nothing else; an
   // open popup has every event, to close itself on a click elsewhere.
   QWidget* under = nullptr;
@@ -220,6 +298,19 @@ void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
 }
 
 void TWaylandPresenter::Key(const TWaylandKeyEvent& e) {
+  // The compositor leaves repeating to its clients: the last key pressed
+  // that repeats does, until it is let go (a modifier pressed meanwhile does
+  // not stop it).
+  if (e.Pressed && e.RepeatDelay > 0) {
+    FRepeating = e;
+    FRepeat.start(e.RepeatDelay);
+  } else if (!e.Pressed && e.Code == FRepeating.Code) {
+    FRepeat.stop();
+  }
+  PostKey(e, false);
+}
+
+void TWaylandPresenter::PostKey(const TWaylandKeyEvent& e, bool autoRepeat) {
   // To the focus widget of the topmost window, as Qt would give it.
   QWidget* window = Windows().back();
   QWidget* target = window->focusWidget() ? window->focusWidget() : window;
@@ -231,5 +322,5 @@ void TWaylandPresenter::Key(const TWaylandKeyEvent& e) {
   if (e.Keypad) modifiers |= Qt::KeypadModifier;
   QCoreApplication::postEvent(target, new QKeyEvent(e.Pressed ? QEvent::KeyPress : QEvent::KeyRelease,
                                                     static_cast<int>(e.Key), modifiers,
-                                                    QString::fromUtf8(e.Text.c_str())));
+                                                    QString::fromUtf8(e.Text.c_str()), autoRepeat));
 }

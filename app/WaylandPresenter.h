@@ -3,30 +3,30 @@
 // Shows a top-level widget of a program running on Qt's offscreen platform
 // through the overlay surface: renders it into the surface's buffers when it
 // asks to be repainted, at most once a compositor frame, and hands the
-// surface's pointer input to it as Qt mouse events. The experimental Wayland
-// path (KORIVAN_BACKEND=wayland). The program's other windows are drawn on
+// surface's pointer input to it as Qt mouse events: the Wayland path, chosen
+// at start (BackendChoice.h). The program's other windows are drawn on
 // the same surface, above it.
 
 #include <QObject>
 #include <QPointer>
+#include <QRegion>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
 #include <vector>
 
+#include "app/WaylandPointerPicture.h"
 #include "platform/WaylandOverlay.h"
 
 class TWaylandPresenter : public QObject {
   Q_OBJECT
  public:
-  TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window);
-
-  // The overlay, when the user chose the Wayland path and the compositor can
-  // show it; otherwise null, with a line on standard error saying why when
-  // it was chosen. Call before the application object exists: the choice
-  // sets the toolkit's platform.
-  static std::unique_ptr<TWaylandOverlay> Choose();
+  // main: the surface of the main window, which also shows the dialogs;
+  // else that of another output, which the window fills.
+  TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main = true);
+  ~TWaylandPresenter() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,13 +34,16 @@ class TWaylandPresenter : public QObject {
  private:
   void Render();
   void PresentNow();
+  void Damage(const QWidget& widget, const QEvent& event);
   void Pointer(const TWaylandPointerEvent& e);
   void Key(const TWaylandKeyEvent& e);
+  void PostKey(const TWaylandKeyEvent& e, bool autoRepeat);
   void Hover(QWidget* target, QPointF at);
   std::vector<QWidget*> Windows() const;
 
   TWaylandOverlay& FOverlay;
   QWidget& FWindow;
+  bool FMain;
   QSocketNotifier FNotifier;
   bool FDirty = true;
   bool FWaiting = false;  // a frame is on its way to the screen
@@ -48,4 +51,10 @@ class TWaylandPresenter : public QObject {
   QPointer<QWidget> FGrabbed;  // the widget pressed on keeps the pointer until release
   Qt::MouseButtons FButtons;
   QPointF FAt;
+  TWaylandPointerPicture FPointerPicture;
+  QRegion FDamage;  // surface pixels to paint anew
+  int FScale = 0;   // of the last picture
+  bool FRendering = false;
+  QTimer FRepeat;  // the held key's next repeat
+  TWaylandKeyEvent FRepeating;
 };

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/Application.h"
+#include "app/BackendChoice.h"
 #include "app/CommandLine.h"
 #include "app/Shortcuts.h"
 #include "app/MainFrm.h"
@@ -18,6 +19,7 @@
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
 #if KORIVAN_HAVE_WAYLAND
+#include "app/WaylandOutputs.h"
 #include "app/WaylandPresenter.h"
 #endif
 
@@ -102,13 +104,17 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-#if KORIVAN_HAVE_WAYLAND
-  // Experimental and only when asked for: the overlay as a layer surface.
-  const std::unique_ptr<TWaylandOverlay> wayland = TWaylandPresenter::Choose();
-#endif
+  TStartedBackend backend = StartBackend(line);
   TApplication app(argc, argv);
+  backend.ScreenConfig.reset();  // read by now
 #if KORIVAN_HAVE_WAYLAND
-  const std::unique_ptr<TWindowSystem> windowSystem = wayland ? CreateWaylandWindowSystem(*wayland) : WindowSystemOf(app);
+  TWaylandOverlay* const wayland = backend.Overlay.get();
+  std::unique_ptr<TWaylandOutputs> outputs;  // once the main window is there
+  const std::unique_ptr<TWindowSystem> windowSystem =
+      wayland ? CreateWaylandWindowSystem(
+                    *wayland, [&](TNativeWindow w) { return outputs ? outputs->OverlayOf(w) : wayland; },
+                    app.devicePixelRatio())
+              : WindowSystemOf(app);
 #else
   const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);
 #endif
@@ -119,6 +125,9 @@ int main(int argc, char** argv) {
   QThread::msleep(500);
 
   TMainFrm mainFrm(*windowSystem);
+#if KORIVAN_HAVE_WAYLAND
+  if (wayland) outputs = std::make_unique<TWaylandOutputs>(*wayland, mainFrm, backend.Others, backend.OtherPlaces);
+#endif
   TSetupDlg setupDlg;
   // The shortcuts stand beside the keypad keys and so share their rules.
   TShortcuts shortcuts(*windowSystem, [&mainFrm](int key) { mainFrm.KeyDown(key, QChar(), Qt::NoModifier); });

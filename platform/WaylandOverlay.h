@@ -32,6 +32,11 @@ struct TWaylandKeyEvent {
   std::uint32_t Modifiers = 0;  // THotKeyModifier bits
   std::string Text;             // what the key types (UTF-8), empty for none
   bool Pressed = false;
+  // A press held this long (ms) repeats every RepeatInterval ms, as the
+  // compositor says; 0 for keys that do not repeat.
+  int RepeatDelay = 0;
+  int RepeatInterval = 0;
+  std::uint32_t Code = 0;  // the key itself, the same on release whatever the modifiers
 };
 
 // When the surface takes the keyboard: never, when clicked, or at once and
@@ -71,11 +76,20 @@ class TWaylandOverlay {
   // layer shell or when one exists already. Nothing is shown before the
   // first Present after Configured.
   virtual bool CreateSurface(TWaylandKeyboard keyboard) = 0;
+  // The same on one output, by its place in the compositor's list (0 to
+  // OutputCount() - 1): one surface, and so one connection, per output.
+  virtual bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) = 0;
+  virtual int OutputCount() const = 0;
+  // Shows a transparent first picture and waits, at most timeoutMs, until
+  // the compositor says which output the surface is on: its place in the
+  // list, -1 when that is not known.
+  virtual int ShownOn(int timeoutMs) = 0;
   virtual void SetKeyboard(TWaylandKeyboard keyboard) = 0;
   // The size the compositor gave, in logical pixels; 0 before it has.
   virtual int Width() const = 0;
   virtual int Height() const = 0;
-  // The largest scale of the outputs the surface is on (1 before it is on one).
+  // The largest scale of the outputs the surface is on; before it is on one,
+  // of every output.
   virtual int OutputScale() const = 0;
   // The scale of the buffers from the next AcquireBuffer on.
   virtual void SetBufferScale(int scale) = 0;
@@ -117,14 +131,31 @@ class TWaylandOverlay {
   // Another way to read the whole screen, for compositors without the screen
   // copy: same contract as CaptureOutput.
   std::function<bool(const TPlatformRect&, std::span<std::uint32_t>, std::string&)> FallbackCapture;
+
+  // The pointer's picture over the surface: a shape of the user's cursor
+  // theme by the toolkit's number (a Qt::CursorShape value; blank hides it),
+  // or a picture of the program's, hot spot in surface pixels, scale its
+  // pixels to one of the surface's (width and height multiples of it).
+  virtual void SetCursorShape(int shape) = 0;
+  virtual void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) = 0;
+
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;
   std::function<void()> Closed;  // the compositor took the surface away
   std::function<void(const TWaylandKeyEvent&)> Key;  // while the surface has the keyboard
+  std::function<void()> KeyboardLeft;  // no key reaches it now: none is held
 };
 
 // The window-system services of a program whose overlay is the layer
 // surface: the input region goes to it; stacking and focus are the
 // compositor's, so those do nothing.
-std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay);
+// deviceScale: the toolkit's device pixels per surface pixel, in which the
+// input region comes.
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay, double deviceScale = 1);
+// The same for a surface on each of several outputs: overlayOf names the one
+// a window of the program's lies on (null for none); main is the main
+// window's, whose output a save reads.
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& main,
+                                                         std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
+                                                         double deviceScale);

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds what changed and starts the overlay on the user's X display.
 source "$(dirname "$0")/lib.sh"
-if [ -z "${DISPLAY:-}" ]; then
-  echo "No X display: run this from a desktop session (DISPLAY is not set)." >&2
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display: run this from a desktop session (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
   exit 1
 fi
 ensure_packages
 configure_build build
-# The overlay's pass-through and top-most placement are X11 services; under a
-# Wayland session this runs it on XWayland.
-export QT_QPA_PLATFORM=xcb
+# The program chooses what it runs on: its own overlay surface where the
+# Wayland compositor offers a layer shell, else the X display (XWayland on
+# other Wayland desktops).
 exec "$ROOT/build/app/korivan-dsk" "$@"

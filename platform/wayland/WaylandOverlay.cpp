@@ -2,6 +2,7 @@
 
 #include "platform/wayland/ScreenCopy.h"
 #include "platform/wayland/ShmBuffers.h"
+#include "platform/wayland/WaylandCursor.h"
 #include "platform/wayland/XkbKeyboard.h"
 
 #include <wayland-client.h>
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -46,7 +48,10 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool Flush() override;
   bool Roundtrip() override { return wl_display_roundtrip(FDisplay) >= 0; }
 
-  bool CreateSurface(TWaylandKeyboard keyboard) override;
+  bool CreateSurface(TWaylandKeyboard keyboard) override { return CreateSurfaceOn(keyboard, -1); }
+  bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) override;
+  int OutputCount() const override { return static_cast<int>(FOutputs.size()); }
+  int ShownOn(int timeoutMs) override;
   void SetKeyboard(TWaylandKeyboard keyboard) override;
   int Width() const override { return FWidth; }
   int Height() const override { return FHeight; }
@@ -63,6 +68,12 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
                      std::string& error) override;
   bool HasScreenCopy() const override { return FScreenCopy != nullptr; }
+  void SetCursorShape(int shape) override {
+    if (FCursor) FCursor->SetShape(shape, OutputScale());
+  }
+  void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) override {
+    if (FCursor) FCursor->SetPicture(picture, hotX, hotY, scale);
+  }
 
  private:
   void Commit();
@@ -89,6 +100,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   wl_keyboard* FKeyboard = nullptr;
   TXkbKeyboard FXkb;
   TWaylandKeyboard FKeyboardMode = TWaylandKeyboard::None;
+  int FRepeatRate = 25;  // a second; the protocol's word comes with the keyboard
+  int FRepeatDelay = 600;
   zwlr_layer_shell_v1* FLayerShell = nullptr;
   std::uint32_t FLayerShellVersion = 0;
   zwlr_screencopy_manager_v1* FScreenCopy = nullptr;
@@ -101,6 +114,7 @@ class TLayerOverlay final : public TWaylandOverlay {
   wl_surface* FSurface = nullptr;
   zwlr_layer_surface_v1* FLayerSurface = nullptr;
   std::unique_ptr<TShmBuffers> FBuffers;
+  std::unique_ptr<TWaylandCursor> FCursor;
   wl_callback* FFrame = nullptr;
   int FWidth = 0;
   int FHeight = 0;
@@ -118,6 +132,7 @@ TLayerOverlay::~TLayerOverlay() {
   if (!FDisplay) return;
   if (FFrame) wl_callback_destroy(FFrame);
   FBuffers.reset();
+  FCursor.reset();
   if (FLayerSurface) zwlr_layer_surface_v1_destroy(FLayerSurface);
   if (FSurface) wl_surface_destroy(FSurface);
   if (FPointer) wl_pointer_destroy(FPointer);
@@ -229,14 +244,16 @@ void TLayerOverlay::Deliver(void* data, TWaylandPointerEvent event) {
 
 const wl_pointer_listener TLayerOverlay::PointerListener = {
     .enter =
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+        [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
           if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
+          static_cast<TLayerOverlay*>(data)->FCursor->Entered(pointer, serial);
           Deliver(data, {TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
         },
     .leave =
         [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface) {
           if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
           auto* self = static_cast<TLayerOverlay*>(data);
+          self->FCursor->Entered(nullptr, 0);
           Deliver(data, {TWaylandPointerEvent::Leave, self->FPointerX, self->FPointerY});
         },
     .motion =
@@ -272,18 +289,32 @@ const wl_keyboard_listener TLayerOverlay::KeyboardListener = {
             close(fd);
         },
     .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    .leave =
+        [](void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          if (self->KeyboardLeft) self->KeyboardLeft();
+        },
     .key =
         [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
           auto* self = static_cast<TLayerOverlay*>(data);
-          if (self->Key) self->Key(self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED));
+          TWaylandKeyEvent e = self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
+          if (e.Pressed && self->FRepeatRate > 0 && self->FXkb.Repeats(key)) {
+            e.RepeatDelay = std::max(1, self->FRepeatDelay);
+            e.RepeatInterval = std::max(1, 1000 / self->FRepeatRate);
+          }
+          if (self->Key) self->Key(e);
         },
     .modifiers =
         [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
            std::uint32_t locked, std::uint32_t group) {
           static_cast<TLayerOverlay*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
         },
-    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+    .repeat_info =
+        [](void* data, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
+          auto* self = static_cast<TLayerOverlay*>(data);
+          self->FRepeatRate = rate;  // 0: keys do not repeat
+          self->FRepeatDelay = delay;
+        },
 };
 
 const wl_surface_listener TLayerOverlay::SurfaceListener = {
@@ -343,6 +374,7 @@ bool TLayerOverlay::Open(const char* displayName, std::string& error) {
     return false;
   }
   FBuffers = std::make_unique<TShmBuffers>(FShm);
+  FCursor = std::make_unique<TWaylandCursor>(FCompositor, FCompositorVersion, FShm);
   return true;
 }
 
@@ -369,11 +401,12 @@ bool TLayerOverlay::Flush() {
   return true;
 }
 
-bool TLayerOverlay::CreateSurface(TWaylandKeyboard keyboard) {
-  if (!FLayerShell || FSurface) return false;
+bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
+  if (!FLayerShell || FSurface || output >= OutputCount()) return false;
   FSurface = wl_compositor_create_surface(FCompositor);
   wl_surface_add_listener(FSurface, &SurfaceListener, this);
-  FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, nullptr,
+  wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
+  FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, on,
                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "korivan-dsk");
   zwlr_layer_surface_v1_add_listener(FLayerSurface, &LayerListener, this);
   zwlr_layer_surface_v1_set_anchor(FLayerSurface, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
@@ -404,9 +437,12 @@ void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
 }
 
 int TLayerOverlay::OutputScale() const {
+  // Before the surface is shown it is on no output yet; the first frame is
+  // then sharp wherever the compositor puts it.
   int scale = 1;
   for (const auto& o : FOutputs)
-    if (std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end()) scale = std::max(scale, o.Scale);
+    if (FEntered.empty() || std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end())
+      scale = std::max(scale, o.Scale);
   return scale;
 }
 
@@ -450,6 +486,25 @@ void TLayerOverlay::Commit() {
   FFrame = wl_surface_frame(FSurface);
   wl_callback_add_listener(FFrame, &FrameListener, this);
   wl_surface_commit(FSurface);
+}
+
+int TLayerOverlay::ShownOn(int timeoutMs) {
+  if (FEntered.empty()) {
+    const TWaylandPixels pixels = AcquireBuffer();
+    if (!pixels.Pixels) return -1;
+    std::memset(pixels.Pixels, 0, static_cast<std::size_t>(pixels.Stride) * static_cast<std::size_t>(pixels.Height));
+    Present({});
+    // The compositor tells once it has put the surface on an output.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (FEntered.empty() && Flush()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd p{wl_display_get_fd(FDisplay), POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0 || !ReadEvents()) break;
+    }
+  }
+  for (std::size_t i = 0; i < FOutputs.size(); ++i)
+    if (!FEntered.empty() && FOutputs[i].Output == FEntered.front()) return static_cast<int>(i);
+  return -1;
 }
 
 void TLayerOverlay::SetInputRegion(std::span<const TPlatformRect> rects) {

@@ -1,17 +1,33 @@
 #include "platform/WaylandOverlay.h"
 
 #include <chrono>
+#include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
 class TWaylandWindowSystem final : public TNullWindowSystem {
  public:
-  explicit TWaylandWindowSystem(TWaylandOverlay& overlay) : FOverlay(overlay) {}
+  TWaylandWindowSystem(TWaylandOverlay& main, std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
+                       double deviceScale)
+      : FOverlay(main), FOverlayOf(std::move(overlayOf)), FDeviceScale(deviceScale > 0 ? deviceScale : 1) {}
   std::string_view Name() const override { return "wayland-layer"; }
-  void SetInputRegion(TNativeWindow, std::span<const TPlatformRect> rects) override {
-    FOverlay.SetInputRegion(rects);
+  // A window fills the surface it lies on: its pixels are the surface's.
+  void SetInputRegion(TNativeWindow window, std::span<const TPlatformRect> rects) override {
+    // The surface's pixels, each rectangle grown to whole ones.
+    std::vector<TPlatformRect> surface;
+    for (const auto& r : rects) {
+      const auto x = static_cast<std::int32_t>(std::floor(r.X / FDeviceScale));
+      const auto y = static_cast<std::int32_t>(std::floor(r.Y / FDeviceScale));
+      surface.push_back({x, y, static_cast<std::int32_t>(std::ceil((r.X + r.Width) / FDeviceScale)) - x,
+                         static_cast<std::int32_t>(std::ceil((r.Y + r.Height) / FDeviceScale)) - y});
+    }
+    if (TWaylandOverlay* overlay = FOverlayOf(window)) overlay->SetInputRegion(surface);
   }
-  void SetFullInput(TNativeWindow) override { FOverlay.SetFullInput(); }
+  void SetFullInput(TNativeWindow window) override {
+    if (TWaylandOverlay* overlay = FOverlayOf(window)) overlay->SetFullInput();
+  }
 
   // The overlay's output, in device pixels, at the origin of the surface.
   std::vector<TPlatformRect> Monitors() override {
@@ -58,13 +74,22 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
 
   static constexpr int LongBound = 2000;
   static constexpr int ShortBound = 250;
+  // The main window's surface: the screen a save reads is its output.
   TWaylandOverlay& FOverlay;
+  std::function<TWaylandOverlay*(TNativeWindow)> FOverlayOf;
+  double FDeviceScale;
   std::chrono::steady_clock::time_point FUnanswered;
   std::string FCaptureError;
 };
 
 }  // namespace
 
-std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay) {
-  return std::make_unique<TWaylandWindowSystem>(overlay);
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay, double deviceScale) {
+  return CreateWaylandWindowSystem(overlay, [&overlay](TNativeWindow) { return &overlay; }, deviceScale);
+}
+
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& main,
+                                                         std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
+                                                         double deviceScale) {
+  return std::make_unique<TWaylandWindowSystem>(main, std::move(overlayOf), deviceScale);
 }

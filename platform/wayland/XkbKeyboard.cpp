@@ -69,6 +69,7 @@ void TXkbKeyboard::SetModifiers(std::uint32_t depressed, std::uint32_t latched, 
 TWaylandKeyEvent TXkbKeyboard::Event(std::uint32_t code, bool pressed) const {
   TWaylandKeyEvent e;
   e.Pressed = pressed;
+  e.Code = code;
   if (!FState) return e;
   const xkb_keycode_t keycode = code + 8;  // evdev codes start 8 below X's
   const xkb_keysym_t sym = xkb_state_key_get_one_sym(FState, keycode);
@@ -91,4 +92,8 @@ TWaylandKeyEvent TXkbKeyboard::Event(std::uint32_t code, bool pressed) const {
     e.Key = c < 0x80 && c >= 'a' && c <= 'z' ? c - 0x20 : c;
   }
   return e;
+}
+
+bool TXkbKeyboard::Repeats(std::uint32_t code) const {
+  return FKeymap && xkb_keymap_key_repeats(FKeymap, code + 8) != 0;
 }

@@ -23,6 +23,9 @@ class TXkbKeyboard {
   void SetModifiers(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked, std::uint32_t group);
   // A key of wl_keyboard.key (an evdev code); Key 0 without a keymap.
   TWaylandKeyEvent Event(std::uint32_t code, bool pressed) const;
+  // Whether the keymap has the key repeat when held (letters, keypad keys;
+  // not modifiers).
+  bool Repeats(std::uint32_t code) const;
 
  private:
   xkb_context* FContext = nullptr;

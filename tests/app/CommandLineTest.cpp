@@ -35,6 +35,9 @@ TEST(CommandLine, OneKnownOptionAtMost) {
       {{"toggle"}, K::Unknown, TRemoteCommand::Toggle},
       {{"--Toggle"}, K::Unknown, TRemoteCommand::Toggle},
       {{"--"}, K::Unknown, TRemoteCommand::Toggle},
+      {{"-platform", "xcb"}, K::Start, TRemoteCommand::Toggle},
+      {{"--save", "-platform", "--help"}, K::Remote, TRemoteCommand::Save},
+      {{"-platform"}, K::Unknown, TRemoteCommand::Toggle},
   };
   for (const auto& c : cases) {
     const TCommandLine line = ParseCommandLine(c.args);
@@ -43,6 +46,9 @@ TEST(CommandLine, OneKnownOptionAtMost) {
       EXPECT_EQ(line.Command, c.command) << c.args.join(u' ').toStdString();
     }
   }
+  // The toolkit's platform is kept for the start-up choice, not taken for a command.
+  EXPECT_EQ(ParseCommandLine({"-platform", "xcb"}).Platform, QStringLiteral("xcb"));
+  EXPECT_EQ(ParseCommandLine({"--platform", "wayland", "--toggle"}).Platform, QStringLiteral("wayland"));
 }
 
 // Waits, running the event loop, until done() or a bound.

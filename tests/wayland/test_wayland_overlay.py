@@ -9,6 +9,7 @@ import subprocess
 import tempfile
 import threading
 import time
+from contextlib import contextmanager
 
 import pytest
 from PIL import Image
@@ -16,8 +17,11 @@ from PIL import Image
 PROBE = os.environ["KORIVAN_WAYLAND_PROBE"]
 WIDTH, HEIGHT = 640, 480
 GREEN = (0, 192, 0)  # the probe's window
-CONFIG = f"""xwayland disable
-output HEADLESS-1 mode {WIDTH}x{HEIGHT}
+# The output's scale, a second output to the right of the first (a blue
+# background, no window) or a larger output: the session fixture's parameter.
+CONFIG = """xwayland disable
+output HEADLESS-1 mode {width}x{height} scale {scale} pos 0 0
+output HEADLESS-2 mode {width}x{height} scale {scale} pos {width} 0 bg #0000c0 solid_color
 default_border none
 focus_follows_mouse no
 """
@@ -66,14 +70,19 @@ class Client:
 
 
 @pytest.fixture
-def session():
+def session(request):
+    param = getattr(request, "param", 1)
+    outputs = 2 if param == "two outputs" else 1
+    scale = param if isinstance(param, (int, float)) else 1
+    width, height = (1280, 720) if param == "1280x720" else (round(WIDTH * scale), round(HEIGHT * scale))
     missing = [p for p in ("sway", "grim", "wtype") if not shutil.which(p)]
     if missing:
         pytest.skip(f"not installed: {' '.join(missing)} (scripts/packages/wayland.txt)")
     # In the system temporary folder rather than pytest's, which the unprivileged user cannot enter.
     runtime = tempfile.mkdtemp(prefix="korivan-sway-")
     with open(os.path.join(runtime, "config"), "w") as f:
-        f.write(CONFIG)
+        # The same logical size at every scale.
+        f.write(CONFIG.format(width=width, height=height, scale=scale))
     command = ["sway", "-c", os.path.join(runtime, "config")]
     if os.getuid() == 0:  # sway refuses to run as root
         nobody = pwd.getpwnam("nobody")
@@ -82,7 +91,7 @@ def session():
                    "--clear-groups", "--"] + command
     env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "DISPLAY")}
     env.update(XDG_RUNTIME_DIR=runtime, HOME=runtime, WLR_BACKENDS="headless",
-               WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS="1")
+               WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman", WLR_HEADLESS_OUTPUTS=str(outputs))
     log = open(os.path.join(runtime, "sway.log"), "w+")
     sway = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT)
     clients = []
@@ -114,14 +123,28 @@ def session():
         shutil.rmtree(runtime, ignore_errors=True)
 
 
+class Picture:
+    """A grim picture read in the output's logical pixels, whatever its scale."""
+
+    def __init__(self, image):
+        self.image = image
+        self.scale = image.height / HEIGHT  # outputs side by side
+
+    def getpixel(self, xy):
+        return self.image.getpixel((int(xy[0] * self.scale), int(xy[1] * self.scale)))
+
+    def crop(self, box):
+        return self.image.crop(tuple(int(v * self.scale) for v in box))
+
+
 def screenshot(env, runtime):
     path = os.path.join(runtime, "screen.png")
     subprocess.run(["grim", path], env=env, check=True, timeout=20)
-    picture = Image.open(path).convert("RGB")
+    picture = Picture(Image.open(path).convert("RGB"))
     artifacts = os.environ.get("KORIVAN_E2E_ARTIFACTS")
     if artifacts:  # kept for a look when an assertion below fails
         os.makedirs(artifacts, exist_ok=True)
-        picture.save(os.path.join(artifacts, "wayland_overlay.png"))
+        picture.image.save(os.path.join(artifacts, "wayland_overlay.png"))
     return picture
 
 
@@ -164,7 +187,7 @@ def test_overlay_above_window_with_pass_through(session):
     picture = screenshot(env, runtime)
     # Each block painted in its own frame, the transparent rest showing the window.
     for (x, y), colour in {(100, 80): (255, 0, 0), (230, 70): (0, 0, 255), (70, 230): (255, 255, 0),
-                           (500, 400): (0, 192, 0), (300, 150): (0, 192, 0)}.items():
+                           (500, 400): GREEN, (300, 150): GREEN}.items():
         assert picture.getpixel((x, y)) == colour, (x, y)
 
     pointer = start("pointer")
@@ -180,64 +203,81 @@ def test_overlay_above_window_with_pass_through(session):
     assert len([l for l in overlay.all() if l.endswith("down")]) == 1
 
 
-def send_all(pointer, lines):
-    for line in lines:
-        pointer.send(line)
-        pointer.wait_for("ok")
-        pointer.seen.clear()
-
-
-def click_at(pointer, x, y):
-    send_all(pointer, [f"move {x} {y} {WIDTH} {HEIGHT}", "click"])
-
-
-@pytest.fixture
-def program(session):
-    """Starts the program itself with KORIVAN_BACKEND=wayland, on a home of
-    its own, saving PNGs into its folder "shots"; killed at the end if still running."""
-    start, env, runtime = session
+@contextmanager
+def program_on(env, runtime, settings="", **extra_env):
+    """The program, started as a user would (its own choice, no toolkit
+    platform named), with a home of its own and those settings, saving PNGs
+    into the home's folder "shots"; ended by force if still there."""
     home = tempfile.mkdtemp(prefix="korivan-home-")
-    runs = []
-
-    def launch(**extra_env):
-        own_runtime = os.path.join(home, "run")
-        os.mkdir(own_runtime, 0o700)
-        os.mkdir(os.path.join(home, "shots"))
-        os.makedirs(os.path.dirname(setup_path(home)))
-        with open(setup_path(home), "w") as f:
-            f.write(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={home}/shots/\n")
-        program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime,
-                           XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                           WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), KORIVAN_BACKEND="wayland",
-                           **extra_env)
-        program_env.pop("QT_QPA_PLATFORM", None)
-        log = open(os.path.join(home, "program.log"), "w+")
-        proc = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
-                                stderr=subprocess.STDOUT)
-        runs.append((proc, log))
-        return proc, program_env, home
-
-    yield launch
-    for proc, log in runs:
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
+    os.mkdir(os.path.join(home, "shots"))
+    os.makedirs(os.path.dirname(setup_path(home)))
+    with open(setup_path(home), "w") as f:
+        f.write(f"[Setup]\nImageTypeDefault=2\nImagePathDefault={home}/shots/\n" + settings)
+    own_runtime = os.path.join(home, "run")
+    os.mkdir(own_runtime, 0o700)
+    program_env = dict(env, HOME=home, XDG_RUNTIME_DIR=own_runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       WAYLAND_DISPLAY=os.path.join(runtime, env["WAYLAND_DISPLAY"]), XCURSOR_SIZE="24", **extra_env)
+    for name in ("QT_QPA_PLATFORM", "KORIVAN_BACKEND"):
+        program_env.pop(name, None)
+    log = open(os.path.join(home, "program.log"), "w+")
+    program = subprocess.Popen([os.environ["KORIVAN_PROGRAM"]], env=program_env, stdout=log,
+                               stderr=subprocess.STDOUT)
+    try:
+        yield program, program_env, home
+    finally:
+        if program.poll() is None:
+            program.kill()
+            program.wait()
         log.seek(0)
         print(log.read()[-2000:])
         log.close()
-    shutil.rmtree(home, ignore_errors=True)
+        shutil.rmtree(home, ignore_errors=True)
 
 
 def setup_path(home):
     return os.path.join(home, ".local/share/ORVEL PROJECT/KORIVAN DSK/Setup.ini")
 
 
-def column_shown(env, runtime, proc):
-    """The column over the window, and the window through the rest (sway's
-    grey background until the window's first frame is on the screen)."""
-    column = [(x, y) for x in range(WIDTH - 60, WIDTH, 4) for y in range(0, HEIGHT, 4)]
-    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != GREEN for xy in column) > len(column) // 4
-                            and p.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN, "no column over the window", proc)
+def wait_for_column(env, runtime, program, right=WIDTH, below=GREEN):
+    """The column seen at the right edge of an output, over that colour, and
+    the window on the first output (sway's grey background until the
+    window's first frame is on the screen)."""
+    column = [(x, y) for x in range(right - 60, right, 4) for y in range(0, HEIGHT, 4)]
+    return wait_for_picture(env, runtime, lambda p: sum(p.getpixel(xy) != below for xy in column)
+                            > len(column) // 4 and p.getpixel((WIDTH // 3, HEIGHT // 2)) == GREEN,
+                            "no column over the window", program)
+
+
+def pointer_first(start):
+    """The virtual pointer, started before the program: the seat has a pointer
+    only once it exists, and a client that has not yet made its own misses
+    the clicks."""
+    pointer = start("pointer")
+    pointer.wait_for("ready")
+    return pointer
+
+
+def pointer_marks(crop):
+    """Where a picture differs from the window's green: the pointer's shape."""
+    return {(i % crop.width, i // crop.width) for i, v in enumerate(crop.getdata())
+            if max(abs(a - b) for a, b in zip(v, GREEN)) > 8}
+
+
+def click(pointer, x, y, width=WIDTH, height=HEIGHT):
+    for line in [f"move {x} {y} {width} {height}", "click"]:
+        pointer.send(line)
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+
+
+def drag(pointer, points, width=WIDTH):
+    """Through the points with the button held; width: of all outputs together."""
+    (x, y), *rest = points
+    for line in [f"move {x} {y} {width} {HEIGHT}", "down"] + [f"move {x} {y} {width} {HEIGHT}"
+                                                             for x, y in rest] + ["up"]:
+        pointer.send(line)
+        pointer.wait_for("ok")
+        pointer.seen.clear()
 
 
 def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
@@ -249,8 +289,7 @@ def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
     before = picture.crop(corner).tobytes()
     wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on")
     window.seen.clear()
-    send_all(pointer, [f"move 100 {y} {WIDTH} {HEIGHT}", "down"] +
-             [f"move {x} {y} {WIDTH} {HEIGHT}" for x in range(120, 301, 20)] + ["up"])
+    drag(pointer, [(x, y) for x in range(100, 301, 20)])
     wait_for_picture(env, runtime, lambda p: stroke_at(p, y), "no stroke drawn")
     assert "window press" not in window.all()
 
@@ -287,55 +326,165 @@ def stroke_at(picture, y):
     return sum(picture.getpixel((x, y)) != GREEN for x in range(120, 281, 10)) >= 15
 
 
-def test_program_as_layer_surface(session, program):
-    """The program itself, with KORIVAN_BACKEND=wayland: its column over the
-    window, clicks elsewhere reaching the window, drawing switched from the
-    command line, Save through the compositor's screen copy, a dialog above
-    it taking clicks and keys, a keypad key on the overlay, a clean end on
-    request."""
+def test_program_as_layer_surface(session):
+    """The program's column over the window, clicks elsewhere reaching the
+    window, drawing switched from the command line, Save through the
+    compositor's screen copy, a dialog above it taking clicks and keys, a
+    keypad key on the overlay, a clean end on request."""
     start, env, runtime = session
     window = start("window")
     window.wait_for("window ")
-    proc, program_env, home = program()
-    picture = column_shown(env, runtime, proc)
+    with program_on(env, runtime) as (program, program_env, home):
+        picture = wait_for_column(env, runtime, program)
 
-    pointer = start("pointer")
-    pointer.wait_for("ready")
-    centre = (WIDTH // 3, HEIGHT // 2)
-    move_until(pointer, window, *centre, "window enter")
-    pointer.send("click")
-    window.wait_for("window press")
-    draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 2)
-    send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])  # the headless output draws the pointer in
-    assert_saved_screen(save(program_env, os.path.join(home, "shots"), proc), HEIGHT // 2)
+        pointer = start("pointer")
+        pointer.wait_for("ready")
+        centre = (WIDTH // 3, HEIGHT // 2)
+        move_until(pointer, window, *centre, "window enter")
+        pointer.send("click")
+        window.wait_for("window press")
 
-    # A dialog of the program's comes out above the overlay and takes clicks.
-    click_at(pointer, 535, 415)  # the Setup tile
-    dialog = (75, 0, 565, 480)  # centred, its top on the surface
-    grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
-    wait_for_picture(env, runtime, grey, "no dialog seen")
-    # It has the keyboard: a colour typed into the current pen's field (the
-    # click leaves the cursor at the end) and taken with Enter turns the
-    # pen's preview red.
-    click_at(pointer, 417, 294)
-    # One wtype for all: each makes a keyboard of its own, and a key pressed
-    # while sway hands that one the focus can come with the focus rather than
-    # as a press, so the text is cleared with more BackSpaces than it needs.
-    subprocess.run(["wtype"] + ["-k", "BackSpace"] * 10 + ["ff0000", "-k", "Return"], env=env, check=True,
-                   timeout=10)
-    wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
-    click_at(pointer, 512, 454)  # its Cancel button
-    wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
+        draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 2)
+        pointer.send(f"move 20 20 {WIDTH} {HEIGHT}")  # the headless output draws the pointer in
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        assert_saved_screen(save(program_env, os.path.join(home, "shots"), proc=program), HEIGHT // 2)
 
-    # The overlay, clicked, has the keyboard: keypad / makes the next stock
-    # pen current, and the white frame moves from the first tile to the second.
-    subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
-    framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
-    wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
+        # A dialog of the program's comes out above the overlay and takes clicks.
+        click(pointer, 535, 415)  # the Setup tile
+        dialog = (75, 0, 565, 480)  # centred, its top on the surface
+        grey = lambda p: sum(v == (238, 238, 238) for v in p.crop(dialog).getdata()) > 490 * 480 // 5
+        wait_for_picture(env, runtime, grey, "no dialog seen")
+        # It has the keyboard: a colour typed into the current pen's field (the
+        # click leaves the cursor at the end) and taken with Enter turns the
+        # pen's preview red.
+        click(pointer, 417, 294)
+        # One wtype for all: each makes a keyboard of its own, and a key pressed
+        # while sway hands that one the focus can come with the focus rather than
+        # as a press, so the first keys may be lost. Of the six characters there
+        # two taps take two at most; the rest go by one BackSpace held,
+        # repeating (sway's delay 600 ms, 25 a second).
+        subprocess.run(["wtype", "-k", "BackSpace", "-k", "BackSpace", "-P", "BackSpace", "-s", "1200", "-p",
+                        "BackSpace", "ff0000", "-k", "Return"], env=env, check=True, timeout=10)
+        wait_for_picture(env, runtime, lambda p: p.getpixel((450, 90)) == (255, 0, 0), "typing reached no field")
+        click(pointer, 512, 454)  # its Cancel button
+        wait_for_picture(env, runtime, lambda p: not grey(p), "the dialog stayed")
 
-    proc.terminate()
-    assert proc.wait(timeout=20) == 0
-    assert os.path.exists(setup_path(home))
+        # The overlay, clicked, has the keyboard: keypad / makes the next stock
+        # pen current, and the white frame moves from the first tile to the second.
+        subprocess.run(["wtype", "-k", "Shift_L", "-k", "KP_Divide"], env=env, check=True, timeout=10)
+        framed = lambda p, x: any(p.getpixel((x + d, 64)) == (255, 255, 255) for d in range(-1, 3))
+        wait_for_picture(env, runtime, lambda p: framed(p, 575) and not framed(p, 505), "keypad / did nothing")
+
+        program.terminate()
+        assert program.wait(timeout=20) == 0
+        assert os.path.exists(setup_path(home))
+
+
+@pytest.mark.parametrize("session", [2, 1.5], indirect=True, ids=["scale 2", "scale 1.5"])
+def test_program_at_output_scale(session, request):
+    """On an output of scale above 1 the corner buttons and the column are
+    where they belong and of their size, a click on a corner button is taken
+    there, and a stroke lies where the pointer went."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    pointer = pointer_first(start)
+    with program_on(env, runtime) as (program, _, _):
+        picture = wait_for_column(env, runtime, program)
+        # grim takes the output's own pixels: the check below is in them, not in logical ones.
+        assert picture.scale == request.node.callspec.params["session"]
+        # The column's left and top edges, 140 wide below the 30 high corner buttons.
+        edges = {(WIDTH - 144, 200): True, (WIDTH - 136, 200): False, (WIDTH - 100, 26): True,
+                 (WIDTH - 100, 34): False, (WIDTH - 64, 15): True}
+        assert {xy: picture.getpixel(xy) == GREEN for xy in edges} == edges
+
+        move_until(pointer, window, 200, 100, "window enter")
+        corner = (WIDTH - 80, 0, WIDTH, 30)
+        before = picture.crop(corner).tobytes()
+        # The pointer's picture over the window, drawing off (grim shows it).
+        spot = (200, 100, 240, 140)
+        arrow = pointer_marks(screenshot(env, runtime).crop(spot))
+        click(pointer, WIDTH - 45, 15)  # the drawing switch, left of the two
+        pointer.send(f"move 100 100 {WIDTH} {HEIGHT}")  # grim shows the pointer: not in the corner
+        pointer.wait_for("ok")
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != before, "drawing not switched on",
+                         program)
+        y = HEIGHT // 2
+        drag(pointer, [(x, y) for x in range(100, 301, 20)])
+        picture = wait_for_picture(env, runtime, lambda p: sum(p.getpixel((x, y)) != GREEN
+                                                               for x in range(120, 281, 10)) >= 15, "no stroke drawn")
+        # Above and below it the window, through the drawing surface's nearly transparent fill.
+        # There again, drawing on: the program's own picture, the pen's, at the output's scale.
+        pointer.send(f"move 200 100 {WIDTH} {HEIGHT}")
+        # The pen reaches further down than any theme's picture of 24 pixels.
+        pen = lambda marks: any(y >= 26 * picture.scale for _, y in marks) and marks != arrow
+        wait_for_picture(env, runtime, lambda p: pen(pointer_marks(p.crop(spot))), "the pointer's picture is not the pen's")
+        assert all(max(abs(a - b) for a, b in zip(picture.getpixel((x, y + d)), GREEN)) <= 2
+                   for x in range(120, 281, 40) for d in (-20, 20))
+
+
+@pytest.mark.parametrize("session", ["two outputs"], indirect=True)
+def test_all_screens_on_two_outputs(session):
+    """The overlay on the output the compositor chose (the focused second
+    one); with "All screens" on, the first output has a drawing surface of
+    its own, clear with drawing off, where a stroke drawn shows; with
+    drawing off again the main surface still takes clicks."""
+    start, env, runtime = session
+    window = start("window")  # on the first output
+    window.wait_for("window ")
+    ipc = next(n for n in os.listdir(runtime) if n.startswith("sway-ipc."))
+    subprocess.run(["swaymsg", "-s", os.path.join(runtime, ipc), "focus output HEADLESS-2"], env=env, check=True,
+                   timeout=10, capture_output=True)
+    pointer = pointer_first(start)
+    with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, _):
+        picture = wait_for_column(env, runtime, program, right=2 * WIDTH, below=(0, 0, 192))
+        assert picture.image.size == (2 * WIDTH, HEIGHT)
+        assert all(picture.getpixel((x, y)) == GREEN for x in range(10, WIDTH, 50) for y in range(10, HEIGHT, 50))
+        corner = (2 * WIDTH - 80, 0, 2 * WIDTH, 30)
+        off = picture.crop(corner).tobytes()
+        move_until(pointer, window, 50, 50, "window enter")  # in half the width: on the first output
+        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "drawing not switched on", program)
+        y = HEIGHT // 2
+        drag(pointer, [(x, y) for x in range(100, 301, 20)], width=2 * WIDTH)
+        # (Not the drawing surface's nearly transparent fill.)
+        wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), GREEN)) > 60
+                                                     for x in range(120, 281, 10)) >= 15,
+                         "no stroke on the first output", program)
+        # Drawing off again, the first output's surface lets every click
+        # through and the main one still takes them on its column.
+        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() == off, "drawing not switched off", program)
+        window.seen.clear()
+        click(pointer, 200, 100, width=2 * WIDTH)
+        window.wait_for("window press")
+        click(pointer, 2 * WIDTH - 45, 15, width=2 * WIDTH)
+        pointer.send(f"move 100 100 {2 * WIDTH} {HEIGHT}")
+        pointer.wait_for("ok")
+        wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != off, "the drawing switch took no click",
+                         program)
+
+
+@pytest.mark.parametrize("session", ["1280x720"], indirect=True)
+def test_dialog_list_beyond_800_pixels(session):
+    """On a surface wider than the toolkit's own offscreen screen (800x600),
+    a dialog's drop-down list opens over its box rather than pushed left."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    size = (1280, 720)  # pictures and pointer in its pixels
+    pointer = pointer_first(start)
+    with program_on(env, runtime) as (program, _, _):
+        wait_for_picture(env, runtime, lambda p: p.image.getpixel((1245, 485)) != GREEN, "no column seen", program)
+        move_until(pointer, window, 150, 100, "window enter")
+        click(pointer, 1245, 485, *size)  # the Setup tile
+        wait_for_picture(env, runtime, lambda p: all(230 < v < 245 for v in p.image.getpixel((645, 570))),
+                         "no dialog seen", program)  # its grey between its buttons
+        click(pointer, 768, 172, *size)  # the pen type box, reaching past x 800
+        highlight = (48, 140, 198)  # the list's current entry
+        wait_for_picture(env, runtime, lambda p: all(p.image.getpixel((x, 165)) == highlight for x in (780, 850)),
+                         "the list is not over its box", program)
 
 
 BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir={}</listen><auth>EXTERNAL</auth>
@@ -343,7 +492,7 @@ BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir={}</listen><a
 </policy></busconfig>"""
 
 
-def test_save_through_the_portal_else_a_clear_error(session, program):
+def test_save_through_the_portal_else_a_clear_error(session):
     """With the compositor's screen copy left unused, Save asks the desktop's
     Screenshot portal (a stand-in on a bus of the test's own); with no portal
     either, nothing is written and the user is told. The Close tile ends
@@ -362,33 +511,41 @@ def test_save_through_the_portal_else_a_clear_error(session, program):
         portal.wait_for("ready")
         window = start("window")
         window.wait_for("window ")
-        proc, program_env, home = program(DBUS_SESSION_BUS_ADDRESS=address, KORIVAN_NO_SCREENCOPY="1")
-        shots = os.path.join(home, "shots")
-        picture = column_shown(env, runtime, proc)
-        pointer = start("pointer")
-        pointer.wait_for("ready")
-        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
-        draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 3)
-        send_all(pointer, [f"move 20 20 {WIDTH} {HEIGHT}"])
-        assert_saved_screen(save(program_env, shots, proc), HEIGHT // 3)
-        # Only the whole screen is asked for, not the save's looks at parts of it.
-        assert [l for l in portal.all() if l.startswith("screenshot")] == ["screenshot interactive=0 taken=1"]
-
-        portal.close()
-        written = {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)}
-        assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
-        # The error box (its text names both missing ways, seen by eye); nothing is written after it.
-        box = lambda p: sum(near(v, (239, 239, 239)) for v in p.crop((60, 200, 450, 350)).getdata()) > 390 * 150 // 2
-        wait_for_picture(env, runtime, box, "no error shown", proc)
-        assert {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)} == written
-
-        click_at(pointer, 401, 330)  # the box's OK
-        wait_for_picture(env, runtime, lambda p: not box(p), "the error box stayed", proc)
-        click_at(pointer, 605, 415)  # the Close tile
-        assert proc.wait(timeout=20) == 0
-        with open(setup_path(home)) as f:
-            assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
+        pointer = pointer_first(start)
+        with program_on(env, runtime, DBUS_SESSION_BUS_ADDRESS=address, KORIVAN_NO_SCREENCOPY="1") as launched:
+            proc, program_env, home = launched
+            saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, pointer, proc, program_env, home)
     finally:
         bus.terminate()
         bus.wait(timeout=10)
         shutil.rmtree(folder, ignore_errors=True)
+
+
+def saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, pointer, proc, program_env, home):
+    shots = os.path.join(home, "shots")
+    picture = wait_for_column(env, runtime, proc)
+    move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+    draw_stroke(env, runtime, program_env, pointer, window, picture, HEIGHT // 3)
+    pointer.send(f"move 20 20 {WIDTH} {HEIGHT}")
+    pointer.wait_for("ok")
+    pointer.seen.clear()
+    assert_saved_screen(save(program_env, shots, proc), HEIGHT // 3)
+    # Only the whole screen is asked for, not the save's looks at parts of it.
+    assert [l for l in portal.all() if l.startswith("screenshot")] == ["screenshot interactive=0 taken=1"]
+
+    portal.close()
+    written = {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)}
+    assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+    # The error box (its text names both missing ways, seen by eye); nothing is written after it.
+    box = lambda p: sum(near(v, (239, 239, 239)) for v in p.crop((60, 200, 450, 350)).getdata()) > 390 * 150 // 2
+    shown = wait_for_picture(env, runtime, box, "no error shown", proc)
+    assert {n: os.stat(os.path.join(shots, n)).st_mtime_ns for n in os.listdir(shots)} == written
+
+    # The box's OK, 22 pixels above its bottom edge: the box's height follows the wrapped text.
+    bottom = max(y for y in range(HEIGHT) if near(shown.getpixel((375, y)), (239, 239, 239)))
+    click(pointer, 375, bottom - 22)
+    wait_for_picture(env, runtime, lambda p: not box(p), "the error box stayed", proc)
+    click(pointer, 605, 415)  # the Close tile
+    assert proc.wait(timeout=20) == 0
+    with open(setup_path(home)) as f:
+        assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
