@@ -23,10 +23,11 @@ focus_follows_mouse no
 
 
 class Client:
-    """A mode of the probe program, its output lines read as they come."""
+    """A mode of the probe program (or another command, as a list), its output
+    lines read as they come."""
 
     def __init__(self, mode, env):
-        self.proc = subprocess.Popen([PROBE, mode], env=env, stdin=subprocess.PIPE,
+        self.proc = subprocess.Popen([PROBE, mode] if isinstance(mode, str) else mode, env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, text=True)
         self.lines, self.seen = queue.Queue(), []
         threading.Thread(target=lambda: [self.lines.put(l.strip()) for l in self.proc.stdout],
