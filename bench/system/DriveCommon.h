@@ -138,6 +138,28 @@ inline std::vector<TPoint> StrokePoints(int points, int row, int screenWidth) {
 
 inline int Rows(int points, int screenWidth) { return (points + PerRow(screenWidth) - 1) / PerRow(screenWidth); }
 
+inline int RowsPerScreen(int screenHeight) { return (screenHeight - kTop - 40) / kRowPitch; }
+
+// Latency: straight strokes, every kProbeEvery-th point awaited on the screen.
+constexpr int kProbeEvery = 25;
+constexpr double kGiveUp = 1.0;  // seconds; a probe not shown by then is missed
+
+// A point whose pixel is awaited on the screen.
+struct TProbe {
+  TPoint at;
+  std::uint32_t before;
+  double sent;
+};
+
+// A straight stroke on row `row`, 6 pixels a point, clear of the corner
+// buttons and the tile column.
+inline std::vector<TPoint> StraightPoints(int points, int row, int screenWidth) {
+  const int y = kTop + row * kRowPitch;
+  std::vector<TPoint> pts;
+  for (int i = 0; i < points && kLeft + i * 6 <= screenWidth - kRight; ++i) pts.push_back({kLeft + i * 6, y});
+  return pts;
+}
+
 inline void Report(long long events, const TCpu& used, long long drawn, long long points, double seconds) {
   const double usPerTick = 1e6 / double(sysconf(_SC_CLK_TCK));
   const auto per = [&](long long ticks) { return events ? double(ticks) * usPerTick / double(events) : 0.0; };

@@ -222,7 +222,7 @@ bool SwitchDrawingOn(int pid) {
 int RunStrokes(int points, int strokes, const int pids[3]) {
   if (!SwitchDrawingOn(pids[0])) return 1;
   const int rows = Rows(points, Width);
-  const int rowsPerScreen = (Height - kTop - 40) / kRowPitch;
+  const int rowsPerScreen = RowsPerScreen(Height);
   TCpu used;
   long long events = 0, drawn = 0;
   double seconds = 0;
@@ -278,18 +278,10 @@ int RunHover(int count, const int pids[3]) {
   return 0;
 }
 
-struct TProbe {
-  TPoint at;
-  std::uint32_t before;
-  double sent;
-};
-
 int RunLatency(int rate, int points, int strokes, const int pids[3]) {
-  constexpr int kSpacing = 6, kEvery = 25;
-  constexpr double kGiveUp = 1.0;
   if (!SwitchDrawingOn(pids[0])) return 1;
   const long period = 1000000000L / std::max(1, rate);
-  const int rowsPerScreen = (Height - kTop - 40) / kRowPitch;
+  const int rowsPerScreen = RowsPerScreen(Height);
   std::vector<double> took;
   long long missed = 0, events = 0;
   double seconds = 0;
@@ -300,9 +292,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
       row = 0;
     }
     const int y = kTop + row * kRowPitch;
-    std::vector<TPoint> pts;
-    for (int i = 0; i < points; ++i) pts.push_back({kLeft + i * kSpacing, y});
-    while (!pts.empty() && pts.back().x > Width - kRight) pts.pop_back();
+    const std::vector<TPoint> pts = StraightPoints(points, row, Width);
     MoveTo(pts.front());
     Settle(pids[0]);
     const int w = pts.back().x - kLeft + 1;
@@ -356,7 +346,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
         poll(due);
       }
       MoveTo(pts[i]);
-      if (i % kEvery == 0) {
+      if (i % kProbeEvery == 0) {
         waiting.push_back({pts[i], before.At(pts[i].x, y), Now()});
         if (!copy) copy = std::make_unique<TCopy>(kLeft, y, w, 1);
       }

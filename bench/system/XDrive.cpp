@@ -128,7 +128,7 @@ void SwitchDrawingOn(int pid) {
 int RunStrokes(int points, int strokes, const int pids[3]) {
   SwitchDrawingOn(pids[0]);
   const int rows = Rows(points, Screen->width_in_pixels);
-  const int rowsPerScreen = (Screen->height_in_pixels - kTop - 40) / kRowPitch;
+  const int rowsPerScreen = RowsPerScreen(Screen->height_in_pixels);
   TCpu used;
   long long events = 0, drawn = 0;
   double seconds = 0;
@@ -210,19 +210,10 @@ int RunHover(int count, const int pids[3]) {
 
 std::uint32_t PixelAt(TPoint p) { return Grab(p.x, p.y, 1, 1).At(p.x, p.y); }
 
-// A point whose pixel is awaited on the screen.
-struct TProbe {
-  TPoint at;
-  std::uint32_t before;
-  double sent;
-};
-
 int RunLatency(int rate, int points, int strokes, const int pids[3]) {
-  constexpr int kSpacing = 6, kEvery = 25;
-  constexpr double kGiveUp = 1.0;
   SwitchDrawingOn(pids[0]);
   const long period = 1000000000L / std::max(1, rate);
-  const int rowsPerScreen = (Screen->height_in_pixels - kTop - 40) / kRowPitch;
+  const int rowsPerScreen = RowsPerScreen(Screen->height_in_pixels);
   std::vector<double> took;
   long long missed = 0, events = 0;
   double seconds = 0;
@@ -233,10 +224,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
       row = 0;
     }
     const int y = kTop + row * kRowPitch;
-    std::vector<TPoint> pts;
-    for (int i = 0; i < points; ++i) pts.push_back({kLeft + i * kSpacing, y});
-    // Points must stay clear of the corner buttons and the tile column.
-    while (!pts.empty() && pts.back().x > Screen->width_in_pixels - kRight) pts.pop_back();
+    const std::vector<TPoint> pts = StraightPoints(points, row, Screen->width_in_pixels);
     MoveTo(pts.front());
     Settle(pids[0]);
     // Each probe's pixel as it is before the stroke.
@@ -271,7 +259,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
         poll();
       }
       MoveTo(pts[i]);
-      if (i % kEvery == 0) waiting.push_back({pts[i], before.At(pts[i].x, y), Now()});
+      if (i % kProbeEvery == 0) waiting.push_back({pts[i], before.At(pts[i].x, y), Now()});
     }
     seconds += Now() - t0;
     events += static_cast<long long>(pts.size());
