@@ -182,6 +182,15 @@ const zwlr_screencopy_frame_v1_listener TCopy::Listener = {
     .buffer_done = nullptr,
 };
 
+// Settles, then has sway compose a frame and settles again: a program that
+// waits for its frame callback before presenting what it drew last has had
+// its frame, so what a copy reads next is up to date.
+void SettleScreen(int pid) {
+  Settle(pid);
+  TCopy::Grab(0, 0, 1, 1);
+  Settle(pid);
+}
+
 std::uint32_t PixelAt(TPoint p) {
   const TGrab g = TCopy::Grab(p.x, p.y, 1, 1);
   return g.bits.empty() ? 0 : g.At(p.x, p.y);
@@ -236,7 +245,7 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
     int x0 = Width, y0 = Height, x1 = 0, y1 = 0;
     for (const TPoint& p : pts) x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
     MoveTo(pts.front());
-    Settle(pids[0]);
+    SettleScreen(pids[0]);
     const TGrab before = TCopy::Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     const TCpu start = Sample(pids);
     const double t0 = Now();
@@ -252,6 +261,7 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
     Settle(pids[0]);
     used += Sample(pids) - start;
     events += static_cast<long long>(pts.size()) + 1;
+    SettleScreen(pids[0]);
     const TGrab after = TCopy::Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     if (!before.bits.empty() && !after.bits.empty())
       for (const TPoint& p : pts) drawn += Differs(before.At(p.x, p.y), after.At(p.x, p.y)) ? 1 : 0;
@@ -294,7 +304,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
     const int y = kTop + row * kRowPitch;
     const std::vector<TPoint> pts = StraightPoints(points, row, Width);
     MoveTo(pts.front());
-    Settle(pids[0]);
+    SettleScreen(pids[0]);
     const int w = pts.back().x - kLeft + 1;
     const TGrab before = TCopy::Grab(kLeft, y, w, 1);
     if (before.bits.empty()) return 1;
