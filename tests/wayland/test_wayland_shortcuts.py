@@ -10,7 +10,7 @@ import time
 
 import pytest
 
-from test_wayland_overlay import HEIGHT, WIDTH, Client, screenshot, session, wait_for_picture  # noqa: F401
+from test_wayland_overlay import HEIGHT, WIDTH, Client, session, wait_for_picture  # noqa: F401 (a fixture)
 
 PORTAL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_portal.py")
 
