@@ -110,6 +110,7 @@ bool TPortalShortcuts::Bind(const std::vector<TPortalShortcut>& shortcuts, QStri
     error = QStringLiteral("the desktop offers no GlobalShortcuts portal (%1)").arg(reply.errorName());
     return false;
   }
+  if (shortcuts == FShortcuts && (!FSession.isEmpty() || !FCreating.isEmpty() || !FBinding.isEmpty())) return true;
   CloseSession();
   FShortcuts = shortcuts;
   if (shortcuts.empty()) return true;
@@ -162,6 +163,7 @@ void TPortalShortcuts::OnResponse(uint response, const QVariantMap& results) {
   if (path == FCreating) {
     FCreating.clear();
     if (response != 0) {
+      FShortcuts.clear();  // asked for again at the next Bind
       emit Failed(QStringLiteral("no shortcuts session: %1").arg(why));
       return;
     }
@@ -177,10 +179,16 @@ void TPortalShortcuts::OnResponse(uint response, const QVariantMap& results) {
                        {QVariant::fromValue(QDBusObjectPath(FSession)), QVariant::fromValue(items), QString(),
                         QVariantMap{{QStringLiteral("handle_token"), token}}},
                        token);
-    if (FBinding.isEmpty()) emit Failed(QStringLiteral("the GlobalShortcuts portal refused to bind them"));
+    if (FBinding.isEmpty()) {
+      FShortcuts.clear();
+      emit Failed(QStringLiteral("the GlobalShortcuts portal refused to bind them"));
+    }
   } else if (path == FBinding) {
     FBinding.clear();
-    if (response != 0) emit Failed(QStringLiteral("not bound: %1").arg(why));
+    if (response != 0) {
+      FShortcuts.clear();
+      emit Failed(QStringLiteral("not bound: %1").arg(why));
+    }
   } else if (response == 0 && results.contains(QStringLiteral("session_handle"))) {
     // A session asked for before the shortcuts changed again: not wanted now.
     CloseSessionAt(SessionOf(results));

@@ -17,6 +17,7 @@ struct TPortalShortcut {
   QString Id;
   QString Description;
   QString Trigger;  // the portal's text for the key ("CTRL+ALT+d"); empty lets the desktop ask
+  bool operator==(const TPortalShortcut&) const = default;
 };
 
 // The portal's trigger text for a key in Qt's numbering with Qt's modifier
@@ -31,7 +32,7 @@ class TPortalShortcuts : public QObject, protected QDBusContext {
   ~TPortalShortcuts() override;
 
   // Asks for these shortcuts instead of those before (none gives every one
-  // back). False, with why, when the session offers no such portal; the
+  // back); the same ones again keep the session, so the desktop asks nothing. False, with why, when the session offers no such portal; the
   // desktop's answer comes later, a refusal through Failed.
   bool Bind(const std::vector<TPortalShortcut>& shortcuts, QString& error);
 
