@@ -4,6 +4,8 @@
 # wait_until, fresh_home and summarize from there.
 
 WDRIVE="$(dirname "$XDRIVE")/korivan_bench_wdrive"
+# A bare layer-shell client that fills a square at each motion: the floor of ink latency on sway.
+WBARE="$(dirname "$XDRIVE")/korivan_bench_barewayland"
 
 # start_sway WxH: sway as an unprivileged user (it refuses root), its
 # headless backend and pixman renderer, one output of that size and an
@@ -50,9 +52,10 @@ run_sway_case() {
   fi
   fresh_home
   KORIVAN_BACKEND=wayland QT_QPA_PLATFORM='' DISPLAY='' "$prog" >"$TMP/app.log" 2>&1 &
-  local app=$!
+  local app=$! clear="$prog --erase-all"
+  [ "$prog" = "$WBARE" ] && clear=true  # it never fills the screen's rows
   local line
-  line="$(KORIVAN_WDRIVE_CLEAR="$prog --erase-all" "$WDRIVE" "$load" "$@" "$app" "$SWAYPID")" || true
+  line="$(KORIVAN_WDRIVE_CLEAR="$clear" "$WDRIVE" "$load" "$@" "$app" "$SWAYPID")" || true
   local hwm
   hwm="$(awk '/^VmHWM/ {print $2}' /proc/$app/status)"
   kill $app 2>/dev/null || true
@@ -66,10 +69,13 @@ sway_rows() {
   [ -x "$WDRIVE" ] && [ -x "${KORIVAN_WAYLAND_PROBE:-}" ] && command -v sway >/dev/null || return 0
   start_sway "$1" || { stop_sway; return 0; }
   local entry name prog load r
-  for entry in "none/sway:none" "yours/sway:$PROGRAM"; do
+  local builds=("none/sway:none" "yours/sway:$PROGRAM")
+  [ -x "$WBARE" ] && builds+=("bare/sway:$WBARE")
+  for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
     local loads=("stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER")
     [ "$prog" = none ] || loads+=("latency 125 100 $LATENCY" "latency 1000 100 $LATENCY")
+    [ "$prog" = "$WBARE" ] && loads=("${loads[@]:3}")
     for load in "${loads[@]}"; do
       [[ "$name $load" =~ ${KORIVAN_SYSBENCH_ONLY:-.} ]] || continue
       : >"$TMP/lines"
