@@ -18,7 +18,8 @@
 # Rows "none/sway" and "yours/sway": the same loads on a headless sway (pixman
 # renderer, as an unprivileged user), the program on its Wayland path, the
 # events through sway's virtual pointer (WaylandDrive.cpp); CPU of the
-# program and sway, latency to sway's next composed frame (SwayRows.sh).
+# program and sway, latency to sway's next composed frame (SwayRows.sh), with
+# "bare/sway" (BareWaylandClient.cpp) as the floor there.
 #
 # usage: SystemBench.sh PROGRAM XDRIVE SOURCE_DIR BASELINE_DIR [BUILD_TYPE]
 # Environment: KORIVAN_BASELINE  revision to compare with (default: where
