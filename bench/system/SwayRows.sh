@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2153
 # Sourced by SystemBench.sh: the stroke, hover and latency loads on a headless
 # sway, for the program's Wayland path, beside the X11 rows of the same size.
 # Uses PROGRAM, XDRIVE, RUNS, S200, S2000, HOVER, LATENCY, TMP, SESSION,
@@ -22,7 +23,7 @@ start_sway() {
   env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$SWAYDIR" HOME="$SWAYDIR" WLR_BACKENDS=headless \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1 "${command[@]}" >"$TMP/sway.log" 2>&1 &
   SWAYPID=$!
-  SESSION+=($SWAYPID)
+  SESSION+=("$SWAYPID")
   wait_until 20000 compgen -G "$SWAYDIR/wayland-[0-9]" >/dev/null ||
     { echo "sway did not start: $(tail -n3 "$TMP/sway.log")" >&2; return 1; }
   WAYLAND_DISPLAY="$(compgen -G "$SWAYDIR/wayland-[0-9]" | head -n1)"
