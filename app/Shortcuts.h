@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 
 class QSocketNotifier;
+class TPortalShortcuts;
 
 // The key of a shortcut's portable text ("Ctrl+Alt+D"); nullopt for text
 // that is not one key with modifiers.
@@ -28,10 +29,17 @@ class TShortcuts : public QObject {
   // that cannot be had is left out with one line on standard error.
   void Apply();
 
+  // From now on the shortcuts go to the desktop's GlobalShortcuts portal
+  // rather than to the window system, which cannot grab keys (Wayland).
+  void UseDesktopPortal();
+
  private:
   void Deliver();
+  void ApplyThroughPortal();
 
   TWindowSystem& FWindowSystem;
   std::function<void(int)> FPress;
   std::unique_ptr<QSocketNotifier> FNotifier;
+  bool FThroughPortal = false;
+  std::unique_ptr<TPortalShortcuts> FPortal;
 };

@@ -165,6 +165,8 @@ int main(int argc, char** argv) {
 #if KORIVAN_HAVE_WAYLAND
   std::unique_ptr<TWaylandPresenter> presenter;
   if (wayland) presenter = std::make_unique<TWaylandPresenter>(*wayland, mainFrm);
+  // No client may grab keys on Wayland; the desktop binds them, if it offers to.
+  if (wayland) shortcuts.UseDesktopPortal();
 #endif
   shortcuts.Apply();
   if (command) commands.Enqueue(line.Command);

@@ -15,6 +15,12 @@
 # reference program Gromit-MPX (Debian's gromit-mpx), which gets the CPU and
 # hover rows as well.
 #
+# Rows "none/sway" and "yours/sway": the same loads on a headless sway (pixman
+# renderer, as an unprivileged user), the program on its Wayland path, the
+# events through sway's virtual pointer (WaylandDrive.cpp); CPU of the
+# program and sway, latency to sway's next composed frame (SwayRows.sh), with
+# "bare/sway" (BareWaylandClient.cpp) as the floor there.
+#
 # usage: SystemBench.sh PROGRAM XDRIVE SOURCE_DIR BASELINE_DIR [BUILD_TYPE]
 # Environment: KORIVAN_BASELINE  revision to compare with (default: where
 #                                HEAD left the main branch; "none" to skip)
@@ -28,6 +34,9 @@
 #              KORIVAN_SYSBENCH_ONLY     a regular expression: only the
 #                                        builds and loads ("yours stroke",
 #                                        "bare latency 125") it matches
+#              KORIVAN_WAYLAND_PROBE     the test's window (tests/wayland),
+#                                        the backdrop on sway; without it, or
+#                                        without sway, no sway rows
 #              KORIVAN_SYSBENCH_PERF     a file: the program and the X server
 #                                        are profiled (perf record, the
 #                                        server's into FILE.x.*) while
@@ -137,6 +146,19 @@ window_of() {
   esac
 }
 
+# A home and runtime folder of their own for each start of a program.
+fresh_home() {
+  export HOME="$TMP/home"
+  rm -rf "$HOME"
+  export XDG_RUNTIME_DIR="$TMP/run" XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  # Raw points, so that each drawn point is where it was injected.
+  mkdir -p "$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK"
+  printf '[Pen]\nisSmoothing=0\n' >"$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK/Setup.ini"
+  mkdir -p "$XDG_CONFIG_HOME"
+  printf '[General]\nShowIntroOnStartup=false\n' >"$XDG_CONFIG_HOME/gromit-mpx.ini"
+}
+
 # run_case NAME PROGRAM SIZE WORKLOAD ARGS...: one fresh start of the program,
 # one workload; prints the injector's line and "hwm_kib=N". PROGRAM "none":
 # the same events with no program over the backdrop, what the X server and
@@ -154,15 +176,7 @@ run_case() {
     export KORIVAN_XDRIVE_PLAIN=1
     [ "$name" = gromit ] && export KORIVAN_XDRIVE_CLEAR="$prog --clear" && args=(--active --key none --undo-key none)
   fi
-  export HOME="$TMP/home"
-  rm -rf "$HOME"
-  export XDG_RUNTIME_DIR="$TMP/run" XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-  # Raw points, so that each drawn point is where it was injected.
-  mkdir -p "$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK"
-  printf '[Pen]\nisSmoothing=0\n' >"$XDG_DATA_HOME/ORVEL PROJECT/KORIVAN DSK/Setup.ini"
-  mkdir -p "$XDG_CONFIG_HOME"
-  printf '[General]\nShowIntroOnStartup=false\n' >"$XDG_CONFIG_HOME/gromit-mpx.ini"
+  fresh_home
   "$prog" "${args[@]}" >"$TMP/app.log" 2>&1 &
   local app=$!
   if ! wait_until 30000 shown "$(window_of "$name")" "$size"; then
@@ -195,12 +209,48 @@ run_case() {
   echo "$line hwm_kib=$hwm"
 }
 
+source "$(dirname "$0")/SwayRows.sh"
+
 field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
 median() { sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]; else print "-"}'; }
 
+# summarize SIZE NAME LOAD: the row of one build and load from the runs' lines
+# in $TMP/lines; latency rows wait in $LATROWS for their own table.
+summarize() {
+  local size="$1" name="$2" load="$3" rate med p90 probes missed label vals total hwm drawn f
+  if [ "${load%% *}" = latency ]; then
+    rate="$(awk '{print $2}' <<<"$load")"
+    med="$(while read -r l; do field median_ms "$l"; done <"$TMP/lines" | median)"
+    p90="$(while read -r l; do field p90_ms "$l"; done <"$TMP/lines" | median)"
+    probes="$(while read -r l; do field probes "$l"; done <"$TMP/lines" | paste -sd+ | bc)"
+    missed="$(while read -r l; do field missed "$l"; done <"$TMP/lines" | paste -sd+ | bc)"
+    printf '%-10s %-10s %6s/s %10s %10s %8s %8s\n' "$size" "$name" "$rate" "$med" "$p90" "$probes" "$missed" \
+      >>"$LATROWS"
+    return
+  fi
+  label="$(awk '{print ($1 == "hover") ? "hover" : $2 " pts"}' <<<"$load")"
+  vals=()
+  for f in program_us xserver_us compositor_us; do
+    vals+=("$(while read -r l; do field "$f" "$l"; done <"$TMP/lines" | median)")
+  done
+  total="$(while read -r l; do
+    echo "$(field program_us "$l") + $(field xserver_us "$l") + $(field compositor_us "$l")" | bc
+  done <"$TMP/lines" | median)"
+  hwm="$(while read -r l; do field hwm_kib "$l"; done <"$TMP/lines" | sort -n | tail -n1)"
+  rate="$(while read -r l; do field rate "$l"; done <"$TMP/lines" | median)"
+  drawn="$(while read -r l; do
+    p=$(field points "$l"); d=$(field drawn "$l")
+    [ "${p:-0}" -gt 0 ] && echo "scale=1; 100 * $d / $p" | bc || echo "-"
+  done <"$TMP/lines" | sort -n | head -n1)"
+  [ "$drawn" = "-" ] || drawn="$drawn%"
+  [[ "$name" == none* ]] || [ "$name" = floor ] && drawn="-"
+  printf '%-10s %-10s %-12s %8s %8s %8s %8s %9s %8s %6s\n' "$size" "$name" "$label" "${vals[@]}" "$total" \
+    "$([[ "$name" == none* ]] && echo - || echo $((hwm / 1024)))" "$drawn" "$rate"
+}
+
 LATROWS="$TMP/latency"
 : >"$LATROWS"
-printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' screen build load program xserver compos. total "peak MiB" drawn rate
+printf '%-10s %-10s %-12s %8s %8s %8s %8s %9s %8s %6s\n' screen build load program xserver compos. total "peak MiB" drawn rate
 for size in $SIZES; do
   start_session "$size"
   builds=("none:none" "yours:$PROGRAM")
@@ -227,45 +277,21 @@ for size in $SIZES; do
         run_case "$name" "$prog" "$size" $load >>"$TMP/lines" || true
       done
       [ -s "$TMP/lines" ] || continue
-      if [ "${load%% *}" = latency ]; then
-        rate="$(awk '{print $2}' <<<"$load")"
-        med="$(while read -r l; do field median_ms "$l"; done <"$TMP/lines" | median)"
-        p90="$(while read -r l; do field p90_ms "$l"; done <"$TMP/lines" | median)"
-        probes="$(while read -r l; do field probes "$l"; done <"$TMP/lines" | paste -sd+ | bc)"
-        missed="$(while read -r l; do field missed "$l"; done <"$TMP/lines" | paste -sd+ | bc)"
-        printf '%-10s %-6s %6s/s %10s %10s %8s %8s\n' "$size" "$name" "$rate" "$med" "$p90" "$probes" "$missed" \
-          >>"$LATROWS"
-        continue
-      fi
-      label="$(awk '{print ($1 == "hover") ? "hover" : $2 " pts"}' <<<"$load")"
-      vals=()
-      for f in program_us xserver_us compositor_us; do
-        vals+=("$(while read -r l; do field "$f" "$l"; done <"$TMP/lines" | median)")
-      done
-      total="$(while read -r l; do
-        echo "$(field program_us "$l") + $(field xserver_us "$l") + $(field compositor_us "$l")" | bc
-      done <"$TMP/lines" | median)"
-      hwm="$(while read -r l; do field hwm_kib "$l"; done <"$TMP/lines" | sort -n | tail -n1)"
-      rate="$(while read -r l; do field rate "$l"; done <"$TMP/lines" | median)"
-      drawn="$(while read -r l; do
-        p=$(field points "$l"); d=$(field drawn "$l")
-        [ "${p:-0}" -gt 0 ] && echo "scale=1; 100 * $d / $p" | bc || echo "-"
-      done <"$TMP/lines" | sort -n | head -n1)"
-      [ "$drawn" = "-" ] || drawn="$drawn%"
-      [ "$name" = none ] || [ "$name" = floor ] && drawn="-"
-      printf '%-10s %-6s %-12s %8s %8s %8s %8s %9s %8s %6s\n' "$size" "$name" "$label" "${vals[@]}" "$total" \
-        "$([ "$name" = none ] && echo - || echo $((hwm / 1024)))" "$drawn" "$rate"
+      summarize "$size" "$name" "$load"
     done
   done
   stop_session
+  sway_rows "$size"
 done
 echo "CPU in microseconds per injected event (median of $RUNS runs); build \"none\": the same events with no"
 echo "program, what the X server and the compositor spend on them anyway; peak memory is the largest VmHWM;"
 echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached;"
-echo "build \"floor\": a Qt window like the overlay that does nothing with the pointer; \"gromit\": Gromit-MPX."
+echo "build \"floor\": a Qt window like the overlay that does nothing with the pointer; \"gromit\": Gromit-MPX;"
+echo "\"/sway\": on a headless sway (pixman), the program on its Wayland path; there is no X server, compos. is sway."
 echo
-printf '%-10s %-6s %8s %10s %10s %8s %8s\n' screen build reports "median ms" "90th ms" probes missed
+printf '%-10s %-10s %8s %10s %10s %8s %8s\n' screen build reports "median ms" "90th ms" probes missed
 cat "$LATROWS"
 echo "Ink latency: from sending a point (every 25th of straight strokes, 6 px apart) to its pixel changing on"
 echo "the composed screen; median over the runs of each run's median and 90th percentile; missed: not shown"
-echo "within a second. Build \"bare\": an Xlib client that fills a square at each motion, the floor."
+echo "within a second. Build \"bare\": an Xlib client that fills a square at each motion, the floor. On sway: to"
+echo "the first frame sway composes with the pixel (its headless output runs at 60 Hz), read through wlr-screencopy."

@@ -31,52 +31,18 @@
 #include <xcb/xproto.h>
 #include <xcb/xtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <thread>
-#include <time.h>
-#include <unistd.h>
-#include <vector>
+
+#include "DriveCommon.h"
 
 namespace {
 
-constexpr int kStep = 4;        // pixels along a row between points
-constexpr int kAmplitude = 30;  // height of a corner
-constexpr int kRowPitch = 50;   // rows apart
-constexpr int kLeft = 100;      // clear of the screen edge
-constexpr int kRight = 320;     // clear of the corner buttons and the tile column
-constexpr int kTop = 60;
-
-struct TPoint {
-  int x, y;
-};
+using namespace drive;
 
 xcb_connection_t* C = nullptr;
 xcb_screen_t* Screen = nullptr;
-
-long long CpuTicks(int pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  const auto close = all.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream rest(all.substr(close + 2));
-  std::string field;
-  long long utime = 0, stime = 0;
-  // After the name: state is field 3; utime and stime are fields 14 and 15.
-  for (int i = 3; i <= 15 && rest >> field; ++i) {
-    if (i == 14) utime = std::atoll(field.c_str());
-    if (i == 15) stime = std::atoll(field.c_str());
-  }
-  return utime + stime;
-}
 
 void Fake(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
   xcb_test_fake_input(C, type, detail, XCB_CURRENT_TIME, Screen->root, static_cast<std::int16_t>(x),
@@ -86,57 +52,11 @@ void Fake(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
 
 void MoveTo(TPoint p) { Fake(XCB_MOTION_NOTIFY, 0, p.x, p.y); }
 
-// Paces events on absolute times, so that a late one does not shift the rest.
-class TPacer {
- public:
-  explicit TPacer(long periodNs = 1000000) : FPeriod(periodNs) { clock_gettime(CLOCK_MONOTONIC, &FNext); }
-  // The time the next event is due, without waiting for it.
-  const timespec& Advance() {
-    FNext.tv_nsec += FPeriod;
-    if (FNext.tv_nsec >= 1000000000) {
-      FNext.tv_nsec -= 1000000000;
-      ++FNext.tv_sec;
-    }
-    return FNext;
-  }
-  void Wait() { clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &Advance(), nullptr); }
-
- private:
-  long FPeriod;
-  timespec FNext{};
-};
-
-double Seconds(const timespec& t) { return double(t.tv_sec) + double(t.tv_nsec) * 1e-9; }
-
-double Now() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return Seconds(t);
-}
-
-// Waits until the program has used no CPU for 150 ms: it has caught up.
 void Settle(int pid) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  long long last = CpuTicks(pid);
-  int quiet = 0;
-  while (quiet < 3 && std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const long long now = CpuTicks(pid);
-    quiet = now == last ? quiet + 1 : 0;
-    last = now;
-  }
+  WaitQuiet(pid);
   // A round trip, so that what was sent has reached the server.
   free(xcb_get_input_focus_reply(C, xcb_get_input_focus(C), nullptr));
 }
-
-struct TGrab {
-  int x = 0, y = 0, w = 0, h = 0;
-  std::vector<std::uint8_t> bits;
-  std::uint32_t At(int px, int py) const {
-    const std::size_t i = (std::size_t(py - y) * std::size_t(w) + std::size_t(px - x)) * 4;
-    return std::uint32_t(bits[i]) | std::uint32_t(bits[i + 1]) << 8 | std::uint32_t(bits[i + 2]) << 16;
-  }
-};
 
 TGrab Grab(int x, int y, int w, int h) {
   TGrab g{x, y, w, h, {}};
@@ -151,38 +71,6 @@ TGrab Grab(int x, int y, int w, int h) {
   free(r);
   if (g.bits.size() < std::size_t(w) * std::size_t(h) * 4) g.bits.assign(std::size_t(w) * std::size_t(h) * 4, 0);
   return g;
-}
-
-bool Differs(std::uint32_t a, std::uint32_t b) {
-  for (int s = 0; s < 24; s += 8) {
-    if (std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)) > 24) return true;
-  }
-  return false;
-}
-
-struct TCpu {
-  long long prog = 0, xserver = 0, comp = 0;
-};
-
-TCpu Sample(const int pids[3]) { return {CpuTicks(pids[0]), CpuTicks(pids[1]), CpuTicks(pids[2])}; }
-
-// The rows of one stroke, left to right and back, starting on row `row`.
-std::vector<TPoint> StrokePoints(int points, int row) {
-  const int perRow = std::max(2, (Screen->width_in_pixels - kLeft - kRight) / kStep);
-  std::vector<TPoint> out;
-  out.reserve(std::size_t(points));
-  for (int i = 0; i < points; ++i) {
-    const int r = row + i / perRow;
-    const int k = i % perRow;
-    const int col = (r - row) % 2 == 0 ? k : perRow - 1 - k;
-    out.push_back({kLeft + col * kStep, kTop + r * kRowPitch + (i % 2) * kAmplitude});
-  }
-  return out;
-}
-
-int Rows(int points) {
-  const int perRow = std::max(2, (Screen->width_in_pixels - kLeft - kRight) / kStep);
-  return (points + perRow - 1) / perRow;
 }
 
 void Press(std::uint8_t type, std::uint8_t detail) {
@@ -237,18 +125,10 @@ void SwitchDrawingOn(int pid) {
   Settle(pid);
 }
 
-void Report(long long events, const TCpu& used, long long drawn, long long points, double seconds) {
-  const double usPerTick = 1e6 / double(sysconf(_SC_CLK_TCK));
-  const auto per = [&](long long ticks) { return events ? double(ticks) * usPerTick / double(events) : 0.0; };
-  std::printf("events=%lld program_us=%.0f xserver_us=%.0f compositor_us=%.0f drawn=%lld points=%lld rate=%.0f\n",
-              events, per(used.prog), per(used.xserver), per(used.comp), drawn, points,
-              seconds > 0 ? double(events) / seconds : 0.0);
-}
-
 int RunStrokes(int points, int strokes, const int pids[3]) {
   SwitchDrawingOn(pids[0]);
-  const int rows = Rows(points);
-  const int rowsPerScreen = (Screen->height_in_pixels - kTop - 40) / kRowPitch;
+  const int rows = Rows(points, Screen->width_in_pixels);
+  const int rowsPerScreen = RowsPerScreen(Screen->height_in_pixels);
   TCpu used;
   long long events = 0, drawn = 0;
   double seconds = 0;
@@ -259,7 +139,7 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
       ClearScreen(pids[0]);
       row = 0;
     }
-    const std::vector<TPoint> pts = StrokePoints(points, row);
+    const std::vector<TPoint> pts = StrokePoints(points, row, Screen->width_in_pixels);
     int x0 = Screen->width_in_pixels, y0 = Screen->height_in_pixels, x1 = 0, y1 = 0;
     for (const TPoint& p : pts) {
       x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
@@ -279,10 +159,7 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
     Fake(XCB_BUTTON_RELEASE, 1);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     Settle(pids[0]);
-    const TCpu end = Sample(pids);
-    used.prog += end.prog - start.prog;
-    used.xserver += end.xserver - start.xserver;
-    used.comp += end.comp - start.comp;
+    used += Sample(pids) - start;
     events += static_cast<long long>(pts.size()) + 1;
     const TGrab after = Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     for (const TPoint& p : pts) drawn += Differs(before.At(p.x, p.y), after.At(p.x, p.y)) ? 1 : 0;
@@ -327,26 +204,16 @@ int RunHover(int count, const int pids[3]) {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   Settle(pids[0]);
-  const TCpu end = Sample(pids);
-  Report(count, {end.prog - start.prog, end.xserver - start.xserver, end.comp - start.comp}, 0, 0, seconds);
+  Report(count, Sample(pids) - start, 0, 0, seconds);
   return 0;
 }
 
 std::uint32_t PixelAt(TPoint p) { return Grab(p.x, p.y, 1, 1).At(p.x, p.y); }
 
-// A point whose pixel is awaited on the screen.
-struct TProbe {
-  TPoint at;
-  std::uint32_t before;
-  double sent;
-};
-
 int RunLatency(int rate, int points, int strokes, const int pids[3]) {
-  constexpr int kSpacing = 6, kEvery = 25;
-  constexpr double kGiveUp = 1.0;
   SwitchDrawingOn(pids[0]);
   const long period = 1000000000L / std::max(1, rate);
-  const int rowsPerScreen = (Screen->height_in_pixels - kTop - 40) / kRowPitch;
+  const int rowsPerScreen = RowsPerScreen(Screen->height_in_pixels);
   std::vector<double> took;
   long long missed = 0, events = 0;
   double seconds = 0;
@@ -357,10 +224,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
       row = 0;
     }
     const int y = kTop + row * kRowPitch;
-    std::vector<TPoint> pts;
-    for (int i = 0; i < points; ++i) pts.push_back({kLeft + i * kSpacing, y});
-    // Points must stay clear of the corner buttons and the tile column.
-    while (!pts.empty() && pts.back().x > Screen->width_in_pixels - kRight) pts.pop_back();
+    const std::vector<TPoint> pts = StraightPoints(points, row, Screen->width_in_pixels);
     MoveTo(pts.front());
     Settle(pids[0]);
     // Each probe's pixel as it is before the stroke.
@@ -395,7 +259,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
         poll();
       }
       MoveTo(pts[i]);
-      if (i % kEvery == 0) waiting.push_back({pts[i], before.At(pts[i].x, y), Now()});
+      if (i % kProbeEvery == 0) waiting.push_back({pts[i], before.At(pts[i].x, y), Now()});
     }
     seconds += Now() - t0;
     events += static_cast<long long>(pts.size());
@@ -404,12 +268,7 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
     Settle(pids[0]);
     ++row;
   }
-  std::sort(took.begin(), took.end());
-  const auto at = [&](double q) {
-    return took.empty() ? 0.0 : 1000 * took[std::min(took.size() - 1, std::size_t(q * double(took.size())))];
-  };
-  std::printf("probes=%zu median_ms=%.2f p90_ms=%.2f missed=%lld rate=%.0f\n", took.size(), at(0.5), at(0.9), missed,
-              seconds > 0 ? double(events) / seconds : 0.0);
+  ReportLatency(std::move(took), missed, events, seconds);
   return 0;
 }
 
