@@ -16,7 +16,9 @@
 #include <cstring>
 #include <utility>
 
-#include "app/PortalScreenshot.h"
+#if KORIVAN_HAVE_PORTAL
+#include "portal/Screenshot.h"
+#endif
 
 namespace {
 
@@ -61,7 +63,9 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, 
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
   FOverlay.BeforeCapture = [this] { PresentNow(); };
+#if KORIVAN_HAVE_PORTAL
   FOverlay.FallbackCapture = CapturePortalScreen;
+#endif
   FOverlay.KeyboardLeft = [this] { FRepeat.stop(); };
   // As from a window system: a release and a press, both marked repeated.
   connect(&FRepeat, &QTimer::timeout, this, [this] {

@@ -1,4 +1,4 @@
-#include "app/PortalScreenshot.h"
+#include "portal/Screenshot.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -112,4 +112,4 @@ bool CapturePortalScreen(const TPlatformRect& rect, std::span<std::uint32_t> pix
   return true;
 }
 
-#include "PortalScreenshot.moc"
+#include "Screenshot.moc"
