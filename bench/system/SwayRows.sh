@@ -71,6 +71,7 @@ sway_rows() {
   start_sway "$1" || { stop_sway; return 0; }
   local entry name prog load r
   local builds=("none/sway:none" "yours/sway:$PROGRAM")
+  [ -n "$TODAY" ] && builds+=("today/sway:$TODAY")
   [ -x "$WBARE" ] && builds+=("bare/sway:$WBARE")
   for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
