@@ -73,7 +73,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool HasScreenCopy() const override { return FScreenCopy != nullptr; }
   void SetCursorShape(int shape) override {
     if (FCursor) FCursor->SetShape(shape, OutputScale());
-    if (TWaylandCursor* pens = FTouchTablet ? FTouchTablet->ToolCursor() : nullptr) pens->SetShape(shape, OutputScale());
+    if (TWaylandCursor* pens = FTouchTablet ? FTouchTablet->ToolCursor() : nullptr)
+      pens->SetShape(shape, OutputScale());
   }
   void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) override {
     if (FCursor) FCursor->SetPicture(picture, hotX, hotY, scale);

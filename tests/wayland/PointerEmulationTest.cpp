@@ -12,7 +12,9 @@
 namespace {
 
 std::string Describe(const TWaylandPointerEvent& e) {
-  const auto at = [&] { return " " + std::to_string(static_cast<int>(e.X)) + "," + std::to_string(static_cast<int>(e.Y)); };
+  const auto at = [&] {
+    return " " + std::to_string(static_cast<int>(e.X)) + "," + std::to_string(static_cast<int>(e.Y));
+  };
   switch (e.Kind) {
     case TWaylandPointerEvent::Enter: return "enter" + at();
     case TWaylandPointerEvent::Motion: return "move" + at();
