@@ -3,6 +3,8 @@
 #include <wayland-client.h>
 #include <wayland-cursor.h>
 
+#include "tablet-unstable-v2-client-protocol.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -72,6 +74,14 @@ TWaylandCursor::~TWaylandCursor() {
 
 void TWaylandCursor::Entered(wl_pointer* pointer, std::uint32_t serial) {
   FPointer = pointer;
+  FTool = nullptr;
+  FSerial = serial;
+  Apply();
+}
+
+void TWaylandCursor::EnteredTool(zwp_tablet_tool_v2* tool, std::uint32_t serial) {
+  FPointer = nullptr;
+  FTool = tool;
   FSerial = serial;
   Apply();
 }
@@ -140,9 +150,9 @@ void TWaylandCursor::Show(wl_buffer* buffer, int width, int height, int scale) {
 }
 
 void TWaylandCursor::Apply() {
-  if (!FPointer) return;
-  if (FHidden || !FShown)
-    wl_pointer_set_cursor(FPointer, FSerial, nullptr, 0, 0);
-  else
-    wl_pointer_set_cursor(FPointer, FSerial, FSurface, FHotX, FHotY);
+  wl_surface* surface = FHidden || !FShown ? nullptr : FSurface;
+  const int hotX = surface ? FHotX : 0;
+  const int hotY = surface ? FHotY : 0;
+  if (FPointer) wl_pointer_set_cursor(FPointer, FSerial, surface, hotX, hotY);
+  if (FTool) zwp_tablet_tool_v2_set_cursor(FTool, FSerial, surface, hotX, hotY);
 }

@@ -4,7 +4,7 @@
 // cursor theme (XCURSOR_THEME, XCURSOR_SIZE; the library's own few pictures
 // without one) or a picture of the program's, on a cursor surface of its own,
 // at the output's scale. Set again at each pointer enter, whose serial the
-// compositor asks for.
+// compositor asks for (or at a pen's coming near).
 
 #include "platform/WaylandOverlay.h"
 #include "platform/wayland/ShmBuffers.h"
@@ -16,6 +16,7 @@ struct wl_cursor_theme;
 struct wl_pointer;
 struct wl_shm;
 struct wl_surface;
+struct zwp_tablet_tool_v2;
 
 class TWaylandCursor {
  public:
@@ -26,6 +27,9 @@ class TWaylandCursor {
 
   // The pointer entered the surface, or left it (null).
   void Entered(wl_pointer* pointer, std::uint32_t serial);
+  // A tablet's pen came near the surface (its proximity serial); a cursor
+  // serves either the pointer or pens, as the surface's role is one of them.
+  void EnteredTool(zwp_tablet_tool_v2* tool, std::uint32_t serial);
   void SetShape(int shape, int scale);
   void SetPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale);
 
@@ -38,6 +42,7 @@ class TWaylandCursor {
   wl_shm* FShm;
   wl_surface* FSurface = nullptr;
   wl_pointer* FPointer = nullptr;
+  zwp_tablet_tool_v2* FTool = nullptr;
   std::uint32_t FSerial = 0;
   wl_cursor_theme* FTheme = nullptr;
   int FThemeScale = 0;

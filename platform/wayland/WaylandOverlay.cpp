@@ -2,6 +2,7 @@
 
 #include "platform/wayland/ScreenCopy.h"
 #include "platform/wayland/ShmBuffers.h"
+#include "platform/wayland/TouchTablet.h"
 #include "platform/wayland/WaylandCursor.h"
 #include "platform/wayland/XkbKeyboard.h"
 
@@ -16,6 +17,7 @@
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
+#include "tablet-unstable-v2-client-protocol.h"
 #ifdef __clang__
 #pragma clang diagnostic pop
 #endif
@@ -28,6 +30,7 @@
 #include <cstdlib>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -70,9 +73,13 @@ class TLayerOverlay final : public TWaylandOverlay {
   bool HasScreenCopy() const override { return FScreenCopy != nullptr; }
   void SetCursorShape(int shape) override {
     if (FCursor) FCursor->SetShape(shape, OutputScale());
+    if (TWaylandCursor* pens = FTouchTablet ? FTouchTablet->ToolCursor() : nullptr)
+      pens->SetShape(shape, OutputScale());
   }
   void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) override {
     if (FCursor) FCursor->SetPicture(picture, hotX, hotY, scale);
+    if (TWaylandCursor* pens = FTouchTablet ? FTouchTablet->ToolCursor() : nullptr)
+      pens->SetPicture(picture, hotX, hotY, scale);
   }
 
  private:
@@ -115,6 +122,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   zwlr_layer_surface_v1* FLayerSurface = nullptr;
   std::unique_ptr<TShmBuffers> FBuffers;
   std::unique_ptr<TWaylandCursor> FCursor;
+  std::unique_ptr<TTouchTablet> FTouchTablet;  // as the pointer
+  zwp_tablet_manager_v2* FTabletManager = nullptr;  // until FTouchTablet takes it
   wl_callback* FFrame = nullptr;
   int FWidth = 0;
   int FHeight = 0;
@@ -130,6 +139,8 @@ class TLayerOverlay final : public TWaylandOverlay {
 
 TLayerOverlay::~TLayerOverlay() {
   if (!FDisplay) return;
+  FTouchTablet.reset();
+  if (FTabletManager) zwp_tablet_manager_v2_destroy(FTabletManager);
   if (FFrame) wl_callback_destroy(FFrame);
   FBuffers.reset();
   FCursor.reset();
@@ -176,6 +187,8 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
             self->FScreenCopyVersion = std::min(version, 3u);
             self->FScreenCopy =
                 static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 3));
+          } else if (std::strcmp(interface, zwp_tablet_manager_v2_interface.name) == 0 && !self->FTabletManager) {
+            self->FTabletManager = static_cast<zwp_tablet_manager_v2*>(bind(&zwp_tablet_manager_v2_interface, 1));
           }
         },
     .global_remove =
@@ -225,6 +238,7 @@ const wl_seat_listener TLayerOverlay::SeatListener = {
             wl_keyboard_release(self->FKeyboard);
             self->FKeyboard = nullptr;
           }
+          self->FTouchTablet->SeatCapabilities(seat, caps);
         },
     .name = [](void*, wl_seat*, const char*) {},
 };
@@ -362,6 +376,8 @@ bool TLayerOverlay::Open(const char* displayName, std::string& error) {
     error = "no Wayland compositor to connect to";
     return false;
   }
+  FTouchTablet = std::make_unique<TTouchTablet>([this] { return FSurface; },
+                                                [this](const TWaylandPointerEvent& e) { Deliver(this, e); });
   FRegistry = wl_display_get_registry(FDisplay);
   wl_registry_add_listener(FRegistry, &RegistryListener, this);
   // The globals, then the first events of those bound (seat capabilities, output scales).
@@ -375,6 +391,7 @@ bool TLayerOverlay::Open(const char* displayName, std::string& error) {
   }
   FBuffers = std::make_unique<TShmBuffers>(FShm);
   FCursor = std::make_unique<TWaylandCursor>(FCompositor, FCompositorVersion, FShm);
+  FTouchTablet->StartTablets(std::exchange(FTabletManager, nullptr), FSeat, FCompositor, FCompositorVersion, FShm);
   return true;
 }
 
