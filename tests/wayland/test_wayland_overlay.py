@@ -549,3 +549,54 @@ def saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, po
     assert proc.wait(timeout=20) == 0
     with open(setup_path(home)) as f:
         assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
+
+
+def launcher_tile(i):
+    """The factory launcher's entry i (five to a row) on the launcher centred on the surface."""
+    return (WIDTH - 430) // 2 + 70 * (i % 5) + 35, (HEIGHT - 280) // 2 + 70 * (i // 5) + 35
+
+
+def test_launcher_save_as_and_erase_all(session):
+    """The launcher's Save As: the file dialog above the overlay takes a typed
+    name, and Enter writes that file with the stroke and without the
+    controls. Then the launcher's Erase All takes the stroke away."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    pointer = pointer_first(start)
+    with program_on(env, runtime) as (program, program_env, home):
+        picture = wait_for_column(env, runtime, program)
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        y = HEIGHT - 20  # below the launcher and the file dialog
+        draw_stroke(env, runtime, program_env, pointer, window, picture, y)
+        dark = lambda p: sum(v == (0x1F, 0x1F, 0x1F) for v in p.crop((110, 105, 530, 375)).getdata()) > 420 * 270 // 4
+        click(pointer, 605, 345)  # the column's "Menu ..." tile
+        wait_for_picture(env, runtime, dark, "no launcher seen", program)
+        click(pointer, *launcher_tile(1))  # Save As
+        # Its list of files, white, over most of the surface.
+        dialog = lambda p: sum(v == (255, 255, 255) for v in p.crop((120, 100, 600, 370)).getdata()) > 480 * 270 // 2
+        wait_for_picture(env, runtime, dialog, "no file dialog seen", program)
+        pointer.send(f"move 20 20 {WIDTH} {HEIGHT}")  # the headless output draws the pointer in
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        # The name field has the keyboard; its proposed name goes by BackSpace
+        # (tapped, then held: a fresh keyboard's first keys may be lost).
+        subprocess.run(["wtype", "-k", "BackSpace", "-k", "BackSpace", "-P", "BackSpace", "-s", "1800", "-p",
+                        "BackSpace", "marked", "-k", "Return"], env=env, check=True, timeout=10)
+        written = os.path.join(home, "shots", "marked.png")
+        deadline = time.monotonic() + 20
+        while True:
+            try:
+                saved = Image.open(written).convert("RGB")
+                break
+            except OSError:
+                assert time.monotonic() < deadline and program.poll() is None, \
+                    f"no {written}; the folder holds {os.listdir(os.path.dirname(written))}"
+                time.sleep(0.05)
+        assert_saved_screen(saved, y)
+
+        click(pointer, 605, 345)
+        wait_for_picture(env, runtime, dark, "no launcher seen the second time", program)
+        click(pointer, *launcher_tile(5))  # Erase All
+        wait_for_picture(env, runtime, lambda p: all(near(p.getpixel((x, y)), GREEN) for x in range(120, 281, 10))
+                         and not dark(p), "the stroke stayed", program)
