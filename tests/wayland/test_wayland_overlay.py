@@ -297,13 +297,18 @@ def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
 def save(program_env, shots, proc):
     """--save, and the PNG written (by a thread of the program's), decoded."""
     assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+    return written(shots, proc)
+
+
+def written(shots, proc, name=None):
+    """The PNG of that name (else any) once written into shots, decoded."""
     deadline = time.monotonic() + 20
     while True:
         try:
-            name = next(n for n in os.listdir(shots) if n.endswith(".png"))
+            name = name or next(n for n in os.listdir(shots) if n.endswith(".png"))
             return Image.open(os.path.join(shots, name)).convert("RGB")
         except (StopIteration, OSError):
-            assert time.monotonic() < deadline and proc.poll() is None, "no picture saved"
+            assert time.monotonic() < deadline and proc.poll() is None, f"no picture saved; saw {os.listdir(shots)}"
             time.sleep(0.05)
 
 
@@ -579,21 +584,15 @@ def test_launcher_save_as_and_erase_all(session):
         pointer.send(f"move 20 20 {WIDTH} {HEIGHT}")  # the headless output draws the pointer in
         pointer.wait_for("ok")
         pointer.seen.clear()
-        # The name field has the keyboard; its proposed name goes by BackSpace
-        # (tapped, then held: a fresh keyboard's first keys may be lost).
-        subprocess.run(["wtype", "-k", "BackSpace", "-k", "BackSpace", "-P", "BackSpace", "-s", "1800", "-p",
-                        "BackSpace", "marked", "-k", "Return"], env=env, check=True, timeout=10)
-        written = os.path.join(home, "shots", "marked.png")
-        deadline = time.monotonic() + 20
-        while True:
-            try:
-                saved = Image.open(written).convert("RGB")
-                break
-            except OSError:
-                assert time.monotonic() < deadline and program.poll() is None, \
-                    f"no {written}; the folder holds {os.listdir(os.path.dirname(written))}"
-                time.sleep(0.05)
+        # The name field has the keyboard, its proposed name selected: typing
+        # replaces it. BackSpace first, as a fresh keyboard's first two keys
+        # may be lost (see the Setup dialog above).
+        subprocess.run(["wtype", "-k", "BackSpace", "-k", "BackSpace", "-k", "BackSpace", "marked", "-k", "Return"],
+                       env=env, check=True, timeout=10)
+        saved = written(os.path.join(home, "shots"), program, "marked.png")
         assert_saved_screen(saved, y)
+        # Neither the launcher nor the dialog, where they lay.
+        assert all(near(saved.getpixel((x, v)), GREEN) for x in range(20, 500, 20) for v in range(40, 440, 20))
 
         click(pointer, 605, 345)
         wait_for_picture(env, runtime, dark, "no launcher seen the second time", program)
