@@ -596,6 +596,11 @@ def test_launcher_save_as_and_erase_all(session):
 
         click(pointer, 605, 345)
         wait_for_picture(env, runtime, dark, "no launcher seen the second time", program)
-        click(pointer, *launcher_tile(5))  # Erase All
+        at = launcher_tile(5)
+        click(pointer, *at)  # Erase All
         wait_for_picture(env, runtime, lambda p: all(near(p.getpixel((x, y)), GREEN) for x in range(120, 281, 10))
                          and not dark(p), "the stroke stayed", program)
+        # The launcher gone from under the resting pointer, its picture is the
+        # pen's (reaching further down than a theme's 24 pixels), not the tile's.
+        pen = lambda p: any(v >= 26 for _, v in pointer_marks(p.crop((at[0], at[1], at[0] + 40, at[1] + 40))))
+        wait_for_picture(env, runtime, pen, "the pointer's picture is still the launcher's", program)
