@@ -592,7 +592,7 @@ def test_launcher_save_as_and_erase_all(session):
         saved = written(os.path.join(home, "shots"), program, "marked.png")
         assert_saved_screen(saved, y)
         # Neither the launcher nor the dialog, where they lay.
-        assert all(near(saved.getpixel((x, v)), GREEN) for x in range(20, 500, 20) for v in range(40, 440, 20))
+        assert all(near(saved.getpixel((x, v)), GREEN) for x in range(20, 500, 20) for v in range(60, 440, 20))
 
         click(pointer, 605, 345)
         wait_for_picture(env, runtime, dark, "no launcher seen the second time", program)
