@@ -106,6 +106,13 @@ bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
       w->move(std::max(0, (FWindow.width() - w->width()) / 2), std::max(0, (FWindow.height() - w->height()) / 2));
   }
   if (event->type() == QEvent::CursorChange) FPointerPicture.Follow(FGrabbed ? FGrabbed.data() : FHovered.data());
+  // A window that comes or goes under a resting pointer changes what it is
+  // over, as a window system tells at once: its picture and hover follow.
+  if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->isWindow())
+    QTimer::singleShot(0, this, [this] {
+      if (FInside && !FGrabbed) Hover(Under(), FAt);
+    });
   if (!FRendering && watched->isWidgetType()) Damage(*static_cast<QWidget*>(watched), *event);
   // Any widget that asks for a repaint makes its window post itself an
   // update request; the picture follows once Qt has handled it.
@@ -236,8 +243,7 @@ void TWaylandPresenter::Hover(QWidget* target, QPointF at) {
   if (target) QCoreApplication::postEvent(target, new QEnterEvent(target->mapFromGlobal(at), at, at));
 }
 
-void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
-  FAt = QPointF(e.X, e.Y) + FWindow.pos();
+QWidget* TWaylandPresenter::Under() const {
   // The topmost window there; while a modal one is open, nothing else; an
   // open popup has every event, to close itself on a click elsewhere.
   QWidget* under = nullptr;
@@ -251,6 +257,13 @@ void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
     under = (*w)->childAt((*w)->mapFromGlobal(FAt.toPoint()));
     if (!under) under = *w;
   }
+  return under;
+}
+
+void TWaylandPresenter::Pointer(const TWaylandPointerEvent& e) {
+  FAt = QPointF(e.X, e.Y) + FWindow.pos();
+  FInside = e.Kind != TWaylandPointerEvent::Leave;
+  QWidget* under = Under();
   if (!under && !FGrabbed) {
     Hover(nullptr, FAt);
     return;

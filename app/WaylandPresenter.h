@@ -39,6 +39,7 @@ class TWaylandPresenter : public QObject {
   void Key(const TWaylandKeyEvent& e);
   void PostKey(const TWaylandKeyEvent& e, bool autoRepeat);
   void Hover(QWidget* target, QPointF at);
+  QWidget* Under() const;  // the widget at FAt that takes the pointer
   std::vector<QWidget*> Windows() const;
 
   TWaylandOverlay& FOverlay;
@@ -51,6 +52,7 @@ class TWaylandPresenter : public QObject {
   QPointer<QWidget> FGrabbed;  // the widget pressed on keeps the pointer until release
   Qt::MouseButtons FButtons;
   QPointF FAt;
+  bool FInside = false;  // the pointer is on the surface
   TWaylandPointerPicture FPointerPicture;
   QRegion FDamage;  // surface pixels to paint anew
   int FScale = 0;   // of the last picture

@@ -297,13 +297,18 @@ def draw_stroke(env, runtime, program_env, pointer, window, picture, y):
 def save(program_env, shots, proc):
     """--save, and the PNG written (by a thread of the program's), decoded."""
     assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--save"], env=program_env, timeout=20).returncode == 0
+    return written(shots, proc)
+
+
+def written(shots, proc, name=None):
+    """The PNG of that name (else any) once written into shots, decoded."""
     deadline = time.monotonic() + 20
     while True:
         try:
-            name = next(n for n in os.listdir(shots) if n.endswith(".png"))
+            name = name or next(n for n in os.listdir(shots) if n.endswith(".png"))
             return Image.open(os.path.join(shots, name)).convert("RGB")
         except (StopIteration, OSError):
-            assert time.monotonic() < deadline and proc.poll() is None, "no picture saved"
+            assert time.monotonic() < deadline and proc.poll() is None, f"no picture saved; saw {os.listdir(shots)}"
             time.sleep(0.05)
 
 
@@ -549,3 +554,53 @@ def saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, po
     assert proc.wait(timeout=20) == 0
     with open(setup_path(home)) as f:
         assert "ImageJPEGQuality" in f.read()  # written back, not only the one given
+
+
+def launcher_tile(i):
+    """The factory launcher's entry i (five to a row) on the launcher centred on the surface."""
+    return (WIDTH - 430) // 2 + 70 * (i % 5) + 35, (HEIGHT - 280) // 2 + 70 * (i // 5) + 35
+
+
+def test_launcher_save_as_and_erase_all(session):
+    """The launcher's Save As: the file dialog above the overlay takes a typed
+    name, and Enter writes that file with the stroke and without the
+    controls. Then the launcher's Erase All takes the stroke away."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    pointer = pointer_first(start)
+    with program_on(env, runtime) as (program, program_env, home):
+        picture = wait_for_column(env, runtime, program)
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        y = HEIGHT - 20  # below the launcher and the file dialog
+        draw_stroke(env, runtime, program_env, pointer, window, picture, y)
+        dark = lambda p: sum(v == (0x1F, 0x1F, 0x1F) for v in p.crop((110, 105, 530, 375)).getdata()) > 420 * 270 // 4
+        click(pointer, 605, 345)  # the column's "Menu ..." tile
+        wait_for_picture(env, runtime, dark, "no launcher seen", program)
+        click(pointer, *launcher_tile(1))  # Save As
+        # Its list of files, white, over most of the surface.
+        dialog = lambda p: sum(v == (255, 255, 255) for v in p.crop((120, 100, 600, 370)).getdata()) > 480 * 270 // 2
+        wait_for_picture(env, runtime, dialog, "no file dialog seen", program)
+        pointer.send(f"move 20 20 {WIDTH} {HEIGHT}")  # the headless output draws the pointer in
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        # The name field has the keyboard, its proposed name selected: typing
+        # replaces it. BackSpace first, as a fresh keyboard's first two keys
+        # may be lost (see the Setup dialog above).
+        subprocess.run(["wtype", "-k", "BackSpace", "-k", "BackSpace", "-k", "BackSpace", "marked", "-k", "Return"],
+                       env=env, check=True, timeout=10)
+        saved = written(os.path.join(home, "shots"), program, "marked.png")
+        assert_saved_screen(saved, y)
+        # Neither the launcher nor the dialog, where they lay.
+        assert all(near(saved.getpixel((x, v)), GREEN) for x in range(20, 500, 20) for v in range(60, 440, 20))
+
+        click(pointer, 605, 345)
+        wait_for_picture(env, runtime, dark, "no launcher seen the second time", program)
+        at = launcher_tile(5)
+        click(pointer, *at)  # Erase All
+        wait_for_picture(env, runtime, lambda p: all(near(p.getpixel((x, y)), GREEN) for x in range(120, 281, 10))
+                         and not dark(p), "the stroke stayed", program)
+        # The launcher gone from under the resting pointer, its picture is the
+        # pen's (reaching further down than a theme's 24 pixels), not the tile's.
+        pen = lambda p: any(v >= 26 for _, v in pointer_marks(p.crop((at[0], at[1], at[0] + 40, at[1] + 40))))
+        wait_for_picture(env, runtime, pen, "the pointer's picture is still the launcher's", program)
