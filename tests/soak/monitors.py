@@ -27,9 +27,7 @@ def output_name(session):
     return next((line.split()[0] for line in out.splitlines() if " connected" in line), None)
 
 
-# Left out of the runs (weight 0) until a stroke on a monitor plugged in
-# while the program runs can be drawn: see the closing note of the soak.
-@action(0)
+@action(1)
 def monitors(soak, rng):
     from session import MODES
     s = soak.session
@@ -37,9 +35,10 @@ def monitors(soak, rng):
         return
     half, h = PAIR[0] // 2, PAIR[1]
     output = output_name(s)
-    # The output keeps the left half of a screen twice as wide; the right
-    # half is a monitor of its own, as a second one plugged in.
-    s.run("xrandr", "--fb", f"{PAIR[0]}x{h}", "--output", output, "--mode", f"{half}x{h}", "--pos", "0x0")
+    # A screen twice as wide, the output's monitor its left half, and a
+    # monitor of its own on the right half, as a second one plugged in.
+    s.run("xrandr", "-s", f"{PAIR[0]}x{h}")
+    s.run("xrandr", "--setmonitor", "left", f"{half}/338x{h}/211+0+0", output)
     s.run("xrandr", "--setmonitor", "right", f"{half}/338x{h}/211+{half}+0", "none")
     s.width, s.height = half, h  # the controls stay on the primary monitor, the left one
     soak.overlay.write_rect, soak.overlay.mode_rect = (half - 45, 15), (half - 15, 15)
@@ -57,6 +56,7 @@ def monitors(soak, rng):
         s.run("xrandr", "--delmonitor", "right", check=False)
         w, h = rng.choice(MODES)
         s.resize(w, h)
+        s.run("xrandr", "--delmonitor", "left", check=False)
         soak.overlay.write_rect, soak.overlay.mode_rect = (w - 45, 15), (w - 15, 15)
     soak.expect(lambda: overlay_windows(s) == [(0, w, h)], f"the overlay did not go back to one monitor of {w}x{h}")
     probe = soak.overlay.drawing if soak.drawing else soak.overlay.passing
@@ -97,7 +97,6 @@ def strokes_on_both(soak, rng, half):
     w, h = soak.session.width, soak.session.height
     soak.save(lambda: soak.click_tile(SAVE), expect=True, how="Save tile, two monitors",
               boxes=[(0, 40, w - 150, h - 110), (half, 40, 2 * half, h - 110)])
-    soak.kind("monitors")
 
 
 def shows(soak, points):

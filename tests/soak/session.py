@@ -74,8 +74,8 @@ class SoakSession(XSession):
             return super().server(ready_fd)
         conf = self.tmp / "xorg.conf"
         conf.write_text(XORG_CONF.format(
-            modelines="\n".join("  " + modeline(w, h) for w, h in MODES),
-            modes=" ".join(f'"{w}x{h}"' for w, h in MODES),
+            modelines="\n".join("  " + modeline(w, h) for w, h in MODES + [PAIR]),
+            modes=" ".join(f'"{w}x{h}"' for w, h in MODES + [PAIR]),
             vw=max(w for w, _ in MODES + [PAIR]), vh=max(h for _, h in MODES + [PAIR])))
         self.can_resize = True
         # The first mode listed is the one it starts in.
