@@ -83,23 +83,32 @@ def strokes_on_both(soak, rng, half):
         fresh = [p for p in along(line) if near(before.getpixel(p), soak.bg)]
         if len(fresh) < 50:
             raise Fault("no room for a stroke on the monitors")  # cannot be: each begins blank
-        soak.expect(lambda: shows(soak, fresh) > 0.8, f"the stroke on the monitor at x={left} does not show")
-        lines.append(fresh)
+        # Where the pen shows (a dashed one leaves gaps), once it shows.
+        soak.expect(lambda: drawn(soak, fresh), f"the stroke on the monitor at x={left} does not show")
+        soak.settled_shot()
+        lines.append(drawn(soak, fresh))
     first, second = lines
     soak.click_tile(UNDO)
-    soak.expect(lambda: shows(soak, second) < 0.2 and shows(soak, first) > 0.8,
-                "Undo did not take back the later stroke alone")
+    soak.expect(lambda: gone(soak, second) and shown(soak, first), "Undo did not take back the later stroke alone")
     soak.click_tile(UNDO)
-    soak.expect(lambda: shows(soak, first) < 0.2, "a second Undo did not take back the earlier stroke")
+    soak.expect(lambda: gone(soak, first), "a second Undo did not take back the earlier stroke")
     soak.click_tile(REDO)
     soak.click_tile(REDO)
-    soak.expect(lambda: shows(soak, first) > 0.8 and shows(soak, second) > 0.8, "Redo did not give both strokes back")
+    soak.expect(lambda: shown(soak, first) and shown(soak, second), "Redo did not give both strokes back")
     w, h = soak.session.width, soak.session.height
     soak.save(lambda: soak.click_tile(SAVE), expect=True, how="Save tile, two monitors",
               boxes=[(0, 40, w - 150, h - 110), (half, 40, 2 * half, h - 110)])
 
 
-def shows(soak, points):
-    """The share of the points where a stroke shows, in one look."""
+def drawn(soak, points):
+    """Those of the points where a stroke shows, in one look."""
     shot = soak.shot()
-    return sum(not near(shot.getpixel(p), soak.bg) for p in points) / len(points)
+    return [p for p in points if not near(shot.getpixel(p), soak.bg)]
+
+
+def shown(soak, points):
+    return len(drawn(soak, points)) >= 0.8 * len(points)
+
+
+def gone(soak, points):
+    return len(drawn(soak, points)) <= 0.2 * len(points)
