@@ -4,7 +4,7 @@ checked on the screen or in the files written; the program is the sanitizer
 build. The seed is printed first; the same seed gives the same actions.
 
   soak.py --minutes M [--seed S] --program PROGRAM --helper HELPER [--artifacts DIR]
-          [--verbose] [--keep-going] [--bound SECONDS]
+          [--verbose] [--keep-going] [--only KINDS] [--bound SECONDS]
 """
 
 import argparse
@@ -272,7 +272,7 @@ def program_env(session, lsan):
 
 
 def start_program(session, env):
-    """start_overlay's program, its shortcuts set in Setup.ini beforehand."""
+    """start_overlay's program, its shortcuts and "All screens" set in Setup.ini beforehand."""
     folder = session.home / ".local/share/ORVEL PROJECT/KORIVAN DSK"
     folder.mkdir(parents=True, exist_ok=True)
     (folder / "Setup.ini").write_text("[Display]\nisAllScreens=1\n" + commands.setup_ini_text())
