@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/PaintRect.h"
+#include "app/SaveScreen.h"
 #include "app/SaveWriter.h"
 #include "app/ScreenSurfaces.h"
 #include "drawing/DevicePixels.h"
@@ -102,6 +103,7 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
   connect(MetroTimer, &QTimer::timeout, this, &TMainFrm::MetroTimerTimer);
   SaveDialog = new QFileDialog(this);
   SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+  WatchSaveDialogFolder(*SaveDialog, false);
   SaveNotice = new QLabel(this);
   SaveNotice->setAttribute(Qt::WA_TransparentForMouseEvents);
   SaveNotice->setStyleSheet(QStringLiteral(

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegion>
@@ -33,6 +34,18 @@ QString DefaultFileName(const QDateTime& when) {
 }
 
 QString DefaultFileName() { return DefaultFileName(QDateTime::currentDateTime()); }
+
+// The dialog is kept between uses; hidden, its folder model would still
+// follow every change in the folder it last showed (the pictures folder, as
+// a rule), reading every file's type again for each write of every save.
+void WatchSaveDialogFolder(QFileDialog& dialog, bool on) {
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  if (!model) return;
+  model->setOption(QFileSystemModel::DontWatchForChanges, !on);
+  // The folder listed while unwatched stays unwatched until it is listed
+  // again: leaving it makes the next setDirectory list it anew.
+  if (on) model->setRootPath(QString());
+}
 
 QString ImageExtension(int imageIndex) {
   switch (imageIndex) {
@@ -105,6 +118,11 @@ void TMainFrm::SaveImageAs() {
   // working directory; so it opens in the default folder, made as Save makes it.
   const QString folder = SaveDialogFolder(ImagePathDefault);
   QDir().mkpath(folder);
+  WatchSaveDialogFolder(*SaveDialog, true);
+  struct TUnwatch {
+    QFileDialog& Dialog;
+    ~TUnwatch() { WatchSaveDialogFolder(Dialog, false); }
+  } unwatch{*SaveDialog};
   SaveDialog->setDirectory(folder);
   SaveDialog->selectFile(DefaultFileName());
   // The type chosen overrides the typed extension, so the dialog's own

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+class QFileDialog;
+
 // The image index of the settings and the save dialog: 1 JPEG, 2 PNG, 3 BMP,
 // 4 TGA, 5 PSD; any other stands for PNG.
 inline constexpr int ImageIndexPSD = 5;
@@ -20,6 +22,10 @@ QString WithImageExtension(const QString& fileName, int imageIndex);
 
 // The save dialog's file types, in the order of the image index.
 QStringList ImageNameFilters();
+
+// Whether the save dialog's file list follows changes in its folder: only
+// while it is open.
+void WatchSaveDialogFolder(QFileDialog& dialog, bool on);
 
 // Creates the file's folder, with its parents, when it is missing. Raises
 // EImageFileError naming the file when it cannot.

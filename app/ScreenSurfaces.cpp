@@ -10,6 +10,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "app/MainFrm.h"
 #include "app/PaintRect.h"
@@ -112,6 +113,10 @@ void TScreenSurfaces::KeepStrokesOnTheirScreens(QScreen* primary) {
   theirs->setParent(FForm.RectBK);
   overlay->Surface = mine;
   FForm.PWImage = theirs;
+  // Each surface's hover callback serves the window that holds it: the one
+  // the main window's surface brought would otherwise name an overlay that
+  // may be deleted with its monitor, and be called after.
+  std::swap(mine->OnHoverWanted, theirs->OnHoverWanted);
   mine->setGeometry(overlay->rect());
   mine->show();
   theirs->show();

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# scripts/soak.sh MINUTES [SEED] [--verbose] [--keep-going]: random but valid use of the
+# scripts/soak.sh MINUTES [SEED] [--verbose] [--keep-going] [--only KINDS]: random but valid use of the
 # sanitizer build for MINUTES, every step checked; the seed is printed, and
 # the same seed gives the same actions. A failure keeps its screenshot and
 # logs under build-asan/soak-failures/.
 source "$(dirname "$0")/lib.sh"
-[ $# -ge 1 ] || { echo "usage: scripts/soak.sh MINUTES [SEED] [--verbose] [--keep-going]" >&2; exit 1; }
+[ $# -ge 1 ] || { echo "usage: scripts/soak.sh MINUTES [SEED] [--verbose] [--keep-going] [--only KINDS]" >&2; exit 1; }
 minutes="$1"; shift
 seed=()
 if [ $# -ge 1 ] && [[ "$1" =~ ^[0-9]+$ ]]; then seed=(--seed "$1"); shift; fi

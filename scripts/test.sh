@@ -29,6 +29,8 @@ echo "== Soak (two minutes of random use of the sanitizer build)"
 # and a red run is a change of the program; long runs of scripts/soak.sh take
 # fresh seeds to explore.
 "$ROOT/scripts/soak.sh" 2 3624054295
+# The scenarios that keep the soak's findings mended, on the same build.
+ctest --test-dir build-asan -L soak --output-on-failure
 
 if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   echo "== Fuzz targets (short run)"

@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -253,6 +255,39 @@ TEST_F(SaveScreenTest, SaveAsAsksAboutTheFileItWillWrite) {
   ASSERT_TRUE(LoadPSDFile(psd, merged)) << "Yes replaces the file asked about";
   EXPECT_EQ(merged.size(), QGuiApplication::primaryScreen()->size());
   EXPECT_EQ(Bytes(Folder.filePath("shot.png")), QByteArray());
+}
+
+// The dialog is kept between uses. Hidden, it used to follow the folder it
+// last showed and read every file's type again for each write into it, in
+// the background of every save; now only the open dialog follows it.
+TEST_F(SaveScreenTest, SaveAsDialogFollowsItsFolderOnlyWhileOpen) {
+  ImagePathDefault = Folder.path() + QDir::separator();
+  auto* model = Form->SaveDialog->findChild<QFileSystemModel*>();
+  ASSERT_NE(model, nullptr);
+  QStringList shown;
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, [&](const QModelIndex& parent, int first, int last) {
+    for (int row = first; row <= last; ++row) shown.append(model->fileName(model->index(row, 0, parent)));
+  });
+  const auto write = [&](const QString& name) { QFile(Folder.filePath(name)).open(QIODevice::WriteOnly); };
+  QElapsedTimer open;
+  QTimer driver;
+  driver.setInterval(10);
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() != Form->SaveDialog) return;
+    if (!open.isValid()) {
+      open.start();
+      write("while-open.png");
+    } else if (shown.contains("while-open.png") || open.elapsed() > 5000) {
+      Form->SaveDialog->reject();
+    }
+  });
+  driver.start();
+  Form->SaveImageAs();
+  ASSERT_TRUE(shown.contains("while-open.png")) << "the open dialog did not show a new file";
+
+  write("while-hidden.png");
+  QTest::qWait(1000);
+  EXPECT_FALSE(shown.contains("while-hidden.png")) << "the hidden dialog followed its folder";
 }
 
 }  // namespace

@@ -365,8 +365,9 @@ def settings(soak, rng):
     at = soak.expect(lambda: setup_dialog(s), "the settings dialog did not open")
     pending = {}
     for _ in range(rng.randint(1, 4)):
-        page = rng.choice(["stock", "file", "detailed", "presets"])
-        soak.click_in(at, (44 + 80 * ["stock", "toolbar", "presets", "file", "detailed"].index(page), 18))
+        page = rng.choice(["stock", "file", "detailed", "presets", "shortcut"])
+        tab = "detailed" if page == "shortcut" else page
+        soak.click_in(at, (44 + 80 * ["stock", "toolbar", "presets", "file", "detailed"].index(tab), 18))
         if page == "stock":
             t = rng.randint(0, 9)
             soak.click_in(at, (7 + (73 if t < 5 else 203), 27 + 42 + 60 * (t % 5)))
@@ -390,11 +391,16 @@ def settings(soak, rng):
             kind = rng.randint(1, 5)
             soak.click_in(at, (7 + 88, 27 + 52 + 56 * (kind - 1)))
             pending[("Setup", "ImageTypeDefault")] = str(kind)
+        elif page == "shortcut":
+            from commands import setup_shortcut
+            setup_shortcut(soak, rng, at, pending)
         else:
             soak.click_in(at, (7 + 399, 27 + 28))
             key = ("Pen", "isSmoothing")
             pending[key] = "0" if pending.get(key, soak.ini[key]) == "1" else "1"
     end = rng.choice(["ok", "cancel", "escape"])
+    if end == "escape" and any(section == "HotKeys" for section, _ in pending):
+        end = "cancel"  # a shortcut field would take Escape as its chord
     if end == "escape":
         s.key("Escape")
     else:

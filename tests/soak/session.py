@@ -17,6 +17,8 @@ from conftest import XSession  # noqa: E402  (the end-to-end helpers, shared)
 
 # Sizes the screen takes; every one is tall enough for the factory column.
 MODES = [(1280, 720), (1600, 900), (1440, 900), (1280, 800), (1024, 768)]
+# The screen while a second monitor lies beside a first of 1280 x 800.
+PAIR = (2560, 800)
 DUMMY_DRIVER = Path("/usr/lib/xorg/modules/drivers/dummy_drv.so")
 SANITIZER_REPORT = re.compile(r"ERROR: (Address|Leak)Sanitizer|runtime error:|SUMMARY: \w+Sanitizer")
 
@@ -72,9 +74,9 @@ class SoakSession(XSession):
             return super().server(ready_fd)
         conf = self.tmp / "xorg.conf"
         conf.write_text(XORG_CONF.format(
-            modelines="\n".join("  " + modeline(w, h) for w, h in MODES),
-            modes=" ".join(f'"{w}x{h}"' for w, h in MODES),
-            vw=max(w for w, _ in MODES), vh=max(h for _, h in MODES)))
+            modelines="\n".join("  " + modeline(w, h) for w, h in MODES + [PAIR]),
+            modes=" ".join(f'"{w}x{h}"' for w, h in MODES + [PAIR]),
+            vw=max(w for w, _ in MODES + [PAIR]), vh=max(h for _, h in MODES + [PAIR])))
         self.can_resize = True
         # The first mode listed is the one it starts in.
         return "xorg", ["Xorg", "-displayfd", str(ready_fd), "-config", str(conf), "-logfile",
