@@ -119,6 +119,9 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
 
   FormCreate();
   Surfaces = std::make_unique<TScreenSurfaces>(*this, FWindowSystem);
+  // Keypad taps count from before the overlay is seen, not from the first
+  // tick: a tap at once after start-up would otherwise be lost.
+  FWindowSystem.KeyPressed(vkMultiply);
   Timer1->start();
   qApp->installEventFilter(this);
 }

@@ -57,7 +57,9 @@ class TKeyWatcher {
     // Without XInput2 the key state at the moment of the poll still works.
     FOk = MapKeycodes();
     FHasRawKeys = FOk && SelectRawKeys();
-    xcb_flush(FConn);
+    // A round trip: the selection holds before any window of the program
+    // is mapped, so no tap the user makes on seeing it is missed.
+    std::free(xcb_get_input_focus_reply(FConn, xcb_get_input_focus(FConn), nullptr));
   }
   ~TKeyWatcher() {
     if (FConn) xcb_disconnect(FConn);

@@ -407,6 +407,11 @@ def keep(session, tmp, artifacts):
     for f in list(tmp.glob("*.log")) + list(tmp.glob("screen-for-*")) + list(tmp.glob("finding-*")):
         shutil.copy(f, out / f.name)
     print(f"soak: kept the screenshot and logs in {out}")
+    # The kept folder may not outlive a clean clone; the program's last words go with the report.
+    log = tmp / "app.log"
+    tail = log.read_text(errors="replace").splitlines()[-20:] if log.exists() else []
+    if tail:
+        print("soak: the program's output ended with:\n" + "\n".join(f"  {line}" for line in tail), flush=True)
 
 
 def main():
