@@ -48,12 +48,25 @@ void TSetupDlg::ShowHotKeys() {
   }
 }
 
-// One chord per shortcut: a second one typed into the field replaces the first.
+// One chord per shortcut: a second one typed into the field replaces the
+// first. A bare Escape undoes the typing instead: taken as a shortcut, it
+// would be grabbed from every program.
 void TSetupDlg::HotKeyEditChange(int tag) {
   QKeySequenceEdit* edit = HotKeyEdit[static_cast<std::size_t>(tag)];
   QKeySequence sequence = edit->keySequence();
-  if (sequence.count() > 1) {
-    sequence = QKeySequence(sequence[sequence.count() - 1]);
+  const int count = sequence.count();
+  if (count > 0 && sequence[count - 1] == QKeyCombination(Qt::Key_Escape)) {
+    const QSignalBlocker blocked(edit);
+    if (count > 1) {
+      sequence = QKeySequence(sequence[count - 2]);
+      edit->setKeySequence(sequence);
+    } else {
+      edit->setKeySequence(QKeySequence::fromString(HotKeys[static_cast<std::size_t>(tag)],
+                                                    QKeySequence::PortableText));
+      return;
+    }
+  } else if (count > 1) {
+    sequence = QKeySequence(sequence[count - 1]);
     const QSignalBlocker blocked(edit);
     edit->setKeySequence(sequence);
   }

@@ -373,7 +373,7 @@ TEST_F(SetupDlgTest, PressureIsOffAgainAtTheNextOpening) {
 
 // A chord typed into a field is the shortcut once OK is pressed, however
 // soon; a second chord replaces it; Clear empties it; a text that is no key
-// sequence is kept as read.
+// sequence is kept as read; Escape is never a shortcut, it undoes the typing.
 TEST_F(SetupDlgTest, ShortcutFieldsTakeOneChordAndClear) {
   HotKeys[hkApp] = QStringLiteral("Hyper+Banana");
   HotKeys[hkNextPen] = QStringLiteral("Meta+F9");
@@ -383,6 +383,8 @@ TEST_F(SetupDlgTest, ShortcutFieldsTakeOneChordAndClear) {
     Chord(d.HotKeyEdit[hkToggle], Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
     Chord(d.HotKeyEdit[hkSave], Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
     Chord(d.HotKeyEdit[hkSave], Qt::Key_F5);
+    Chord(d.HotKeyEdit[hkSave], Qt::Key_Escape);
+    Chord(d.HotKeyEdit[hkEraseAll], Qt::Key_Escape);
     Click(d.HotKeyClear[hkNextPen]);
     EXPECT_TRUE(d.HotKeyEdit[hkNextPen]->keySequence().isEmpty());
   }));
