@@ -110,10 +110,13 @@ int main(int argc, char** argv) {
 #if KORIVAN_HAVE_WAYLAND
   TWaylandOverlay* const wayland = backend.Overlay.get();
   std::unique_ptr<TWaylandOutputs> outputs;  // once the main window is there
+  std::vector<TWaylandOutputPlace> places;
+  for (std::size_t i = 0; i < backend.Others.size() && i < backend.OtherPlaces.size(); ++i)
+    places.push_back({backend.Others[i].get(), backend.OtherPlaces[i].x(), backend.OtherPlaces[i].y()});
   const std::unique_ptr<TWindowSystem> windowSystem =
       wayland ? CreateWaylandWindowSystem(
                     *wayland, [&](TNativeWindow w) { return outputs ? outputs->OverlayOf(w) : wayland; },
-                    app.devicePixelRatio())
+                    app.devicePixelRatio(), places)
               : WindowSystemOf(app);
 #else
   const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);

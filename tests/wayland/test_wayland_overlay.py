@@ -433,7 +433,8 @@ def test_program_at_output_scale(session, request):
 def test_all_screens_on_two_outputs(session):
     """The overlay on the output the compositor chose (the focused second
     one); with "All screens" on, the first output has a drawing surface of
-    its own, clear with drawing off, where a stroke drawn shows; with
+    its own, clear with drawing off, where a stroke drawn shows; Save writes
+    both outputs, each with its stroke and without the controls; with
     drawing off again the main surface still takes clicks."""
     start, env, runtime = session
     window = start("window")  # on the first output
@@ -442,7 +443,7 @@ def test_all_screens_on_two_outputs(session):
     subprocess.run(["swaymsg", "-s", os.path.join(runtime, ipc), "focus output HEADLESS-2"], env=env, check=True,
                    timeout=10, capture_output=True)
     pointer = pointer_first(start)
-    with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, _):
+    with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, home):
         picture = wait_for_column(env, runtime, program, right=2 * WIDTH, below=(0, 0, 192))
         assert picture.image.size == (2 * WIDTH, HEIGHT)
         assert all(picture.getpixel((x, y)) == GREEN for x in range(10, WIDTH, 50) for y in range(10, HEIGHT, 50))
@@ -457,6 +458,23 @@ def test_all_screens_on_two_outputs(session):
         wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), GREEN)) > 60
                                                      for x in range(120, 281, 10)) >= 15,
                          "no stroke on the first output", program)
+        # One on the main surface's output too, higher up.
+        drag(pointer, [(WIDTH + x, y // 2) for x in range(100, 301, 20)], width=2 * WIDTH)
+        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((WIDTH + x, y // 2)) != (0, 0, 192)
+                                                     for x in range(120, 281, 10)) >= 15,
+                         "no stroke on the second output", program)
+        pointer.send(f"move {WIDTH + 20} 20 {2 * WIDTH} {HEIGHT}")  # the headless output draws the pointer in
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        # The program lays the main surface's output first, the other to its right.
+        saved = save(program_env, os.path.join(home, "shots"), program)
+        assert saved.size == (2 * WIDTH, HEIGHT)
+        for x0, stroke_y, around in ((0, y // 2, (0, 0, 192)), (WIDTH, y, GREEN)):
+            assert sum(not near(saved.getpixel((x0 + x, stroke_y)), around) for x in range(120, 281, 10)) >= 15
+            assert all(near(saved.getpixel((x0 + x, stroke_y + dy)), around) for x in range(120, 281, 10)
+                       for dy in (-12, 12))
+        controls = [(x, v) for x in range(WIDTH - 140, WIDTH, 3) for v in range(0, HEIGHT, 3)]
+        assert all(near(saved.getpixel(xy), (0, 0, 192)) for xy in controls), "controls in the picture"
         # Drawing off again, the first output's surface lets every click
         # through and the main one still takes them on its column.
         assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
