@@ -57,7 +57,9 @@ QString OpenOverlay(TStartedBackend& started) {
 // The toolkit's screens as big as the surfaces, so that it keeps popups and
 // dialogs on them, with the outputs' scale: the main surface's first, the
 // others side by side to its right (their places among each other do not
-// matter: no window spans two).
+// matter: no window spans two). Each corner lies where the screens before it
+// end in device pixels, as the X11 toolkit places monitors of several scales:
+// a save's picture of them all has them there, none over another.
 void ConfigureOffscreen(TStartedBackend& started) {
   QByteArray platform("offscreen");
   auto config = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/korivan-screen-XXXXXX.json"));
@@ -73,7 +75,7 @@ void ConfigureOffscreen(TStartedBackend& started) {
                      .arg(o.Width())
                      .arg(o.Height())
                      .arg(o.OutputScale());
-      x += o.Width();
+      x += o.Width() * o.OutputScale();
       return place;
     };
     add(*started.Overlay);

@@ -87,6 +87,7 @@ TWaylandPresenter::~TWaylandPresenter() {
   FOverlay.Pointer = nullptr;
   FOverlay.Key = nullptr;
   FOverlay.KeyboardLeft = nullptr;
+  FOverlay.BeforeCapture = nullptr;  // a save reads every output's surface
   if (FMain) return;
   // Nothing of the window stays on that output, and its clicks pass.
   FOverlay.SetInputRegion({});

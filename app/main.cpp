@@ -2,6 +2,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QThread>
 #include <QWindow>
 #include <cstdio>
@@ -110,10 +111,17 @@ int main(int argc, char** argv) {
 #if KORIVAN_HAVE_WAYLAND
   TWaylandOverlay* const wayland = backend.Overlay.get();
   std::unique_ptr<TWaylandOutputs> outputs;  // once the main window is there
+  // Only the main window's input region has holes: in its screen's pixels,
+  // which may be fewer than another screen's.
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  const double mainRatio = primary ? primary->devicePixelRatio() : app.devicePixelRatio();
+  std::vector<TWaylandOutputPlace> places;
+  for (std::size_t i = 0; i < backend.Others.size() && i < backend.OtherPlaces.size(); ++i)
+    places.push_back({backend.Others[i].get(), backend.OtherPlaces[i].x(), backend.OtherPlaces[i].y()});
   const std::unique_ptr<TWindowSystem> windowSystem =
       wayland ? CreateWaylandWindowSystem(
                     *wayland, [&](TNativeWindow w) { return outputs ? outputs->OverlayOf(w) : wayland; },
-                    app.devicePixelRatio())
+                    mainRatio, places)
               : WindowSystemOf(app);
 #else
   const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);

@@ -153,9 +153,19 @@ class TWaylandOverlay {
 // deviceScale: the toolkit's device pixels per surface pixel, in which the
 // input region comes.
 std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay, double deviceScale = 1);
+// Another output's surface and where its output lies on the desktop the
+// program sees: the top left corner in device pixels, the origin being the
+// main surface's; its size is the surface's at its scale now.
+struct TWaylandOutputPlace {
+  TWaylandOverlay* Overlay = nullptr;
+  int X = 0;
+  int Y = 0;
+};
 // The same for a surface on each of several outputs: overlayOf names the one
 // a window of the program's lies on (null for none); main is the main
-// window's, whose output a save reads.
+// window's, at the origin; a save reads each output that the part of the
+// desktop asked for covers (others), black where none lies.
 std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& main,
                                                          std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
-                                                         double deviceScale);
+                                                         double deviceScale,
+                                                         const std::vector<TWaylandOutputPlace>& others = {});

@@ -115,6 +115,8 @@ class TLayerOverlay final : public TWaylandOverlay {
   std::uint32_t FScreenCopyVersion = 0;
   std::vector<TOutput> FOutputs;
   std::vector<wl_output*> FEntered;
+  wl_output* FOn = nullptr;  // the output asked for, if any, while it is there
+  bool FOnOutput = false;    // one was asked for
   double FPointerX = 0;
   double FPointerY = 0;
 
@@ -199,6 +201,7 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
                                          [&](const TOutput& o) { return o.Name == name; });
           if (gone == outputs.end()) return;
           std::erase(self->FEntered, gone->Output);
+          if (self->FOn == gone->Output) self->FOn = nullptr;
           wl_output_destroy(gone->Output);
           outputs.erase(gone);
         },
@@ -423,6 +426,8 @@ bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
   FSurface = wl_compositor_create_surface(FCompositor);
   wl_surface_add_listener(FSurface, &SurfaceListener, this);
   wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
+  FOn = on;
+  FOnOutput = on != nullptr;
   FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, on,
                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "korivan-dsk");
   zwlr_layer_surface_v1_add_listener(FLayerSurface, &LayerListener, this);
@@ -454,12 +459,15 @@ void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
 }
 
 int TLayerOverlay::OutputScale() const {
-  // Before the surface is shown it is on no output yet; the first frame is
-  // then sharp wherever the compositor puts it.
+  // Before the surface is shown it is on no output yet: the one asked for
+  // counts, else every one, so that the first frame is sharp wherever the
+  // compositor puts it.
   int scale = 1;
-  for (const auto& o : FOutputs)
-    if (FEntered.empty() || std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end())
-      scale = std::max(scale, o.Scale);
+  for (const auto& o : FOutputs) {
+    const bool on = FEntered.empty() ? !FOn || o.Output == FOn
+                                     : std::find(FEntered.begin(), FEntered.end(), o.Output) != FEntered.end();
+    if (on) scale = std::max(scale, o.Scale);
+  }
   return scale;
 }
 
@@ -563,10 +571,12 @@ void TLayerOverlay::ApplyInputRegion() {
 
 bool TLayerOverlay::CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
                                   std::string& error) {
-  // The output the overlay is on, else the first one.
-  const TOutput* output = FOutputs.empty() ? nullptr : &FOutputs.front();
+  // The output the overlay is on, else the one asked for, else the first
+  // one; none when the one asked for is gone: another is no stand-in.
+  const wl_output* on = FEntered.empty() ? FOn : FEntered.front();
+  const TOutput* output = FOutputs.empty() || FOnOutput ? nullptr : &FOutputs.front();
   for (const auto& o : FOutputs)
-    if (!FEntered.empty() && o.Output == FEntered.front()) output = &o;
+    if (on && o.Output == on) output = &o;
   return CopyOutput({FDisplay, FShm, FScreenCopy, FScreenCopyVersion, output ? output->Output : nullptr,
                      output ? output->Scale : 1},
                     rect, pixels, timeoutMs, error);

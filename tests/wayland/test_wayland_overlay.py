@@ -430,21 +430,27 @@ def test_program_at_output_scale(session, request):
 
 
 @pytest.mark.parametrize("session", ["two outputs"], indirect=True)
-def test_all_screens_on_two_outputs(session):
+@pytest.mark.parametrize("scales", [(2, 1), (1, 2)], ids=["main at 2", "main at 1"])
+def test_all_screens_on_two_outputs(session, scales):
     """The overlay on the output the compositor chose (the focused second
-    one); with "All screens" on, the first output has a drawing surface of
-    its own, clear with drawing off, where a stroke drawn shows; with
-    drawing off again the main surface still takes clicks."""
+    one); with "All screens" on, the first output, at another scale, has a
+    drawing surface of its own, clear with drawing off, where a stroke drawn
+    shows; Save writes both outputs, each in its own device pixels with its
+    stroke and without the controls; with drawing off again the main
+    surface still takes clicks."""
     start, env, runtime = session
     window = start("window")  # on the first output
     window.wait_for("window ")
     ipc = next(n for n in os.listdir(runtime) if n.startswith("sway-ipc."))
-    subprocess.run(["swaymsg", "-s", os.path.join(runtime, ipc), "focus output HEADLESS-2"], env=env, check=True,
-                   timeout=10, capture_output=True)
+    main, other = scales
+    for command in (f"output HEADLESS-2 mode {main * WIDTH}x{main * HEIGHT} scale {main}",
+                    f"output HEADLESS-1 mode {other * WIDTH}x{other * HEIGHT} scale {other}", "focus output HEADLESS-2"):
+        subprocess.run(["swaymsg", "-s", os.path.join(runtime, ipc), command], env=env, check=True, timeout=10,
+                       capture_output=True)
     pointer = pointer_first(start)
-    with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, _):
+    with program_on(env, runtime, "[Display]\nisAllScreens=1\n") as (program, program_env, home):
         picture = wait_for_column(env, runtime, program, right=2 * WIDTH, below=(0, 0, 192))
-        assert picture.image.size == (2 * WIDTH, HEIGHT)
+        assert picture.image.size == (4 * WIDTH, 2 * HEIGHT)  # grim: both at the larger scale, 2
         assert all(picture.getpixel((x, y)) == GREEN for x in range(10, WIDTH, 50) for y in range(10, HEIGHT, 50))
         corner = (2 * WIDTH - 80, 0, 2 * WIDTH, 30)
         off = picture.crop(corner).tobytes()
@@ -457,6 +463,27 @@ def test_all_screens_on_two_outputs(session):
         wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), GREEN)) > 60
                                                      for x in range(120, 281, 10)) >= 15,
                          "no stroke on the first output", program)
+        # One on the main surface's output too, higher up.
+        drag(pointer, [(WIDTH + x, y // 2) for x in range(100, 301, 20)], width=2 * WIDTH)
+        wait_for_picture(env, runtime, lambda p: sum(p.getpixel((WIDTH + x, y // 2)) != (0, 0, 192)
+                                                     for x in range(120, 281, 10)) >= 15,
+                         "no stroke on the second output", program)
+        pointer.send(f"move {WIDTH + 20} 20 {2 * WIDTH} {HEIGHT}")  # the headless output draws the pointer in
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        # The program lays the main surface's output first, the other to its
+        # right, each in its device pixels; black below the one of scale 1.
+        saved = save(program_env, os.path.join(home, "shots"), program)
+        assert saved.size == (3 * WIDTH, 2 * HEIGHT)
+        for x0, scale, stroke_y, around in ((0, main, y // 2, (0, 0, 192)), (main * WIDTH, other, y, GREEN)):
+            at = lambda x, v: saved.getpixel((x0 + scale * x, scale * v))
+            assert sum(not near(at(x, stroke_y), around) for x in range(120, 281, 10)) >= 15, f"no stroke at {x0}"
+            assert all(near(at(x, stroke_y + dy), around) for x in range(120, 281, 10) for dy in (-12, 12))
+            if scale == 1:
+                assert all(saved.getpixel((x0 + x, v)) == (0, 0, 0) for x in range(0, WIDTH, 20)
+                           for v in range(HEIGHT, 2 * HEIGHT, 20))
+        controls = [(x, v) for x in range(main * (WIDTH - 140), main * WIDTH, 3) for v in range(0, main * HEIGHT, 3)]
+        assert all(near(saved.getpixel(xy), (0, 0, 192)) for xy in controls), "controls in the picture"
         # Drawing off again, the first output's surface lets every click
         # through and the main one still takes them on its column.
         assert subprocess.run([os.environ["KORIVAN_PROGRAM"], "--toggle"], env=program_env, timeout=20).returncode == 0
