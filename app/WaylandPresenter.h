@@ -32,6 +32,7 @@ class TWaylandPresenter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void Reopen();  // a new surface for the main window, its own closed
   void Render();
   void PresentNow();
   void Damage(const QWidget& widget, const QEvent& event);
@@ -47,6 +48,7 @@ class TWaylandPresenter : public QObject {
   bool FMain;
   QSocketNotifier FNotifier;
   bool FDirty = true;
+  bool FShown = false;  // the surface has had a size
   bool FWaiting = false;  // a frame is on its way to the screen
   QPointer<QWidget> FHovered;
   QPointer<QWidget> FGrabbed;  // the widget pressed on keeps the pointer until release

@@ -73,8 +73,8 @@ class TWaylandOverlay {
 
   // Makes the overlay surface: the overlay layer, all four edges, over every
   // exclusive zone, on the compositor's choice of output. False without the
-  // layer shell or when one exists already. Nothing is shown before the
-  // first Present after Configured.
+  // layer shell or when one exists already (a closed one does not). Nothing
+  // is shown before the first Present after Configured.
   virtual bool CreateSurface(TWaylandKeyboard keyboard) = 0;
   // The same on one output, by its place in the compositor's list (0 to
   // OutputCount() - 1): one surface, and so one connection, per output.
@@ -142,7 +142,10 @@ class TWaylandOverlay {
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;
-  std::function<void()> Closed;  // the compositor took the surface away
+  // The compositor took the surface away (its output went): nothing is shown
+  // again, Width() is 0, until a new one is made.
+  std::function<void()> Closed;
+  std::function<void()> OutputAdded;  // an output came, before its scale is known
   std::function<void(const TWaylandKeyEvent&)> Key;  // while the surface has the keyboard
   std::function<void()> KeyboardLeft;  // no key reaches it now: none is held
 };

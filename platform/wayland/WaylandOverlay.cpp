@@ -84,6 +84,7 @@ class TLayerOverlay final : public TWaylandOverlay {
 
  private:
   void Commit();
+  void DropSurface();
   void ApplyInputRegion();
   void InputChanged();
   static void Deliver(void* data, TWaylandPointerEvent event);
@@ -180,6 +181,7 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
             auto* output = static_cast<wl_output*>(bind(&wl_output_interface, 2));
             self->FOutputs.push_back({output, name, 1});
             wl_output_add_listener(output, &OutputListener, self);
+            if (self->OutputAdded) self->OutputAdded();
           } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
             self->FLayerShellVersion = std::min(version, 4u);
             self->FLayerShell =
@@ -262,7 +264,7 @@ void TLayerOverlay::Deliver(void* data, TWaylandPointerEvent event) {
 const wl_pointer_listener TLayerOverlay::PointerListener = {
     .enter =
         [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-          if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
+          if (!surface || surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
           static_cast<TLayerOverlay*>(data)->FCursor->Entered(pointer, serial);
           Deliver(data, {TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
         },
@@ -369,6 +371,7 @@ const zwlr_layer_surface_v1_listener TLayerOverlay::LayerListener = {
     .closed =
         [](void* data, zwlr_layer_surface_v1*) {
           auto* self = static_cast<TLayerOverlay*>(data);
+          self->DropSurface();
           if (self->Closed) self->Closed();
         },
 };
@@ -443,6 +446,21 @@ bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
   // The first commit carries no buffer: it asks for the size.
   wl_surface_commit(FSurface);
   return true;
+}
+
+void TLayerOverlay::DropSurface() {
+  // A closed layer surface shows nothing again: without it every request
+  // that would reach it does nothing until a new one is made. The input
+  // region asked for stays, for that one.
+  if (FFrame) wl_callback_destroy(std::exchange(FFrame, nullptr));
+  if (FLayerSurface) zwlr_layer_surface_v1_destroy(std::exchange(FLayerSurface, nullptr));
+  if (FSurface) wl_surface_destroy(std::exchange(FSurface, nullptr));
+  FBuffers->Reset();
+  FEntered.clear();
+  FWidth = FHeight = 0;
+  FFramePending = false;
+  FPendingDamage.clear();
+  FAttachedScale = 1;
 }
 
 void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
