@@ -674,7 +674,7 @@ def nested_sway(env, runtime):
             time.sleep(0.05)
         ipc = os.path.join(inner, next(n for n in os.listdir(inner) if n.startswith("sway-ipc.")))
         yield dict(env, XDG_RUNTIME_DIR=inner, WAYLAND_DISPLAY="wayland-1"), inner, lambda c: msg(ipc, c), \
-            lambda: msg(outer, '[title="WL-2"] kill')
+            lambda output: msg(outer, f'[title="{output}"] kill')
     finally:
         sway.terminate()
         sway.wait(timeout=10)
@@ -701,7 +701,7 @@ def test_output_unplugged(session):
             wait_for_picture(env, runtime, lambda p: sum(p.getpixel((WIDTH + x, y)) != (0, 0, 192)
                                                          for x in range(120, 281, 10)) >= 15, "no stroke drawn",
                              program)
-            unplug()
+            unplug("WL-2")
             pointer.send(f"move 20 {HEIGHT - 20} {WIDTH} {HEIGHT}")  # the output draws the pointer in
             pointer.wait_for("ok")
             pointer.seen.clear()
@@ -721,6 +721,16 @@ def test_output_unplugged(session):
             drag(pointer, [(x, 2 * HEIGHT // 3) for x in range(100, 301, 20)])
             wait_for_picture(env, runtime, lambda p: stroke_at(p, 2 * HEIGHT // 3) and stroke_at(p, y),
                              "no stroke drawn there", program)
-            click(pointer, 605, 415)  # the Close tile
+            # With no output left it waits for one: a new one, of the
+            # backend's own size, which the window takes, its drawing gone
+            # as at any change of size.
+            unplug("WL-1")
+            swaymsg("create_output")
+            size = (1280, 720)
+            # (Drawing on: the drawing surface's nearly transparent fill over the window.)
+            wait_for_picture(env, runtime, lambda p: p.image.size == size and p.image.getpixel((1245, 485)) != GREEN
+                             and all(max(abs(a - b) for a, b in zip(p.image.getpixel((x, y)), GREEN)) < 60
+                                     for x in range(120, 281, 10)), "not on the new output", program)
+            click(pointer, 1210, 555, *size)  # the Close tile, laid out for that height
             assert program.wait(timeout=20) == 0
             assert os.path.exists(setup_path(home))
