@@ -449,9 +449,8 @@ bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
 }
 
 void TLayerOverlay::DropSurface() {
-  // A closed layer surface shows nothing again: without it every request
-  // that would reach it does nothing until a new one is made. The input
-  // region asked for stays, for that one.
+  // A closed layer surface shows nothing again; until a new one, nothing
+  // reaches it. The input region asked for stays, for the new one.
   if (FFrame) wl_callback_destroy(std::exchange(FFrame, nullptr));
   if (FLayerSurface) zwlr_layer_surface_v1_destroy(std::exchange(FLayerSurface, nullptr));
   if (FSurface) wl_surface_destroy(std::exchange(FSurface, nullptr));
