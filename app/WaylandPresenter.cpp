@@ -114,6 +114,11 @@ void TWaylandPresenter::Reopen() {
   // only when an output comes.
   if (FOverlay.Width() > 0 || !FOverlay.Roundtrip() || FOverlay.OutputCount() == 0) return;
   if (!FOverlay.CreateSurface(TWaylandKeyboard::OnDemand)) return;
+  Restart();
+  emit Reopened();
+}
+
+void TWaylandPresenter::Restart() {
   FWaiting = false;  // the last frame's callback went with the old surface
   FScale = 0;
   FDirty = true;

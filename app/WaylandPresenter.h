@@ -27,6 +27,12 @@ class TWaylandPresenter : public QObject {
   // else that of another output, which the window fills.
   TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main = true);
   ~TWaylandPresenter() override;
+  // The surface was made anew: the window is shown on it once it has a size.
+  void Restart();
+
+ signals:
+  // The main window's surface was closed and made anew, above the others.
+  void Reopened();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -80,6 +80,10 @@ class TWaylandOverlay {
   // OutputCount() - 1): one surface, and so one connection, per output.
   virtual bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) = 0;
   virtual int OutputCount() const = 0;
+  // The surface made anew where it was asked for, lying now below those
+  // made before it in the same layer; false without one or when its
+  // output is gone.
+  virtual bool Remake(TWaylandKeyboard keyboard) = 0;
   // Shows a transparent first picture and waits, at most timeoutMs, until
   // the compositor says which output the surface is on: its place in the
   // list, -1 when that is not known.

@@ -53,6 +53,7 @@ class TLayerOverlay final : public TWaylandOverlay {
 
   bool CreateSurface(TWaylandKeyboard keyboard) override { return CreateSurfaceOn(keyboard, -1); }
   bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) override;
+  bool Remake(TWaylandKeyboard keyboard) override;
   int OutputCount() const override { return static_cast<int>(FOutputs.size()); }
   int ShownOn(int timeoutMs) override;
   void SetKeyboard(TWaylandKeyboard keyboard) override;
@@ -84,6 +85,7 @@ class TLayerOverlay final : public TWaylandOverlay {
 
  private:
   void Commit();
+  void Make(TWaylandKeyboard keyboard, wl_output* on);
   void DropSurface();
   void ApplyInputRegion();
   void InputChanged();
@@ -426,11 +428,23 @@ bool TLayerOverlay::Flush() {
 
 bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
   if (!FLayerShell || FSurface || output >= OutputCount()) return false;
+  wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
+  FOnOutput = on != nullptr;
+  Make(keyboard, on);
+  return true;
+}
+
+bool TLayerOverlay::Remake(TWaylandKeyboard keyboard) {
+  if (!FSurface || (FOnOutput && !FOn)) return false;
+  DropSurface();
+  Make(keyboard, FOn);
+  return true;
+}
+
+void TLayerOverlay::Make(TWaylandKeyboard keyboard, wl_output* on) {
   FSurface = wl_compositor_create_surface(FCompositor);
   wl_surface_add_listener(FSurface, &SurfaceListener, this);
-  wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
   FOn = on;
-  FOnOutput = on != nullptr;
   FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, on,
                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "korivan-dsk");
   zwlr_layer_surface_v1_add_listener(FLayerSurface, &LayerListener, this);
@@ -445,7 +459,6 @@ bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
   ApplyInputRegion();
   // The first commit carries no buffer: it asks for the size.
   wl_surface_commit(FSurface);
-  return true;
 }
 
 void TLayerOverlay::DropSurface() {

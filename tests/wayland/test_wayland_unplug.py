@@ -49,11 +49,14 @@ def nested_sway(env, runtime):
 
 
 @pytest.mark.parametrize("session", ["1280x720"], indirect=True)
-def test_output_unplugged(session):
+@pytest.mark.parametrize("settings", ["", "[Display]\nisAllScreens=1\n"], ids=["one screen", "all screens"])
+def test_output_unplugged(session, settings):
     """The output the overlay is on goes away with a stroke on it: the
     program goes on, on the output that remains, with the stroke (the same
     size) and drawing still on; there its switch and drawing work, clicks
-    pass with drawing off, and Close ends it cleanly."""
+    pass with drawing off, and Close ends it cleanly. With "All screens"
+    the output that remains has a drawing surface already: the overlay
+    comes above it."""
     start, outer_env, outer_runtime = session
     with nested_sway(outer_env, outer_runtime) as (env, runtime, swaymsg, unplug):
         window = start(([PROBE, "window"], env))  # on the first output
@@ -61,7 +64,7 @@ def test_output_unplugged(session):
         swaymsg("focus output WL-2")
         pointer = start(([PROBE, "pointer"], env))
         pointer.wait_for("ready")
-        with program_on(env, runtime) as (program, program_env, home):
+        with program_on(env, runtime, settings) as (program, program_env, home):
             wait_for_column(env, runtime, program, right=2 * WIDTH, below=(0, 0, 192))
             click(pointer, 2 * WIDTH - 45, 15, width=2 * WIDTH)  # the drawing switch
             y = HEIGHT // 3
