@@ -15,10 +15,8 @@ from test_wayland_overlay import (CONFIG, GREEN, HEIGHT, PROBE, WIDTH, click, dr
 
 @contextmanager
 def nested_sway(env, runtime):
-    """A sway of two 640x480 outputs, each a window of the session's sway
-    (its Wayland backend): the second one's window closed, its output is
-    gone as an unplugged monitor's is, which the headless backend cannot do.
-    Yields its environment, its folder and a swaymsg of its own."""
+    """A sway of two 640x480 outputs, each a window of the session's sway;
+    yields its environment, its folder, its swaymsg and an unplug."""
     outer = os.path.join(runtime, next(n for n in os.listdir(runtime) if n.startswith("sway-ipc.")))
     msg = lambda ipc, command: subprocess.run(["swaymsg", "-s", ipc, command], env=env, check=True, timeout=10,
                                               capture_output=True)
@@ -51,12 +49,9 @@ def nested_sway(env, runtime):
 @pytest.mark.parametrize("session", ["1280x720"], indirect=True)
 @pytest.mark.parametrize("settings", ["", "[Display]\nisAllScreens=1\n"], ids=["one screen", "all screens"])
 def test_output_unplugged(session, settings):
-    """The output the overlay is on goes away with a stroke on it: the
-    program goes on, on the output that remains, with the stroke (the same
-    size) and drawing still on; there its switch and drawing work, clicks
-    pass with drawing off, and Close ends it cleanly. With "All screens"
-    the output that remains has a drawing surface already: the overlay
-    comes above it."""
+    """The output the overlay is on goes away: the program goes on on the
+    one left (above its drawing surface with "All screens"), the stroke and
+    drawing on kept; there the switch, pass-through, drawing and Close work."""
     start, outer_env, outer_runtime = session
     with nested_sway(outer_env, outer_runtime) as (env, runtime, swaymsg, unplug):
         window = start(([PROBE, "window"], env))  # on the first output
@@ -76,30 +71,25 @@ def test_output_unplugged(session, settings):
             pointer.send(f"move 20 {HEIGHT - 20} {WIDTH} {HEIGHT}")  # the output draws the pointer in
             pointer.wait_for("ok")
             pointer.seen.clear()
-            corner = (WIDTH - 80, 0, WIDTH, 30)
-            moved = wait_for_picture(env, runtime, lambda p: p.image.size == (WIDTH, HEIGHT) and stroke_at(p, y)
-                                     and p.getpixel((WIDTH - 100, 200)) != GREEN, "not on the output left", program)
-            pen = moved.crop(corner).tobytes()
-            click(pointer, WIDTH - 45, 15)  # drawing off: clicks reach the window below
-            wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() != pen, "drawing not switched off",
-                             program)
-            window.seen.clear()
-            click(pointer, 200, 2 * HEIGHT // 3)
-            window.wait_for("window press")
-            click(pointer, WIDTH - 45, 15)
-            wait_for_picture(env, runtime, lambda p: p.crop(corner).tobytes() == pen, "drawing not switched on",
-                             program)
+            pen = lambda p: p.crop((WIDTH - 80, 0, WIDTH, 30)).tobytes()  # the corner buttons
+            shown = pen(wait_for_picture(env, runtime, lambda p: p.image.size == (WIDTH, HEIGHT) and stroke_at(p, y)
+                                         and p.getpixel((WIDTH - 100, 200)) != GREEN, "not on the output left", program))
+            for on in (False, True):  # off, a click passes to the window below; on again
+                click(pointer, WIDTH - 45, 15)
+                wait_for_picture(env, runtime, lambda p: (pen(p) == shown) == on, "drawing not switched", program)
+                window.seen.clear()
+                if not on:
+                    click(pointer, 200, 2 * HEIGHT // 3)
+                    window.wait_for("window press")
             drag(pointer, [(x, 2 * HEIGHT // 3) for x in range(100, 301, 20)])
             wait_for_picture(env, runtime, lambda p: stroke_at(p, 2 * HEIGHT // 3) and stroke_at(p, y),
                              "no stroke drawn there", program)
-            # With no output left it waits for one: a new one, of the
-            # backend's own size, which the window takes, its drawing gone
-            # as at any change of size.
+            # With none left it waits for one; a new one of the backend's size
+            # it takes, its drawing gone as at any change of size.
             unplug("WL-1")
             swaymsg("create_output")
             size = (1280, 720)
-            # No stroke: its row as the one above it, whatever lies below
-            # (sway may leave the window at its size or make it the output's).
+            # No stroke: its row as the one above, whatever sway leaves below.
             row = lambda p, v: [p.image.getpixel((x, v)) for x in range(120, 281, 10)]
             wait_for_picture(env, runtime, lambda p: p.image.size == size and p.image.getpixel((1245, 485)) != GREEN
                              and all(max(abs(a - b) for a, b in zip(u, v)) < 60
