@@ -64,7 +64,8 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, 
   // output that remains, else on the next to come; another output's window
   // stays, with its drawing, shown nowhere.
   FOverlay.Closed = [this] {
-    if (FMain && std::exchange(FShown, false)) QTimer::singleShot(0, this, [this] { Reopen(); });
+    // One closed before it had a size lay on an output going too, or on none.
+    if (FMain) QTimer::singleShot(std::exchange(FShown, false) ? 0 : 1000, this, [this] { Reopen(); });
   };
   FOverlay.OutputAdded = [this] {
     if (FMain && FOverlay.Width() <= 0) QTimer::singleShot(0, this, [this] { Reopen(); });
@@ -109,9 +110,8 @@ TWaylandPresenter::~TWaylandPresenter() {
 }
 
 void TWaylandPresenter::Reopen() {
-  // Where the compositor puts a surface now, as at start. One it closes
-  // again before giving it a size (no output to put it on) is tried again
-  // only when an output comes.
+  // Where the compositor puts a surface now, as at start; with no output
+  // left, on the next to come.
   if (FOverlay.Width() > 0 || !FOverlay.Roundtrip() || FOverlay.OutputCount() == 0) return;
   if (!FOverlay.CreateSurface(TWaylandKeyboard::OnDemand)) return;
   Restart();
