@@ -58,3 +58,13 @@ void TWaylandOutputs::Gone(const QWidget* window) {
     o.Events->setEnabled(true);
   }
 }
+
+void TWaylandOutputs::Remake() {
+  for (auto& o : FOutputs) {
+    if (!o.Overlay->Remake(TWaylandKeyboard::OnDemand)) continue;
+    if (o.Presenter)
+      o.Presenter->Restart();
+    else
+      o.Overlay->Roundtrip();  // a size before a window is shown there
+  }
+}

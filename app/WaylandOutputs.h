@@ -22,6 +22,10 @@ class TWaylandOutputs : public QObject {
   ~TWaylandOutputs() override;
   // The surface a window of the program's is shown on; null for none.
   TWaylandOverlay* OverlayOf(TNativeWindow window) const;
+  // Each output's surface made anew, below the main window's new one: where
+  // that one now lies on an output of theirs, the main window is seen and
+  // takes the clicks.
+  void Remake();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

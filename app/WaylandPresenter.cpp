@@ -49,6 +49,7 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, 
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           [this] { FOverlay.Flush(); });
   FOverlay.Configured = [this] {
+    FShown = FOverlay.Width() > 0;
     FWindow.setGeometry(QRect(FMain ? QPoint() : FWindow.pos(), QSize(FOverlay.Width(), FOverlay.Height())));
     // A new size starts from a transparent buffer, before Qt reports the resize.
     FDamage = FWindow.geometry();
@@ -59,7 +60,16 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, 
     FWaiting = false;
     Render();
   };
-  FOverlay.Closed = [this] { FWindow.close(); };
+  // Its output went (a monitor unplugged): the main window goes on, on an
+  // output that remains, else on the next to come; another output's window
+  // stays, with its drawing, shown nowhere.
+  FOverlay.Closed = [this] {
+    // One closed before it had a size lay on an output going too, or on none.
+    if (FMain) QTimer::singleShot(std::exchange(FShown, false) ? 0 : 1000, this, [this] { Reopen(); });
+  };
+  FOverlay.OutputAdded = [this] {
+    if (FMain && FOverlay.Width() <= 0) QTimer::singleShot(0, this, [this] { Reopen(); });
+  };
   FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
   FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
   FOverlay.BeforeCapture = [this] { PresentNow(); };
@@ -84,6 +94,7 @@ TWaylandPresenter::~TWaylandPresenter() {
   FOverlay.Configured = nullptr;
   FOverlay.FrameDone = nullptr;
   FOverlay.Closed = nullptr;
+  FOverlay.OutputAdded = nullptr;
   FOverlay.Pointer = nullptr;
   FOverlay.Key = nullptr;
   FOverlay.KeyboardLeft = nullptr;
@@ -96,6 +107,27 @@ TWaylandPresenter::~TWaylandPresenter() {
     FOverlay.Present({});
   }
   FOverlay.Flush();
+}
+
+void TWaylandPresenter::Reopen() {
+  // Where the compositor puts a surface now, as at start; with no output
+  // left, on the next to come.
+  if (FOverlay.Width() > 0 || !FOverlay.Roundtrip() || FOverlay.OutputCount() == 0) return;
+  if (!FOverlay.CreateSurface(TWaylandKeyboard::OnDemand)) return;
+  Restart();
+  emit Reopened();
+}
+
+void TWaylandPresenter::Restart() {
+  FWaiting = false;  // the last frame's callback went with the old surface
+  FScale = 0;
+  FDirty = true;
+  // A stroke cut off ends as if let go, else the next press would not draw.
+  const QPointF at = FAt - FWindow.pos();
+  for (const std::uint32_t code : {0x110u, 0x111u, 0x112u})
+    if (FButtons & ButtonOf(code)) Pointer({TWaylandPointerEvent::Press, at.x(), at.y(), code, false});
+  Pointer({TWaylandPointerEvent::Leave, at.x(), at.y()});
+  FOverlay.Roundtrip();  // its size, and Configured shows the window on it
 }
 
 bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {

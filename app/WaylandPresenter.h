@@ -27,11 +27,18 @@ class TWaylandPresenter : public QObject {
   // else that of another output, which the window fills.
   TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main = true);
   ~TWaylandPresenter() override;
+  // The surface was made anew: the window is shown on it once it has a size.
+  void Restart();
+
+ signals:
+  // The main window's surface was closed and made anew, above the others.
+  void Reopened();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void Reopen();  // a new surface for the main window, its own closed
   void Render();
   void PresentNow();
   void Damage(const QWidget& widget, const QEvent& event);
@@ -47,6 +54,7 @@ class TWaylandPresenter : public QObject {
   bool FMain;
   QSocketNotifier FNotifier;
   bool FDirty = true;
+  bool FShown = false;  // the surface has had a size
   bool FWaiting = false;  // a frame is on its way to the screen
   QPointer<QWidget> FHovered;
   QPointer<QWidget> FGrabbed;  // the widget pressed on keeps the pointer until release

@@ -173,6 +173,9 @@ int main(int argc, char** argv) {
 #if KORIVAN_HAVE_WAYLAND
   std::unique_ptr<TWaylandPresenter> presenter;
   if (wayland) presenter = std::make_unique<TWaylandPresenter>(*wayland, mainFrm);
+  // The other outputs' surfaces go below the main window's new one.
+  if (presenter)
+    QObject::connect(presenter.get(), &TWaylandPresenter::Reopened, outputs.get(), &TWaylandOutputs::Remake);
   // No client may grab keys on Wayland; the desktop binds them, if it offers to.
   if (wayland) shortcuts.UseDesktopPortal();
 #endif

@@ -73,13 +73,17 @@ class TWaylandOverlay {
 
   // Makes the overlay surface: the overlay layer, all four edges, over every
   // exclusive zone, on the compositor's choice of output. False without the
-  // layer shell or when one exists already. Nothing is shown before the
-  // first Present after Configured.
+  // layer shell or when one exists already (a closed one does not). Nothing
+  // is shown before the first Present after Configured.
   virtual bool CreateSurface(TWaylandKeyboard keyboard) = 0;
   // The same on one output, by its place in the compositor's list (0 to
   // OutputCount() - 1): one surface, and so one connection, per output.
   virtual bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) = 0;
   virtual int OutputCount() const = 0;
+  // The surface made anew where it was asked for, lying now below those
+  // made before it in the same layer; false without one or when its
+  // output is gone.
+  virtual bool Remake(TWaylandKeyboard keyboard) = 0;
   // Shows a transparent first picture and waits, at most timeoutMs, until
   // the compositor says which output the surface is on: its place in the
   // list, -1 when that is not known.
@@ -142,7 +146,10 @@ class TWaylandOverlay {
   std::function<void()> Configured;  // a size was given (again)
   std::function<void()> FrameDone;   // the compositor is ready for a new frame
   std::function<void(const TWaylandPointerEvent&)> Pointer;
-  std::function<void()> Closed;  // the compositor took the surface away
+  // The compositor took the surface away (its output went): nothing is shown
+  // again, Width() is 0, until a new one is made.
+  std::function<void()> Closed;
+  std::function<void()> OutputAdded;  // an output came, before its scale is known
   std::function<void(const TWaylandKeyEvent&)> Key;  // while the surface has the keyboard
   std::function<void()> KeyboardLeft;  // no key reaches it now: none is held
 };

@@ -1,26 +1,4 @@
-#include "platform/WaylandOverlay.h"
-
-#include "platform/wayland/ScreenCopy.h"
-#include "platform/wayland/ShmBuffers.h"
-#include "platform/wayland/TouchTablet.h"
-#include "platform/wayland/WaylandCursor.h"
-#include "platform/wayland/XkbKeyboard.h"
-
-#include <wayland-client.h>
-
-// The protocol names a parameter "namespace", a keyword here.
-#ifdef __clang__
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define namespace name_space
-#include "wlr-layer-shell-unstable-v1-client-protocol.h"
-#undef namespace
-#include "wlr-screencopy-unstable-v1-client-protocol.h"
-#include "tablet-unstable-v2-client-protocol.h"
-#ifdef __clang__
-#pragma clang diagnostic pop
-#endif
+#include "platform/wayland/LayerOverlay.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -32,112 +10,6 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
-struct TOutput {
-  wl_output* Output = nullptr;
-  std::uint32_t Name = 0;
-  int Scale = 1;
-};
-
-class TLayerOverlay final : public TWaylandOverlay {
- public:
-  ~TLayerOverlay() override;
-  bool Open(const char* displayName, std::string& error);
-
-  bool HasLayerShell() const override { return FLayerShell != nullptr; }
-  int Descriptor() const override { return FDisplay ? wl_display_get_fd(FDisplay) : -1; }
-  bool ReadEvents() override;
-  bool Flush() override;
-  bool Roundtrip() override { return wl_display_roundtrip(FDisplay) >= 0; }
-
-  bool CreateSurface(TWaylandKeyboard keyboard) override { return CreateSurfaceOn(keyboard, -1); }
-  bool CreateSurfaceOn(TWaylandKeyboard keyboard, int output) override;
-  int OutputCount() const override { return static_cast<int>(FOutputs.size()); }
-  int ShownOn(int timeoutMs) override;
-  void SetKeyboard(TWaylandKeyboard keyboard) override;
-  int Width() const override { return FWidth; }
-  int Height() const override { return FHeight; }
-  int OutputScale() const override;
-  void SetBufferScale(int scale) override { FBufferScale = std::max(1, scale); }
-  TWaylandPixels AcquireBuffer() override;
-  void Present(std::span<const TPlatformRect> damage) override;
-  void SetInputRegion(std::span<const TPlatformRect> rects) override;
-  void SetFullInput() override;
-  void SetInputOverride(bool full) override;
-  bool WaitPresented(int timeoutMs) override {
-    return !FFrame || DispatchUntil(FDisplay, [this] { return !FFrame; }, timeoutMs);
-  }
-  bool CaptureOutput(const TPlatformRect& rect, std::span<std::uint32_t> pixels, int timeoutMs,
-                     std::string& error) override;
-  bool HasScreenCopy() const override { return FScreenCopy != nullptr; }
-  void SetCursorShape(int shape) override {
-    if (FCursor) FCursor->SetShape(shape, OutputScale());
-    if (TWaylandCursor* pens = FTouchTablet ? FTouchTablet->ToolCursor() : nullptr)
-      pens->SetShape(shape, OutputScale());
-  }
-  void SetCursorPicture(const TWaylandPixels& picture, int hotX, int hotY, int scale) override {
-    if (FCursor) FCursor->SetPicture(picture, hotX, hotY, scale);
-    if (TWaylandCursor* pens = FTouchTablet ? FTouchTablet->ToolCursor() : nullptr)
-      pens->SetPicture(picture, hotX, hotY, scale);
-  }
-
- private:
-  void Commit();
-  void ApplyInputRegion();
-  void InputChanged();
-  static void Deliver(void* data, TWaylandPointerEvent event);
-
-  static const wl_registry_listener RegistryListener;
-  static const wl_output_listener OutputListener;
-  static const wl_seat_listener SeatListener;
-  static const wl_pointer_listener PointerListener;
-  static const wl_keyboard_listener KeyboardListener;
-  static const wl_surface_listener SurfaceListener;
-  static const wl_callback_listener FrameListener;
-  static const zwlr_layer_surface_v1_listener LayerListener;
-
-  wl_display* FDisplay = nullptr;
-  wl_registry* FRegistry = nullptr;
-  wl_compositor* FCompositor = nullptr;
-  std::uint32_t FCompositorVersion = 0;
-  wl_shm* FShm = nullptr;
-  wl_seat* FSeat = nullptr;
-  wl_pointer* FPointer = nullptr;
-  wl_keyboard* FKeyboard = nullptr;
-  TXkbKeyboard FXkb;
-  TWaylandKeyboard FKeyboardMode = TWaylandKeyboard::None;
-  int FRepeatRate = 25;  // a second; the protocol's word comes with the keyboard
-  int FRepeatDelay = 600;
-  zwlr_layer_shell_v1* FLayerShell = nullptr;
-  std::uint32_t FLayerShellVersion = 0;
-  zwlr_screencopy_manager_v1* FScreenCopy = nullptr;
-  std::uint32_t FScreenCopyVersion = 0;
-  std::vector<TOutput> FOutputs;
-  std::vector<wl_output*> FEntered;
-  wl_output* FOn = nullptr;  // the output asked for, if any, while it is there
-  bool FOnOutput = false;    // one was asked for
-  double FPointerX = 0;
-  double FPointerY = 0;
-
-  wl_surface* FSurface = nullptr;
-  zwlr_layer_surface_v1* FLayerSurface = nullptr;
-  std::unique_ptr<TShmBuffers> FBuffers;
-  std::unique_ptr<TWaylandCursor> FCursor;
-  std::unique_ptr<TTouchTablet> FTouchTablet;  // as the pointer
-  zwp_tablet_manager_v2* FTabletManager = nullptr;  // until FTouchTablet takes it
-  wl_callback* FFrame = nullptr;
-  int FWidth = 0;
-  int FHeight = 0;
-  int FBufferScale = 1;
-  int FAttachedScale = 1;
-  bool FFramePending = false;  // presented while the previous frame was on its way
-  std::vector<TPlatformRect> FPendingDamage;
-  bool FFullInput = true;
-  bool FInputOverride = false;
-  std::vector<TPlatformRect> FInput;
-  std::vector<TPlatformRect> FCommitted;
-};
 
 TLayerOverlay::~TLayerOverlay() {
   if (!FDisplay) return;
@@ -180,6 +52,7 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
             auto* output = static_cast<wl_output*>(bind(&wl_output_interface, 2));
             self->FOutputs.push_back({output, name, 1});
             wl_output_add_listener(output, &OutputListener, self);
+            if (self->OutputAdded) self->OutputAdded();
           } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
             self->FLayerShellVersion = std::min(version, 4u);
             self->FLayerShell =
@@ -198,7 +71,7 @@ const wl_registry_listener TLayerOverlay::RegistryListener = {
           auto* self = static_cast<TLayerOverlay*>(data);
           auto& outputs = self->FOutputs;
           const auto gone = std::find_if(outputs.begin(), outputs.end(),
-                                         [&](const TOutput& o) { return o.Name == name; });
+                                         [&](const TLayerOutput& o) { return o.Name == name; });
           if (gone == outputs.end()) return;
           std::erase(self->FEntered, gone->Output);
           if (self->FOn == gone->Output) self->FOn = nullptr;
@@ -221,118 +94,6 @@ const wl_output_listener TLayerOverlay::OutputListener = {
     .description = nullptr,
 };
 
-const wl_seat_listener TLayerOverlay::SeatListener = {
-    .capabilities =
-        [](void* data, wl_seat* seat, std::uint32_t caps) {
-          auto* self = static_cast<TLayerOverlay*>(data);
-          const bool hasPointer = (caps & WL_SEAT_CAPABILITY_POINTER) != 0;
-          if (hasPointer && !self->FPointer) {
-            self->FPointer = wl_seat_get_pointer(seat);
-            wl_pointer_add_listener(self->FPointer, &PointerListener, self);
-          } else if (!hasPointer && self->FPointer) {
-            wl_pointer_release(self->FPointer);
-            self->FPointer = nullptr;
-          }
-          const bool hasKeyboard = (caps & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-          if (hasKeyboard && !self->FKeyboard) {
-            self->FKeyboard = wl_seat_get_keyboard(seat);
-            wl_keyboard_add_listener(self->FKeyboard, &KeyboardListener, self);
-          } else if (!hasKeyboard && self->FKeyboard) {
-            wl_keyboard_release(self->FKeyboard);
-            self->FKeyboard = nullptr;
-          }
-          self->FTouchTablet->SeatCapabilities(seat, caps);
-        },
-    .name = [](void*, wl_seat*, const char*) {},
-};
-
-void TLayerOverlay::Deliver(void* data, TWaylandPointerEvent event) {
-  auto* self = static_cast<TLayerOverlay*>(data);
-  // Buttons come without a position: they happen where the pointer last was.
-  if (event.Kind == TWaylandPointerEvent::Press) {
-    event.X = self->FPointerX;
-    event.Y = self->FPointerY;
-  } else {
-    self->FPointerX = event.X;
-    self->FPointerY = event.Y;
-  }
-  if (self->Pointer) self->Pointer(event);
-}
-
-const wl_pointer_listener TLayerOverlay::PointerListener = {
-    .enter =
-        [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-          if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
-          static_cast<TLayerOverlay*>(data)->FCursor->Entered(pointer, serial);
-          Deliver(data, {TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
-        },
-    .leave =
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface) {
-          if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
-          auto* self = static_cast<TLayerOverlay*>(data);
-          self->FCursor->Entered(nullptr, 0);
-          Deliver(data, {TWaylandPointerEvent::Leave, self->FPointerX, self->FPointerY});
-        },
-    .motion =
-        [](void* data, wl_pointer*, std::uint32_t time, wl_fixed_t x, wl_fixed_t y) {
-          TWaylandPointerEvent e{TWaylandPointerEvent::Motion, wl_fixed_to_double(x), wl_fixed_to_double(y)};
-          e.Time = time;
-          Deliver(data, e);
-        },
-    .button =
-        [](void* data, wl_pointer*, std::uint32_t, std::uint32_t time, std::uint32_t button,
-           std::uint32_t state) {
-          TWaylandPointerEvent e{TWaylandPointerEvent::Press};
-          e.Button = button;
-          e.Pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
-          e.Time = time;
-          Deliver(data, e);
-        },
-    .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
-    .frame = [](void*, wl_pointer*) {},
-    .axis_source = [](void*, wl_pointer*, std::uint32_t) {},
-    .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
-    .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-    .axis_value120 = nullptr,  // version 8, not bound
-};
-
-const wl_keyboard_listener TLayerOverlay::KeyboardListener = {
-    .keymap =
-        [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
-          auto* self = static_cast<TLayerOverlay*>(data);
-          if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1)
-            self->FXkb.SetKeymap(fd, size);
-          else
-            close(fd);
-        },
-    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    .leave =
-        [](void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
-          auto* self = static_cast<TLayerOverlay*>(data);
-          if (self->KeyboardLeft) self->KeyboardLeft();
-        },
-    .key =
-        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
-          auto* self = static_cast<TLayerOverlay*>(data);
-          TWaylandKeyEvent e = self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
-          if (e.Pressed && self->FRepeatRate > 0 && self->FXkb.Repeats(key)) {
-            e.RepeatDelay = std::max(1, self->FRepeatDelay);
-            e.RepeatInterval = std::max(1, 1000 / self->FRepeatRate);
-          }
-          if (self->Key) self->Key(e);
-        },
-    .modifiers =
-        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
-           std::uint32_t locked, std::uint32_t group) {
-          static_cast<TLayerOverlay*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
-        },
-    .repeat_info =
-        [](void* data, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
-          auto* self = static_cast<TLayerOverlay*>(data);
-          self->FRepeatRate = rate;  // 0: keys do not repeat
-          self->FRepeatDelay = delay;
-        },
-};
 
 const wl_surface_listener TLayerOverlay::SurfaceListener = {
     .enter = [](void* data,
@@ -369,6 +130,7 @@ const zwlr_layer_surface_v1_listener TLayerOverlay::LayerListener = {
     .closed =
         [](void* data, zwlr_layer_surface_v1*) {
           auto* self = static_cast<TLayerOverlay*>(data);
+          self->DropSurface();
           if (self->Closed) self->Closed();
         },
 };
@@ -423,11 +185,23 @@ bool TLayerOverlay::Flush() {
 
 bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
   if (!FLayerShell || FSurface || output >= OutputCount()) return false;
+  wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
+  FOnOutput = on != nullptr;
+  Make(keyboard, on);
+  return true;
+}
+
+bool TLayerOverlay::Remake(TWaylandKeyboard keyboard) {
+  if (!FSurface || (FOnOutput && !FOn)) return false;
+  DropSurface();
+  Make(keyboard, FOn);
+  return true;
+}
+
+void TLayerOverlay::Make(TWaylandKeyboard keyboard, wl_output* on) {
   FSurface = wl_compositor_create_surface(FCompositor);
   wl_surface_add_listener(FSurface, &SurfaceListener, this);
-  wl_output* on = output >= 0 ? FOutputs[static_cast<std::size_t>(output)].Output : nullptr;
   FOn = on;
-  FOnOutput = on != nullptr;
   FLayerSurface = zwlr_layer_shell_v1_get_layer_surface(FLayerShell, FSurface, on,
                                                         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "korivan-dsk");
   zwlr_layer_surface_v1_add_listener(FLayerSurface, &LayerListener, this);
@@ -442,7 +216,20 @@ bool TLayerOverlay::CreateSurfaceOn(TWaylandKeyboard keyboard, int output) {
   ApplyInputRegion();
   // The first commit carries no buffer: it asks for the size.
   wl_surface_commit(FSurface);
-  return true;
+}
+
+void TLayerOverlay::DropSurface() {
+  // A closed layer surface shows nothing again; until a new one, nothing
+  // reaches it. The input region asked for stays, for the new one.
+  if (FFrame) wl_callback_destroy(std::exchange(FFrame, nullptr));
+  if (FLayerSurface) zwlr_layer_surface_v1_destroy(std::exchange(FLayerSurface, nullptr));
+  if (FSurface) wl_surface_destroy(std::exchange(FSurface, nullptr));
+  FBuffers->Reset();
+  FEntered.clear();
+  FWidth = FHeight = 0;
+  FFramePending = false;
+  FPendingDamage.clear();
+  FAttachedScale = 1;
 }
 
 void TLayerOverlay::SetKeyboard(TWaylandKeyboard keyboard) {
@@ -574,7 +361,7 @@ bool TLayerOverlay::CaptureOutput(const TPlatformRect& rect, std::span<std::uint
   // The output the overlay is on, else the one asked for, else the first
   // one; none when the one asked for is gone: another is no stand-in.
   const wl_output* on = FEntered.empty() ? FOn : FEntered.front();
-  const TOutput* output = FOutputs.empty() || FOnOutput ? nullptr : &FOutputs.front();
+  const TLayerOutput* output = FOutputs.empty() || FOnOutput ? nullptr : &FOutputs.front();
   for (const auto& o : FOutputs)
     if (on && o.Output == on) output = &o;
   return CopyOutput({FDisplay, FShm, FScreenCopy, FScreenCopyVersion, output ? output->Output : nullptr,
@@ -582,7 +369,6 @@ bool TLayerOverlay::CaptureOutput(const TPlatformRect& rect, std::span<std::uint
                     rect, pixels, timeoutMs, error);
 }
 
-}  // namespace
 
 std::unique_ptr<TWaylandOverlay> TWaylandOverlay::Connect(const char* displayName, std::string& error) {
   auto overlay = std::make_unique<TLayerOverlay>();
