@@ -6,6 +6,9 @@
 source "$(dirname "$0")/lib.sh"
 ensure_packages
 
+echo "== Layering"
+python3 "$ROOT/scripts/check_layers.py"
+
 # The Windows cross build needs little processor time and mostly waits on
 # wine, so it runs beside the other stages; its output comes at the end.
 win_log="$(mktemp)"
