@@ -36,11 +36,12 @@ std::unique_ptr<TWaylandBackend> TWaylandBackend::Open(QString& error) {
   // before it in the same layer.
   const int outputs = connection->OutputCount();
   const int main = outputs > 1 ? backend->FMain->ShownOn(2000) : -1;
+  auto& others = backend->FOthers;
   for (int i = 0; i < outputs && main >= 0; ++i)
     if (i != main)
-      if (auto other = connection->CreateSurface(TWaylandKeyboard::OnDemand, i)) backend->FOthers.push_back(std::move(other));
-  if (!backend->FOthers.empty() && connection->Roundtrip())
-    std::erase_if(backend->FOthers, [](const auto& o) { return o->Width() <= 0; });
+      if (auto other = connection->CreateSurface(TWaylandKeyboard::OnDemand, i)) others.push_back(std::move(other));
+  if (!others.empty()) connection->Roundtrip();
+  std::erase_if(others, [](const auto& o) { return o->Width() <= 0; });
   return backend;
 }
 
