@@ -11,21 +11,8 @@
 #include "drawing/PenItem.h"
 #include "settings/Settings.h"
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QKeySequenceEdit;
-class QLabel;
-class QLineEdit;
-class QPainter;
-class QPushButton;
-class QRadioButton;
-class QSpinBox;
+// The other classes the fields name are declared with the pages.
 class QTabWidget;
-class TColorBox;
-class TColorQuad;
-class THueBar;
-class TMetroButton;
 
 // A rectangle with a Tag that paints through, and reports releases to, its
 // dialog.

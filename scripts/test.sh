@@ -17,7 +17,9 @@ win_job=$!
 trap 'kill "$win_job" 2>/dev/null || true; rm -f "$win_log"' EXIT
 
 echo "== Build and test"
-build_preset normal build
+# A warning in the test command's builds fails it.
+werror=-DKORIVAN_WERROR=ON
+build_preset normal build $werror
 ctest --preset normal -j "$JOBS"
 
 echo "== Sanitizer build (ASan + UBSan)"
@@ -34,7 +36,7 @@ ctest --test-dir build-asan -L soak --output-on-failure
 
 if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   echo "== Fuzz targets (short run)"
-  build_preset fuzz build-fuzz
+  build_preset fuzz build-fuzz $werror
   ctest --preset fuzz
 fi
 
