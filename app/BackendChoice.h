@@ -5,17 +5,17 @@
 // window (through XWayland on a Wayland desktop) whatever toolkit plugins are
 // installed, unless the user names the toolkit's platform.
 
-#include <QRect>
 #include <QString>
-#include <QTemporaryFile>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "app/CommandLine.h"
+#include "platform/Platform.h"
 #include "platform/SessionDisplays.h"
 
-class TWaylandOverlay;
+class QGuiApplication;
+class QWidget;
+class TWaylandBackend;
 
 struct TBackendFacts {
   QString Requested;              // KORIVAN_BACKEND: "x11", "wayland" or empty
@@ -34,20 +34,45 @@ struct TBackendChoice {
 // openOverlay tries the layer surface: empty when it is there, else why not.
 TBackendChoice ChooseBackend(const TBackendFacts& facts, const std::function<QString()>& openOverlay);
 
-struct TStartedBackend {
-  TStartedBackend();
-  TStartedBackend(TStartedBackend&&) noexcept;
-  ~TStartedBackend();
-  std::unique_ptr<TWaylandOverlay> Overlay;  // the layer surface when chosen
-  // Those of the other outputs, each on a connection of its own, and their
-  // places among the toolkit's screens.
-  std::vector<std::unique_ptr<TWaylandOverlay>> Others;
-  std::vector<QRect> OtherPlaces;
-  // The toolkit's screens, of the surfaces' sizes and scale; read when the
-  // application object is made.
-  std::unique_ptr<QTemporaryFile> ScreenConfig;
+// The backend chosen, from before the application object exists until the
+// end: the layer surfaces (wayland/WaylandBackend.h), else whatever Qt's
+// platform gives.
+class TBackend {
+ public:
+  TBackend();
+  TBackend(TBackend&&) noexcept;
+  ~TBackend();
+
+  // Once the application object is made.
+  std::unique_ptr<TWindowSystem> CreateWindowSystem(const QGuiApplication& app);
+
+  // The main window, once made and not yet shown, is the backend's while
+  // this lives; it has to go before the window does.
+  class TMainWindow {
+   public:
+    TMainWindow(TBackend& backend, QWidget& window);
+    ~TMainWindow();
+    TMainWindow(const TMainWindow&) = delete;
+    TMainWindow& operator=(const TMainWindow&) = delete;
+    // The window was shown for the first time.
+    void Shown();
+
+   private:
+    TBackend& FBackend;
+  };
+
+  // Only the desktop binds keys for a client (Wayland's rule), through its portal.
+  bool DesktopBindsKeys() const;
+
+ private:
+  friend TBackend StartBackend(const TCommandLine& line);
+  // Also where no Wayland code is built, and then always null.
+  struct TWaylandDeleter {
+    void operator()(TWaylandBackend* backend) const;
+  };
+  std::unique_ptr<TWaylandBackend, TWaylandDeleter> FWayland;
 };
 
-// The choice from the environment and the command line; sets the toolkit's
-// platform accordingly and prints the notice.
-TStartedBackend StartBackend(const TCommandLine& line);
+// The choice from the environment and the command line, opening what it
+// chose; sets Qt's platform accordingly and prints the notice.
+TBackend StartBackend(const TCommandLine& line);

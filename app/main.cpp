@@ -1,8 +1,6 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QSocketNotifier>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QThread>
 #include <QWindow>
 #include <cstdio>
@@ -19,19 +17,8 @@
 #include "dialogs/SetupDlg.h"
 #include "dialogs/SplashFrm.h"
 #include "platform/Platform.h"
-#if KORIVAN_HAVE_WAYLAND
-#include "app/WaylandOutputs.h"
-#include "app/WaylandPresenter.h"
-#endif
 
 namespace {
-
-std::unique_ptr<TWindowSystem> WindowSystemOf(const QGuiApplication& app) {
-  void* connection = nullptr;
-  if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
-    connection = x11->connection();
-  return CreateWindowSystem(QGuiApplication::platformName().toStdString(), connection);
-}
 
 // Lets the splash be drawn before the pause blocks the event loop.
 void PaintNow(QWidget& window) {
@@ -110,27 +97,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  TStartedBackend backend = StartBackend(line);
+  TBackend backend = StartBackend(line);
   TApplication app(argc, argv);
-  backend.ScreenConfig.reset();  // read by now
-#if KORIVAN_HAVE_WAYLAND
-  TWaylandOverlay* const wayland = backend.Overlay.get();
-  std::unique_ptr<TWaylandOutputs> outputs;  // once the main window is there
-  // Only the main window's input region has holes: in its screen's pixels,
-  // which may be fewer than another screen's.
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  const double mainRatio = primary ? primary->devicePixelRatio() : app.devicePixelRatio();
-  std::vector<TWaylandOutputPlace> places;
-  for (std::size_t i = 0; i < backend.Others.size() && i < backend.OtherPlaces.size(); ++i)
-    places.push_back({backend.Others[i].get(), backend.OtherPlaces[i].x(), backend.OtherPlaces[i].y()});
-  const std::unique_ptr<TWindowSystem> windowSystem =
-      wayland ? CreateWaylandWindowSystem(
-                    *wayland, [&](TNativeWindow w) { return outputs ? outputs->OverlayOf(w) : wayland; },
-                    mainRatio, places)
-              : WindowSystemOf(app);
-#else
-  const std::unique_ptr<TWindowSystem> windowSystem = WindowSystemOf(app);
-#endif
+  const std::unique_ptr<TWindowSystem> windowSystem = backend.CreateWindowSystem(app);
 
   auto splash = std::make_unique<TSplashFrm>();
   splash->show();
@@ -138,9 +107,7 @@ int main(int argc, char** argv) {
   QThread::msleep(500);
 
   TMainFrm mainFrm(*windowSystem);
-#if KORIVAN_HAVE_WAYLAND
-  if (wayland) outputs = std::make_unique<TWaylandOutputs>(*wayland, mainFrm, backend.Others, backend.OtherPlaces);
-#endif
+  TBackend::TMainWindow onBackend(backend, mainFrm);
   TSetupDlg setupDlg;
   // The shortcuts stand beside the keypad keys and so share their rules.
   TShortcuts shortcuts(*windowSystem, [&mainFrm](int key) { mainFrm.KeyDown(key, QChar(), Qt::NoModifier); });
@@ -175,15 +142,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korivan-dsk: no command line for this instance: %s\n", error.toLocal8Bit().constData());
 
   mainFrm.ShowOverlay();
-#if KORIVAN_HAVE_WAYLAND
-  std::unique_ptr<TWaylandPresenter> presenter;
-  if (wayland) presenter = std::make_unique<TWaylandPresenter>(*wayland, mainFrm);
-  // The other outputs' surfaces go below the main window's new one.
-  if (presenter)
-    QObject::connect(presenter.get(), &TWaylandPresenter::Reopened, outputs.get(), &TWaylandOutputs::Remake);
-  // No client may grab keys on Wayland; the desktop binds them, if it offers to.
-  if (wayland) shortcuts.UseDesktopPortal();
-#endif
+  onBackend.Shown();
+  if (backend.DesktopBindsKeys()) shortcuts.UseDesktopPortal();
   shortcuts.Apply();
   if (command) commands.Enqueue(line.Command);
   const int status = app.exec();

@@ -34,7 +34,7 @@
 #              KORIVAN_SYSBENCH_ONLY     a regular expression: only the
 #                                        builds and loads ("yours stroke",
 #                                        "bare latency 125") it matches
-#              KORIVAN_WAYLAND_PROBE     the test's window (tests/wayland),
+#              KORIVAN_WAYLAND_PROBE     the test's window (tests/platform/wayland),
 #                                        the backdrop on sway; without it, or
 #                                        without sway, no sway rows
 #              KORIVAN_SYSBENCH_PERF     a file: the program and the X server

@@ -7,7 +7,7 @@
 // events into frames: what a frame holds comes out at its end, in the order
 // a mouse would give it (arrive, move, buttons, go).
 
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 
 #include <cstdint>
 #include <functional>

@@ -6,7 +6,7 @@
 // copying only those rectangles.
 
 #include "platform/Platform.h"
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 
 #include <array>
 #include <vector>

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <utility>
 
-TTouchTablet::TTouchTablet(std::function<wl_surface*()> surface, std::function<void(const TWaylandPointerEvent&)> emit)
-    : FSurface(std::move(surface)) {
-  FEmulation.Emit = std::move(emit);
+TTouchTablet::TTouchTablet(std::function<bool(const wl_surface*)> ours,
+                           std::function<void(const wl_surface*, const TWaylandPointerEvent&)> emit)
+    : FOurs(std::move(ours)), FEmit(std::move(emit)) {
+  FEmulation.Emit = [this](const TWaylandPointerEvent& e) {
+    if (FTo) FEmit(FTo, e);
+  };
 }
 
 TTouchTablet::~TTouchTablet() {
@@ -28,7 +31,8 @@ void TTouchTablet::SeatCapabilities(wl_seat* seat, std::uint32_t capabilities) {
     FTouch = wl_seat_get_touch(seat);
     wl_touch_add_listener(FTouch, &TouchListener, this);
   } else if (!hasTouch && FTouch) {
-    FEmulation.TouchCancel();
+    Touch().TouchCancel();
+    FTouchPoints.clear();
     wl_touch_release(FTouch);
     FTouch = nullptr;
   }
@@ -45,24 +49,38 @@ void TTouchTablet::StartTablets(zwp_tablet_manager_v2* manager, wl_seat* seat, w
 }
 
 // Touch points arrive only where the input region lets them; motion and up
-// belong to a point that went down on this surface.
+// belong to a point that went down on the first finger's surface, whose
+// points the others on other surfaces do not disturb.
 const wl_touch_listener TTouchTablet::TouchListener = {
     .down =
         [](void* data, wl_touch*, std::uint32_t, std::uint32_t, wl_surface* surface, std::int32_t id, wl_fixed_t x,
            wl_fixed_t y) {
           auto* self = static_cast<TTouchTablet*>(data);
-          if (surface && surface == self->FSurface())
-            self->FEmulation.TouchDown(id, wl_fixed_to_double(x), wl_fixed_to_double(y));
+          if (!surface || !self->FOurs(surface)) return;
+          if (self->FTouchPoints.empty()) self->FTouchSurface = surface;
+          if (surface != self->FTouchSurface) return;
+          self->FTouchPoints.push_back(id);
+          self->Touch().TouchDown(id, wl_fixed_to_double(x), wl_fixed_to_double(y));
         },
-    .up = [](void* data, wl_touch*, std::uint32_t, std::uint32_t,
-             std::int32_t id) { static_cast<TTouchTablet*>(data)->FEmulation.TouchUp(id); },
+    .up =
+        [](void* data, wl_touch*, std::uint32_t, std::uint32_t, std::int32_t id) {
+          auto* self = static_cast<TTouchTablet*>(data);
+          if (std::erase(self->FTouchPoints, id) > 0) self->Touch().TouchUp(id);
+        },
     .motion =
         [](void* data, wl_touch*, std::uint32_t, std::int32_t id, wl_fixed_t x, wl_fixed_t y) {
-          static_cast<TTouchTablet*>(data)->FEmulation.TouchMotion(id, wl_fixed_to_double(x), wl_fixed_to_double(y));
+          auto* self = static_cast<TTouchTablet*>(data);
+          if (std::find(self->FTouchPoints.begin(), self->FTouchPoints.end(), id) != self->FTouchPoints.end())
+            self->Touch().TouchMotion(id, wl_fixed_to_double(x), wl_fixed_to_double(y));
         },
     // Its time is that of the frame's last event; the pointer's handler needs none for touch.
-    .frame = [](void* data, wl_touch*) { static_cast<TTouchTablet*>(data)->FEmulation.TouchFrame(0); },
-    .cancel = [](void* data, wl_touch*) { static_cast<TTouchTablet*>(data)->FEmulation.TouchCancel(); },
+    .frame = [](void* data, wl_touch*) { static_cast<TTouchTablet*>(data)->Touch().TouchFrame(0); },
+    .cancel =
+        [](void* data, wl_touch*) {
+          auto* self = static_cast<TTouchTablet*>(data);
+          self->Touch().TouchCancel();
+          self->FTouchPoints.clear();
+        },
     .shape = [](void*, wl_touch*, std::int32_t, wl_fixed_t, wl_fixed_t) {},
     .orientation = [](void*, wl_touch*, std::int32_t, wl_fixed_t) {},
 };
@@ -91,7 +109,7 @@ const zwp_tablet_tool_v2_listener TTouchTablet::ToolListener = {
         [](void* data, zwp_tablet_tool_v2* tool) {
           auto* self = static_cast<TTouchTablet*>(data);
           if (tool == self->FNear) {
-            self->FEmulation.ToolRemoved();
+            self->Pen().ToolRemoved();
             self->FToolCursor->Entered(nullptr, 0);
             self->FNear = nullptr;
           }
@@ -101,33 +119,34 @@ const zwp_tablet_tool_v2_listener TTouchTablet::ToolListener = {
     .proximity_in =
         [](void* data, zwp_tablet_tool_v2* tool, std::uint32_t serial, zwp_tablet_v2*, wl_surface* surface) {
           auto* self = static_cast<TTouchTablet*>(data);
-          if (!surface || surface != self->FSurface()) return;
+          if (!surface || !self->FOurs(surface)) return;
           self->FNear = tool;
+          self->FToolSurface = surface;
           self->FToolCursor->EnteredTool(tool, serial);
-          self->FEmulation.ToolProximityIn();
+          self->Pen().ToolProximityIn();
         },
     .proximity_out =
         [](void* data, zwp_tablet_tool_v2* tool) {
           auto* self = static_cast<TTouchTablet*>(data);
           if (tool != self->FNear) return;
-          self->FEmulation.ToolProximityOut();
+          self->Pen().ToolProximityOut();
           self->FToolCursor->Entered(nullptr, 0);
           self->FNear = nullptr;
         },
     .down =
         [](void* data, zwp_tablet_tool_v2* tool, std::uint32_t) {
           auto* self = static_cast<TTouchTablet*>(data);
-          if (tool == self->FNear) self->FEmulation.ToolDown();
+          if (tool == self->FNear) self->Pen().ToolDown();
         },
     .up =
         [](void* data, zwp_tablet_tool_v2* tool) {
           auto* self = static_cast<TTouchTablet*>(data);
-          if (tool == self->FNear) self->FEmulation.ToolUp();
+          if (tool == self->FNear) self->Pen().ToolUp();
         },
     .motion =
         [](void* data, zwp_tablet_tool_v2* tool, wl_fixed_t x, wl_fixed_t y) {
           auto* self = static_cast<TTouchTablet*>(data);
-          if (tool == self->FNear) self->FEmulation.ToolMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
+          if (tool == self->FNear) self->Pen().ToolMotion(wl_fixed_to_double(x), wl_fixed_to_double(y));
         },
     // The strokes have one width whatever the pressure.
     .pressure = [](void*, zwp_tablet_tool_v2*, std::uint32_t) {},
@@ -140,9 +159,9 @@ const zwp_tablet_tool_v2_listener TTouchTablet::ToolListener = {
         [](void* data, zwp_tablet_tool_v2* tool, std::uint32_t, std::uint32_t button, std::uint32_t state) {
           auto* self = static_cast<TTouchTablet*>(data);
           if (tool == self->FNear)
-            self->FEmulation.ToolButton(button, state == ZWP_TABLET_TOOL_V2_BUTTON_STATE_PRESSED);
+            self->Pen().ToolButton(button, state == ZWP_TABLET_TOOL_V2_BUTTON_STATE_PRESSED);
         },
     // The frame after proximity out still belongs to the pen that left.
     .frame = [](void* data, zwp_tablet_tool_v2*,
-                std::uint32_t time) { static_cast<TTouchTablet*>(data)->FEmulation.ToolFrame(time); },
+                std::uint32_t time) { static_cast<TTouchTablet*>(data)->Pen().ToolFrame(time); },
 };

@@ -1,8 +1,9 @@
 #pragma once
 
-// The seat's touch screen and tablet pens on the overlay surface, handed to
-// TPointerEmulation and from there to the pointer's handler. Tablets come
-// only where the compositor offers the tablet protocol (its manager global).
+// The seat's touch screen and tablet pens on the overlay's surfaces, handed
+// to TPointerEmulation and from there to the surface the finger or the pen
+// came to. Tablets come only where the compositor offers the tablet protocol
+// (its manager global).
 
 #include "platform/wayland/PointerEmulation.h"
 #include "platform/wayland/WaylandCursor.h"
@@ -25,9 +26,10 @@ struct zwp_tablet_pad_v2;
 
 class TTouchTablet {
  public:
-  // surface: the overlay's surface (null before it is made); emit: where
-  // the pointer's events go.
-  TTouchTablet(std::function<wl_surface*()> surface, std::function<void(const TWaylandPointerEvent&)> emit);
+  // ours: whether a surface is one of the overlay's; emit: the pointer's
+  // events, to that surface.
+  TTouchTablet(std::function<bool(const wl_surface*)> ours,
+               std::function<void(const wl_surface*, const TWaylandPointerEvent&)> emit);
   ~TTouchTablet();
   TTouchTablet(const TTouchTablet&) = delete;
   TTouchTablet& operator=(const TTouchTablet&) = delete;
@@ -40,14 +42,32 @@ class TTouchTablet {
                     std::uint32_t compositorVersion, wl_shm* shm);
   // The pens' picture, as the pointer's (TWaylandCursor).
   TWaylandCursor* ToolCursor() { return FToolCursor.get(); }
+  // The surface the pen is near; null for none.
+  const wl_surface* PenSurface() const { return FNear ? FToolSurface : nullptr; }
 
  private:
   static const struct wl_touch_listener TouchListener;
   static const struct zwp_tablet_seat_v2_listener TabletSeatListener;
   static const struct zwp_tablet_tool_v2_listener ToolListener;
 
-  std::function<wl_surface*()> FSurface;
+  // The emulation's calls for touch, then for the pen: what it emits goes to
+  // that device's surface.
+  TPointerEmulation& Touch() {
+    FTo = FTouchSurface;
+    return FEmulation;
+  }
+  TPointerEmulation& Pen() {
+    FTo = FToolSurface;
+    return FEmulation;
+  }
+
+  std::function<bool(const wl_surface*)> FOurs;
+  std::function<void(const wl_surface*, const TWaylandPointerEvent&)> FEmit;
   TPointerEmulation FEmulation;
+  const wl_surface* FTo = nullptr;
+  const wl_surface* FTouchSurface = nullptr;  // the first finger's, until every finger is up
+  std::vector<std::int32_t> FTouchPoints;     // down on it
+  const wl_surface* FToolSurface = nullptr;   // the pen's, since it came near
   wl_touch* FTouch = nullptr;
   zwp_tablet_manager_v2* FManager = nullptr;
   zwp_tablet_seat_v2* FTabletSeat = nullptr;

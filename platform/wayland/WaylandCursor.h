@@ -6,7 +6,7 @@
 // at the output's scale. Set again at each pointer enter, whose serial the
 // compositor asks for (or at a pen's coming near).
 
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 #include "platform/wayland/ShmBuffers.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,22 +16,25 @@ TPlatformRect Intersection(const TPlatformRect& a, const TPlatformRect& b) {
 }
 
 // A surface's output in device pixels, at that corner.
-TPlatformRect DevicePlace(const TWaylandOverlay& overlay, int x, int y) {
-  const int scale = overlay.OutputScale();
-  return {x, y, overlay.Width() * scale, overlay.Height() * scale};
+TPlatformRect DevicePlace(const TLayerSurface& surface, int x, int y) {
+  const int scale = surface.OutputScale();
+  return {x, y, surface.Width() * scale, surface.Height() * scale};
 }
 
 class TWaylandWindowSystem final : public TNullWindowSystem {
  public:
-  TWaylandWindowSystem(TWaylandOverlay& main, std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
-                       double deviceScale, const std::vector<TWaylandOutputPlace>& others)
-      : FOverlay(main),
-        FOverlayOf(std::move(overlayOf)),
+  TWaylandWindowSystem(const TWaylandConnection& connection, TLayerSurface& main,
+                       std::function<TLayerSurface*(TNativeWindow)> surfaceOf, double deviceScale,
+                       const std::vector<TWaylandOutputPlace>& others, TWaylandFallbackCapture fallback)
+      : FConnection(connection),
+        FMain(main),
+        FSurfaceOf(std::move(surfaceOf)),
+        FFallbackCapture(std::move(fallback)),
         FMainPlace(DevicePlace(main, 0, 0)),
         FDeviceScale(deviceScale > 0 ? deviceScale : 1) {
-    // The sizes as the toolkit was told them, at start: its screens stay so.
+    // The sizes as Qt was told them, at start: its screens stay so.
     for (const auto& o : others)
-      if (o.Overlay) FOthers.push_back({o.Overlay, DevicePlace(*o.Overlay, o.X, o.Y)});
+      if (o.Surface) FOthers.push_back({o.Surface, DevicePlace(*o.Surface, o.X, o.Y)});
   }
   std::string_view Name() const override { return "wayland-layer"; }
   // A window fills the surface it lies on: its pixels are the surface's.
@@ -44,23 +47,23 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
       surface.push_back({x, y, static_cast<std::int32_t>(std::ceil((r.X + r.Width) / FDeviceScale)) - x,
                          static_cast<std::int32_t>(std::ceil((r.Y + r.Height) / FDeviceScale)) - y});
     }
-    if (TWaylandOverlay* overlay = FOverlayOf(window)) overlay->SetInputRegion(surface);
+    if (TLayerSurface* to = FSurfaceOf(window)) to->SetInputRegion(surface);
   }
   void SetFullInput(TNativeWindow window) override {
-    if (TWaylandOverlay* overlay = FOverlayOf(window)) overlay->SetFullInput();
+    if (TLayerSurface* surface = FSurfaceOf(window)) surface->SetFullInput();
   }
 
   // The overlay's output, in device pixels, at the origin of the surface;
   // then the other outputs where they lie.
   std::vector<TPlatformRect> Monitors() override {
-    if (FOverlay.Width() <= 0) return {};
-    std::vector<TPlatformRect> all{DevicePlace(FOverlay, 0, 0)};
+    if (FMain.Width() <= 0) return {};
+    std::vector<TPlatformRect> all{DevicePlace(FMain, 0, 0)};
     for (const auto& o : FOthers) all.push_back(o.Place);
     return all;
   }
 
   bool CaptureScreen(const TPlatformRect& rect, std::span<std::uint32_t> pixels) override {
-    const TPlatformRect main = DevicePlace(FOverlay, 0, 0);
+    const TPlatformRect main = DevicePlace(FMain, 0, 0);
     if (FOthers.empty() || Intersection(rect, main) == rect) return CaptureMain(rect, pixels);
     return CaptureOutputs(rect, pixels);
   }
@@ -68,7 +71,7 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
 
  private:
   struct TOther {
-    TWaylandOverlay* Overlay;
+    TLayerSurface* Surface;
     TPlatformRect Place;
   };
   using Clock = std::chrono::steady_clock;
@@ -84,31 +87,31 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
     // is read: presented now, and shown by the compositor.
     const auto start = Clock::now();
     const int bound = Bound(start);
-    if (FOverlay.BeforeCapture) FOverlay.BeforeCapture();
-    FOverlay.WaitPresented(bound);
-    if (!FOverlay.HasScreenCopy()) return CaptureOtherwise(rect, pixels);
-    const bool copied = FOverlay.CaptureOutput(rect, pixels, bound, FCaptureError);
+    BeforeCapture(FMain);
+    FMain.WaitPresented(bound);
+    if (!FConnection.HasScreenCopy()) return CaptureOtherwise(rect, pixels);
+    const bool copied = FMain.CaptureOutput(rect, pixels, bound, FCaptureError);
     if (!copied && Clock::now() - start >= std::chrono::milliseconds(bound)) FUnanswered = Clock::now();
     return copied;
   }
 
-  // Every output that rect covers, each through its own surface's
-  // connection, after each surface has shown what the program hid.
+  // Every output that rect covers, each through its own surface, after each
+  // surface has shown what the program hid.
   bool CaptureOutputs(const TPlatformRect& rect, std::span<std::uint32_t> pixels) {
     struct TPart {
-      TWaylandOverlay* Overlay;
+      TLayerSurface* Surface;
       TPlatformRect Place;
       TPlatformRect Part;
       std::vector<std::uint32_t> Pixels;
     };
     std::vector<TPart> parts;
-    const auto add = [&](TWaylandOverlay& overlay, const TPlatformRect& place) {
+    const auto add = [&](TLayerSurface& overlay, const TPlatformRect& place) {
       if (const TPlatformRect part = Intersection(rect, place); part.Width > 0)
         parts.push_back({&overlay, place, part, {}});
     };
-    add(FOverlay, FMainPlace);
-    for (const auto& o : FOthers) add(*o.Overlay, o.Place);
-    if (!FOverlay.HasScreenCopy()) {
+    add(FMain, FMainPlace);
+    for (const auto& o : FOthers) add(*o.Surface, o.Place);
+    if (!FConnection.HasScreenCopy()) {
       // The portal pictures the desktop as the compositor arranges it, which
       // is not how the outputs lie here.
       FCaptureError = "several screens are read together only through the compositor's screen copy, which it "
@@ -117,7 +120,7 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
       return false;
     }
     for (const auto& p : parts) {
-      if (DevicePlace(*p.Overlay, p.Place.X, p.Place.Y) != p.Place) {
+      if (DevicePlace(*p.Surface, p.Place.X, p.Place.Y) != p.Place) {
         FCaptureError = "a screen changed its size or scale since the program started; start it again to save "
                         "every screen";
         return false;
@@ -125,14 +128,13 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
     }
     const auto start = Clock::now();
     const int bound = Bound(start);
-    for (const auto& p : parts)
-      if (p.Overlay->BeforeCapture) p.Overlay->BeforeCapture();
-    for (const auto& p : parts) p.Overlay->WaitPresented(bound);
+    for (const auto& p : parts) BeforeCapture(*p.Surface);
+    for (const auto& p : parts) p.Surface->WaitPresented(bound);
     for (auto& p : parts) {
       p.Pixels.resize(static_cast<std::size_t>(p.Part.Width) * static_cast<std::size_t>(p.Part.Height));
       const TPlatformRect local{p.Part.X - p.Place.X, p.Part.Y - p.Place.Y, p.Part.Width, p.Part.Height};
       const auto asked = Clock::now();
-      if (!p.Overlay->CaptureOutput(local, p.Pixels, bound, FCaptureError)) {
+      if (!p.Surface->CaptureOutput(local, p.Pixels, bound, FCaptureError)) {
         if (Clock::now() - asked >= std::chrono::milliseconds(bound)) FUnanswered = Clock::now();
         return false;
       }
@@ -150,7 +152,7 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
   bool CaptureOtherwise(const TPlatformRect& rect, std::span<std::uint32_t> pixels) {
     const std::vector<TPlatformRect> output = Monitors();
     const std::string none = "the compositor offers no screen capture (no zwlr_screencopy_manager_v1)";
-    if (!FOverlay.FallbackCapture) {
+    if (!FFallbackCapture) {
       FCaptureError = none;
       return false;
     }
@@ -160,16 +162,22 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
       FCaptureError = none + " for a part of the screen";
       return false;
     }
-    if (FOverlay.FallbackCapture(rect, pixels, FCaptureError)) return true;
+    if (FFallbackCapture(rect, pixels, FCaptureError)) return true;
     FCaptureError = none + ", and " + FCaptureError;
     return false;
   }
 
   static constexpr int LongBound = 2000;
   static constexpr int ShortBound = 250;
+  static void BeforeCapture(TLayerSurface& surface) {
+    if (TLayerSurfaceListener* listener = surface.Listener()) listener->BeforeCapture();
+  }
+
+  const TWaylandConnection& FConnection;
   // The main window's surface: the screen a save reads is its output.
-  TWaylandOverlay& FOverlay;
-  std::function<TWaylandOverlay*(TNativeWindow)> FOverlayOf;
+  TLayerSurface& FMain;
+  std::function<TLayerSurface*(TNativeWindow)> FSurfaceOf;
+  TWaylandFallbackCapture FFallbackCapture;
   TPlatformRect FMainPlace;
   std::vector<TOther> FOthers;
   double FDeviceScale;
@@ -179,13 +187,11 @@ class TWaylandWindowSystem final : public TNullWindowSystem {
 
 }  // namespace
 
-std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& overlay, double deviceScale) {
-  return CreateWaylandWindowSystem(overlay, [&overlay](TNativeWindow) { return &overlay; }, deviceScale);
-}
-
-std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(TWaylandOverlay& main,
-                                                         std::function<TWaylandOverlay*(TNativeWindow)> overlayOf,
+std::unique_ptr<TWindowSystem> CreateWaylandWindowSystem(const TWaylandConnection& connection, TLayerSurface& main,
+                                                         std::function<TLayerSurface*(TNativeWindow)> surfaceOf,
                                                          double deviceScale,
-                                                         const std::vector<TWaylandOutputPlace>& others) {
-  return std::make_unique<TWaylandWindowSystem>(main, std::move(overlayOf), deviceScale, others);
+                                                         const std::vector<TWaylandOutputPlace>& others,
+                                                         TWaylandFallbackCapture fallback) {
+  return std::make_unique<TWaylandWindowSystem>(connection, main, std::move(surfaceOf), deviceScale, others,
+                                                std::move(fallback));
 }

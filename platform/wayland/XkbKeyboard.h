@@ -3,7 +3,7 @@
 // The compositor's keymap and the state of the modifiers, turning the key
 // codes of wl_keyboard into keys of the toolkit's numbering and text.
 
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 
 #include <cstdint>
 

@@ -7,21 +7,20 @@
 
 #include <QObject>
 #include <QRect>
-#include <QSocketNotifier>
 #include <memory>
 #include <vector>
 
-#include "app/WaylandPresenter.h"
 #include "platform/Platform.h"
+#include "wayland/WaylandPresenter.h"
 
 class TWaylandOutputs : public QObject {
  public:
-  // places: where each overlay's output lies among the toolkit's screens.
-  TWaylandOutputs(TWaylandOverlay& main, QWidget& mainWindow, std::vector<std::unique_ptr<TWaylandOverlay>>& others,
-                  const std::vector<QRect>& places);
+  // places: where each surface's output lies among Qt's screens.
+  TWaylandOutputs(TWaylandConnection& connection, TLayerSurface& main, QWidget& mainWindow,
+                  const std::vector<std::unique_ptr<TLayerSurface>>& others, const std::vector<QRect>& places);
   ~TWaylandOutputs() override;
   // The surface a window of the program's is shown on; null for none.
-  TWaylandOverlay* OverlayOf(TNativeWindow window) const;
+  TLayerSurface* SurfaceOf(TNativeWindow window) const;
   // Each output's surface made anew, below the main window's new one: where
   // that one now lies on an output of theirs, the main window is seen and
   // takes the clicks.
@@ -34,13 +33,13 @@ class TWaylandOutputs : public QObject {
   void Gone(const QWidget* window);
 
   struct TOutput {
-    TWaylandOverlay* Overlay;
+    TLayerSurface* Surface;
     QRect Place;
-    std::unique_ptr<QSocketNotifier> Events;  // read while no window is shown there
     const QWidget* Window;  // compared only: cleared when it hides or goes
     std::unique_ptr<TWaylandPresenter> Presenter;
   };
-  TWaylandOverlay& FMain;
+  TWaylandConnection& FConnection;
+  TLayerSurface& FMain;
   QWidget& FMainWindow;
   std::vector<TOutput> FOutputs;
 };

@@ -1,31 +1,29 @@
 #pragma once
 
 // Shows a top-level widget of a program running on Qt's offscreen platform
-// through the overlay surface: renders it into the surface's buffers when it
-// asks to be repainted, at most once a compositor frame, and hands the
-// surface's pointer input to it as Qt mouse events: the Wayland path, chosen
-// at start (BackendChoice.h). The program's other windows are drawn on
-// the same surface, above it.
+// on a layer surface: renders it into the surface's buffers when it asks to
+// be repainted, at most once a compositor frame, and hands the surface's
+// pointer input and keys to it as Qt events. On the main window's surface
+// the program's other windows are drawn too, above it.
 
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
 #include <memory>
 #include <vector>
 
-#include "app/WaylandPointerPicture.h"
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
+#include "wayland/WaylandPointerPicture.h"
 
-class TWaylandPresenter : public QObject {
+class TWaylandPresenter : public QObject, private TLayerSurfaceListener {
   Q_OBJECT
  public:
   // main: the surface of the main window, which also shows the dialogs;
   // else that of another output, which the window fills.
-  TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main = true);
+  TWaylandPresenter(TWaylandConnection& connection, TLayerSurface& surface, QWidget& window, bool main = true);
   ~TWaylandPresenter() override;
   // The surface was made anew: the window is shown on it once it has a size.
   void Restart();
@@ -38,21 +36,29 @@ class TWaylandPresenter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void Configured() override;
+  void FrameDone() override;
+  void Closed() override;
+  void OutputAdded() override;
+  void Pointer(const TWaylandPointerEvent& e) override;
+  void Key(const TWaylandKeyEvent& e) override;
+  void KeyboardLeft() override { FRepeat.stop(); }
+  // Repaints asked for but not yet handled (controls a save just hid) go
+  // into this frame; one still on its way takes them at its frame callback.
+  void BeforeCapture() override;
+
   void Reopen();  // a new surface for the main window, its own closed
   void Render();
-  void PresentNow();
   void Damage(const QWidget& widget, const QEvent& event);
-  void Pointer(const TWaylandPointerEvent& e);
-  void Key(const TWaylandKeyEvent& e);
   void PostKey(const TWaylandKeyEvent& e, bool autoRepeat);
   void Hover(QWidget* target, QPointF at);
   QWidget* Under() const;  // the widget at FAt that takes the pointer
   std::vector<QWidget*> Windows() const;
 
-  TWaylandOverlay& FOverlay;
+  TWaylandConnection& FConnection;
+  TLayerSurface& FSurface;
   QWidget& FWindow;
   bool FMain;
-  QSocketNotifier FNotifier;
   bool FDirty = true;
   bool FShown = false;  // the surface has had a size
   bool FWaiting = false;  // a frame is on its way to the screen

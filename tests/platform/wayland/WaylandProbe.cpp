@@ -7,7 +7,7 @@
 //            its window lies, it then lies under the middle of the screen)
 //   pointer  a virtual pointer: "move X Y W H", "down", "up" and "click" lines
 //            on standard input
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 #include "platform/wayland/ShmBuffers.h"
 
 #include <wayland-client.h>
@@ -62,58 +62,70 @@ int Loop(wl_display* display, const std::function<bool()>& read,
   }
 }
 
-int RunOverlay() {
-  std::string error;
-  auto overlay = TWaylandOverlay::Connect(nullptr, error);
-  if (!overlay) {
-    Say("error " + error);
-    return 1;
+constexpr struct {
+  TPlatformRect Rect;
+  std::uint32_t Argb;
+} Blocks[] = {{Red, 0xFFFF0000}, {Blue, 0xFF0000FF}, {Yellow, 0xFFFFFF00}};
+
+// Each frame paints one block and damages only that: the buffers take
+// turns, so the later frames show the earlier blocks only if the buffer
+// brought itself up to date.
+class TBlocks final : public TLayerSurfaceListener {
+ public:
+  explicit TBlocks(TLayerSurface& surface) : FSurface(surface) {}
+  void Configured() override {
+    if (FFrames > 0) return;
+    Say("size " + std::to_string(FSurface.Width()) + " " + std::to_string(FSurface.Height()));
+    Paint();
   }
-  Say(std::string("layer-shell ") + (overlay->HasLayerShell() ? "yes" : "no"));
-  if (!overlay->CreateSurface(TWaylandKeyboard::None)) return 1;
-  overlay->SetInputRegion(std::span(&Red, 1));
-  // Each frame paints one block and damages only that: the buffers take
-  // turns, so the later frames show the earlier blocks only if the buffer
-  // brought itself up to date.
-  static constexpr struct {
-    TPlatformRect Rect;
-    std::uint32_t Argb;
-  } Blocks[] = {{Red, 0xFFFF0000}, {Blue, 0xFF0000FF}, {Yellow, 0xFFFFFF00}};
-  std::size_t frames = 0;
-  const auto paint = [&] {
-    const TWaylandPixels p = overlay->AcquireBuffer();
-    if (!p.Pixels) {
-      Say("error no buffer for frame " + std::to_string(frames));
-      return;
-    }
-    Fill(p, Blocks[frames].Rect, Blocks[frames].Argb);
-    overlay->Present(std::span(&Blocks[frames].Rect, 1));
-    ++frames;
-  };
-  overlay->Configured = [&] {
-    if (frames > 0) return;
-    Say("size " + std::to_string(overlay->Width()) + " " + std::to_string(overlay->Height()));
-    paint();
-  };
-  overlay->FrameDone = [&] {
-    if (frames < std::size(Blocks)) {
-      paint();
-    } else if (frames == std::size(Blocks)) {
-      ++frames;
+  void FrameDone() override {
+    if (FFrames < std::size(Blocks)) {
+      Paint();
+    } else if (FFrames == std::size(Blocks)) {
+      ++FFrames;
       Say("shown");
     }
-  };
-  overlay->Pointer = [](const TWaylandPointerEvent& e) {
+  }
+  void Pointer(const TWaylandPointerEvent& e) override {
     static const char* const kinds[] = {"enter", "motion", "press", "leave"};
     if (e.Kind == TWaylandPointerEvent::Motion) return;
     Say(std::string("overlay ") + kinds[e.Kind] + " " + std::to_string(static_cast<int>(e.X)) + " " +
         std::to_string(static_cast<int>(e.Y)) + (e.Kind == TWaylandPointerEvent::Press && e.Pressed ? " down" : ""));
-  };
+  }
+
+ private:
+  void Paint() {
+    const TWaylandPixels p = FSurface.AcquireBuffer(1);
+    if (!p.Pixels) {
+      Say("error no buffer for frame " + std::to_string(FFrames));
+      return;
+    }
+    Fill(p, Blocks[FFrames].Rect, Blocks[FFrames].Argb);
+    FSurface.Present(std::span(&Blocks[FFrames].Rect, 1));
+    ++FFrames;
+  }
+  TLayerSurface& FSurface;
+  std::size_t FFrames = 0;
+};
+
+int RunOverlay() {
+  std::string error;
+  auto connection = TWaylandConnection::Connect(nullptr, error);
+  if (!connection) {
+    Say("error " + error);
+    return 1;
+  }
+  Say(std::string("layer-shell ") + (connection->HasLayerShell() ? "yes" : "no"));
+  auto surface = connection->CreateSurface(TWaylandKeyboard::None);
+  if (!surface) return 1;
+  surface->SetInputRegion(std::span(&Red, 1));
+  TBlocks blocks(*surface);
+  surface->SetListener(&blocks);
   for (;;) {
-    if (!overlay->Flush()) return 1;
-    pollfd fds[2] = {{overlay->Descriptor(), POLLIN, 0}, {0, POLLIN, 0}};
+    if (!connection->Flush()) return 1;
+    pollfd fds[2] = {{connection->Descriptor(), POLLIN, 0}, {0, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) return 1;
-    if ((fds[0].revents & POLLIN) && !overlay->ReadEvents()) return 1;
+    if ((fds[0].revents & POLLIN) && !connection->ReadEvents()) return 1;
     if (fds[1].revents & (POLLIN | POLLHUP)) {
       char c;
       if (::read(0, &c, 1) <= 0) return 0;

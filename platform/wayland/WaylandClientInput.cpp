@@ -1,13 +1,17 @@
-#include "platform/wayland/LayerOverlay.h"
+#include "platform/wayland/WaylandClient.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
-const wl_seat_listener TLayerOverlay::SeatListener = {
+// The seat's events go to the surface they name at enter: the pointer's
+// until it leaves, the keyboard's until it leaves.
+
+const wl_seat_listener TWaylandClient::SeatListener = {
     .capabilities =
         [](void* data, wl_seat* seat, std::uint32_t caps) {
-          auto* self = static_cast<TLayerOverlay*>(data);
+          auto* self = static_cast<TWaylandClient*>(data);
           const bool hasPointer = (caps & WL_SEAT_CAPABILITY_POINTER) != 0;
           if (hasPointer && !self->FPointer) {
             self->FPointer = wl_seat_get_pointer(seat);
@@ -29,38 +33,31 @@ const wl_seat_listener TLayerOverlay::SeatListener = {
     .name = [](void*, wl_seat*, const char*) {},
 };
 
-void TLayerOverlay::Deliver(void* data, TWaylandPointerEvent event) {
-  auto* self = static_cast<TLayerOverlay*>(data);
-  // Buttons come without a position: they happen where the pointer last was.
-  if (event.Kind == TWaylandPointerEvent::Press) {
-    event.X = self->FPointerX;
-    event.Y = self->FPointerY;
-  } else {
-    self->FPointerX = event.X;
-    self->FPointerY = event.Y;
-  }
-  if (self->Pointer) self->Pointer(event);
-}
-
-const wl_pointer_listener TLayerOverlay::PointerListener = {
+const wl_pointer_listener TWaylandClient::PointerListener = {
     .enter =
         [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-          if (!surface || surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
-          static_cast<TLayerOverlay*>(data)->FCursor->Entered(pointer, serial);
-          Deliver(data, {TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
+          auto* self = static_cast<TWaylandClient*>(data);
+          TClientSurface* to = self->SurfaceOf(surface);
+          if (!to) return;
+          self->FPointerFocus = to;
+          to->ShowCursorOn(*self->FCursor);
+          self->FCursor->Entered(pointer, serial);
+          to->Deliver({TWaylandPointerEvent::Enter, wl_fixed_to_double(x), wl_fixed_to_double(y)});
         },
+    // Also for a surface already destroyed (null): it left the one entered.
     .leave =
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface) {
-          if (surface != static_cast<TLayerOverlay*>(data)->FSurface) return;
-          auto* self = static_cast<TLayerOverlay*>(data);
+        [](void* data, wl_pointer*, std::uint32_t, wl_surface*) {
+          auto* self = static_cast<TWaylandClient*>(data);
+          TClientSurface* from = std::exchange(self->FPointerFocus, nullptr);
+          if (!from) return;
           self->FCursor->Entered(nullptr, 0);
-          Deliver(data, {TWaylandPointerEvent::Leave, self->FPointerX, self->FPointerY});
+          from->Left();
         },
     .motion =
         [](void* data, wl_pointer*, std::uint32_t time, wl_fixed_t x, wl_fixed_t y) {
           TWaylandPointerEvent e{TWaylandPointerEvent::Motion, wl_fixed_to_double(x), wl_fixed_to_double(y)};
           e.Time = time;
-          Deliver(data, e);
+          if (TClientSurface* to = static_cast<TWaylandClient*>(data)->FPointerFocus) to->Deliver(e);
         },
     .button =
         [](void* data, wl_pointer*, std::uint32_t, std::uint32_t time, std::uint32_t button,
@@ -69,7 +66,7 @@ const wl_pointer_listener TLayerOverlay::PointerListener = {
           e.Button = button;
           e.Pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
           e.Time = time;
-          Deliver(data, e);
+          if (TClientSurface* to = static_cast<TWaylandClient*>(data)->FPointerFocus) to->Deliver(e);
         },
     .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
     .frame = [](void*, wl_pointer*) {},
@@ -79,39 +76,43 @@ const wl_pointer_listener TLayerOverlay::PointerListener = {
     .axis_value120 = nullptr,  // version 8, not bound
 };
 
-const wl_keyboard_listener TLayerOverlay::KeyboardListener = {
+const wl_keyboard_listener TWaylandClient::KeyboardListener = {
     .keymap =
         [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
-          auto* self = static_cast<TLayerOverlay*>(data);
+          auto* self = static_cast<TWaylandClient*>(data);
           if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1)
             self->FXkb.SetKeymap(fd, size);
           else
             close(fd);
         },
-    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
+    .enter =
+        [](void* data, wl_keyboard*, std::uint32_t, wl_surface* surface, wl_array*) {
+          auto* self = static_cast<TWaylandClient*>(data);
+          self->FKeyboardFocus = self->SurfaceOf(surface);
+        },
     .leave =
         [](void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
-          auto* self = static_cast<TLayerOverlay*>(data);
-          if (self->KeyboardLeft) self->KeyboardLeft();
+          TClientSurface* from = std::exchange(static_cast<TWaylandClient*>(data)->FKeyboardFocus, nullptr);
+          if (from && from->Listener()) from->Listener()->KeyboardLeft();
         },
     .key =
         [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
-          auto* self = static_cast<TLayerOverlay*>(data);
+          auto* self = static_cast<TWaylandClient*>(data);
           TWaylandKeyEvent e = self->FXkb.Event(key, state == WL_KEYBOARD_KEY_STATE_PRESSED);
           if (e.Pressed && self->FRepeatRate > 0 && self->FXkb.Repeats(key)) {
             e.RepeatDelay = std::max(1, self->FRepeatDelay);
             e.RepeatInterval = std::max(1, 1000 / self->FRepeatRate);
           }
-          if (self->Key) self->Key(e);
+          if (self->FKeyboardFocus && self->FKeyboardFocus->Listener()) self->FKeyboardFocus->Listener()->Key(e);
         },
     .modifiers =
         [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
            std::uint32_t locked, std::uint32_t group) {
-          static_cast<TLayerOverlay*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
+          static_cast<TWaylandClient*>(data)->FXkb.SetModifiers(depressed, latched, locked, group);
         },
     .repeat_info =
         [](void* data, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
-          auto* self = static_cast<TLayerOverlay*>(data);
+          auto* self = static_cast<TWaylandClient*>(data);
           self->FRepeatRate = rate;  // 0: keys do not repeat
           self->FRepeatDelay = delay;
         },

@@ -1,6 +1,5 @@
-#include "app/WaylandPresenter.h"
+#include "wayland/WaylandPresenter.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
@@ -12,13 +11,8 @@
 #include <QPaintEvent>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
-
-#if KORIVAN_HAVE_PORTAL
-#include "portal/Screenshot.h"
-#endif
 
 namespace {
 
@@ -33,50 +27,11 @@ Qt::MouseButton ButtonOf(std::uint32_t code) {
 
 }  // namespace
 
-TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, bool main)
-    : FOverlay(overlay),
-      FWindow(window),
-      FMain(main),
-      FNotifier(overlay.Descriptor(), QSocketNotifier::Read),
-      FPointerPicture(overlay) {
+TWaylandPresenter::TWaylandPresenter(TWaylandConnection& connection, TLayerSurface& surface, QWidget& window,
+                                     bool main)
+    : FConnection(connection), FSurface(surface), FWindow(window), FMain(main), FPointerPicture(surface) {
   FPointerPicture.Follow(nullptr);
-  connect(&FNotifier, &QSocketNotifier::activated, this, [this] {
-    if (FOverlay.ReadEvents()) return;
-    std::fputs("korivan-dsk: the Wayland compositor closed the connection\n", stderr);
-    FNotifier.setEnabled(false);
-    FWindow.close();
-  });
-  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-          [this] { FOverlay.Flush(); });
-  FOverlay.Configured = [this] {
-    FShown = FOverlay.Width() > 0;
-    FWindow.setGeometry(QRect(FMain ? QPoint() : FWindow.pos(), QSize(FOverlay.Width(), FOverlay.Height())));
-    // A new size starts from a transparent buffer, before Qt reports the resize.
-    FDamage = FWindow.geometry();
-    FDirty = true;
-    Render();
-  };
-  FOverlay.FrameDone = [this] {
-    FWaiting = false;
-    Render();
-  };
-  // Its output went (a monitor unplugged): the main window goes on, on an
-  // output that remains, else on the next to come; another output's window
-  // stays, with its drawing, shown nowhere.
-  FOverlay.Closed = [this] {
-    // One closed before it had a size lay on an output going too, or on none.
-    if (FMain) QTimer::singleShot(std::exchange(FShown, false) ? 0 : 1000, this, [this] { Reopen(); });
-  };
-  FOverlay.OutputAdded = [this] {
-    if (FMain && FOverlay.Width() <= 0) QTimer::singleShot(0, this, [this] { Reopen(); });
-  };
-  FOverlay.Pointer = [this](const TWaylandPointerEvent& e) { Pointer(e); };
-  FOverlay.Key = [this](const TWaylandKeyEvent& e) { Key(e); };
-  FOverlay.BeforeCapture = [this] { PresentNow(); };
-#if KORIVAN_HAVE_PORTAL
-  FOverlay.FallbackCapture = CapturePortalScreen;
-#endif
-  FOverlay.KeyboardLeft = [this] { FRepeat.stop(); };
+  FSurface.SetListener(this);
   // As from a window system: a release and a press, both marked repeated.
   connect(&FRepeat, &QTimer::timeout, this, [this] {
     TWaylandKeyEvent up = FRepeating;
@@ -86,34 +41,54 @@ TWaylandPresenter::TWaylandPresenter(TWaylandOverlay& overlay, QWidget& window, 
     FRepeat.start(FRepeating.RepeatInterval);
   });
   qApp->installEventFilter(this);
-  FOverlay.Configured();
+  Configured();
 }
 
 TWaylandPresenter::~TWaylandPresenter() {
-  // Another output's overlay outlives its window, and this.
-  FOverlay.Configured = nullptr;
-  FOverlay.FrameDone = nullptr;
-  FOverlay.Closed = nullptr;
-  FOverlay.OutputAdded = nullptr;
-  FOverlay.Pointer = nullptr;
-  FOverlay.Key = nullptr;
-  FOverlay.KeyboardLeft = nullptr;
-  FOverlay.BeforeCapture = nullptr;  // a save reads every output's surface
+  // Another output's surface outlives its window, and this; a save reads it.
+  FSurface.SetListener(nullptr);
   if (FMain) return;
   // Nothing of the window stays on that output, and its clicks pass.
-  FOverlay.SetInputRegion({});
-  if (const TWaylandPixels pixels = FOverlay.AcquireBuffer(); pixels.Pixels) {
+  FSurface.SetInputRegion({});
+  if (const TWaylandPixels pixels = FSurface.AcquireBuffer(FScale > 0 ? FScale : FSurface.OutputScale());
+      pixels.Pixels) {
     std::memset(pixels.Pixels, 0, static_cast<std::size_t>(pixels.Stride) * static_cast<std::size_t>(pixels.Height));
-    FOverlay.Present({});
+    FSurface.Present({});
   }
-  FOverlay.Flush();
+  FConnection.Flush();
+}
+
+void TWaylandPresenter::Configured() {
+  FShown = FSurface.Width() > 0;
+  FWindow.setGeometry(QRect(FMain ? QPoint() : FWindow.pos(), QSize(FSurface.Width(), FSurface.Height())));
+  // A new size starts from a transparent buffer, before Qt reports the resize.
+  FDamage = FWindow.geometry();
+  FDirty = true;
+  Render();
+}
+
+void TWaylandPresenter::FrameDone() {
+  FWaiting = false;
+  Render();
+}
+
+// Its output went (a monitor unplugged): the main window goes on, on an
+// output that remains, else on the next to come; another output's window
+// stays, with its drawing, shown nowhere.
+void TWaylandPresenter::Closed() {
+  // One closed before it had a size lay on an output going too, or on none.
+  if (FMain) QTimer::singleShot(std::exchange(FShown, false) ? 0 : 1000, this, [this] { Reopen(); });
+}
+
+void TWaylandPresenter::OutputAdded() {
+  if (FMain && FSurface.Width() <= 0) QTimer::singleShot(0, this, [this] { Reopen(); });
 }
 
 void TWaylandPresenter::Reopen() {
   // Where the compositor puts a surface now, as at start; with no output
   // left, on the next to come.
-  if (FOverlay.Width() > 0 || !FOverlay.Roundtrip() || FOverlay.OutputCount() == 0) return;
-  if (!FOverlay.CreateSurface(TWaylandKeyboard::OnDemand)) return;
+  if (FSurface.Width() > 0 || !FConnection.Roundtrip() || FConnection.OutputCount() == 0) return;
+  if (!FSurface.Reopen(TWaylandKeyboard::OnDemand)) return;
   Restart();
   emit Reopened();
 }
@@ -127,7 +102,7 @@ void TWaylandPresenter::Restart() {
   for (const std::uint32_t code : {0x110u, 0x111u, 0x112u})
     if (FButtons & ButtonOf(code)) Pointer({TWaylandPointerEvent::Press, at.x(), at.y(), code, false});
   Pointer({TWaylandPointerEvent::Leave, at.x(), at.y()});
-  FOverlay.Roundtrip();  // its size, and Configured shows the window on it
+  FConnection.Roundtrip();  // its size, and Configured shows the window on it
 }
 
 bool TWaylandPresenter::eventFilter(QObject* watched, QEvent* event) {
@@ -212,9 +187,9 @@ void TWaylandPresenter::Render() {
   const auto windows = Windows();
   // While one is open it takes the clicks, the overlay's other parts none,
   // and the keyboard; else the overlay takes the keyboard when clicked.
-  FOverlay.SetInputOverride(windows.size() > 1);
-  FOverlay.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
-  const int scale = FOverlay.OutputScale();
+  FSurface.SetInputOverride(windows.size() > 1);
+  FSurface.SetKeyboard(windows.size() > 1 ? TWaylandKeyboard::Exclusive : TWaylandKeyboard::OnDemand);
+  const int scale = FSurface.OutputScale();
   if (scale != FScale) {
     FDamage = FWindow.geometry();  // every pixel anew, and the theme's pointer pictures
     FPointerPicture.Forget();
@@ -225,15 +200,14 @@ void TWaylandPresenter::Render() {
     FDirty = false;
     return;
   }
-  FOverlay.SetBufferScale(scale);
-  const TWaylandPixels pixels = FOverlay.AcquireBuffer();
+  const TWaylandPixels pixels = FSurface.AcquireBuffer(scale);
   if (!pixels.Pixels) return;  // both with the compositor: the next update tries again
   FScale = scale;
   QImage image(reinterpret_cast<uchar*>(pixels.Pixels), pixels.Width, pixels.Height, pixels.Stride,
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   // The buffer holds the last picture: only the damage is painted anew.
-  const QPoint origin = FWindow.pos();  // of the surface, among the toolkit's screens
+  const QPoint origin = FWindow.pos();  // of the surface, among Qt's screens
   {
     QPainter clear(&image);
     clear.setCompositionMode(QPainter::CompositionMode_Source);
@@ -256,14 +230,12 @@ void TWaylandPresenter::Render() {
     damage.push_back({(r.x() - origin.x()) * scale, (r.y() - origin.y()) * scale, r.width() * scale,
                       r.height() * scale});
   FDamage = QRegion();
-  FOverlay.Present(damage);
+  FSurface.Present(damage);
   FDirty = false;
   FWaiting = true;
 }
 
-void TWaylandPresenter::PresentNow() {
-  // Repaints asked for but not yet handled (controls a save just hid) go into
-  // this frame; one still on its way takes them at its frame callback.
+void TWaylandPresenter::BeforeCapture() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
   Render();
 }

@@ -1,4 +1,4 @@
-#include "app/WaylandPointerPicture.h"
+#include "wayland/WaylandPointerPicture.h"
 
 #include <QApplication>
 #include <QImage>
@@ -16,7 +16,7 @@ void TWaylandPointerPicture::Follow(const QWidget* under) {
     if (shape == FShape) return;
     FShape = shape;
     FPicture = 0;
-    FOverlay.SetCursorShape(shape);
+    FSurface.SetCursorShape(shape);
     return;
   }
   if (pixmap.cacheKey() == FPicture && cursor.hotSpot() == FHot) return;
@@ -33,5 +33,5 @@ void TWaylandPointerPicture::Follow(const QWidget* under) {
   QPainter(&image).drawImage(0, 0, picture);
   const TWaylandPixels pixels{reinterpret_cast<std::uint32_t*>(image.bits()), image.width(), image.height(),
                               static_cast<int>(image.bytesPerLine())};
-  FOverlay.SetCursorPicture(pixels, FHot.x(), FHot.y(), scale);
+  FSurface.SetCursorPicture(pixels, FHot.x(), FHot.y(), scale);
 }

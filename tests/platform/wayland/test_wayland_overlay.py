@@ -257,10 +257,29 @@ def pointer_first(start):
     return pointer
 
 
-def pointer_marks(crop):
-    """Where a picture differs from the window's green: the pointer's shape."""
+def pointer_marks(crop, below=GREEN):
+    """Where a picture differs from what lies below (the window's green): the
+    pointer's shape."""
     return {(i % crop.width, i // crop.width) for i, v in enumerate(crop.getdata())
-            if max(abs(a - b) for a, b in zip(v, GREEN)) > 8}
+            if max(abs(a - b) for a, b in zip(v, below)) > 8}
+
+
+def compositor_connections(env, runtime, pid):
+    """How many connections the process holds to the session's compositor:
+    its sockets whose peer is one that sway accepted on its own socket."""
+    path = os.path.join(runtime, env["WAYLAND_DISPLAY"])
+    own = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            link = os.readlink(f"/proc/{pid}/fd/{fd}")
+        except OSError:
+            continue  # closed meanwhile
+        if link.startswith("socket:["):
+            own.add(link[len("socket:["):-1])
+    # Netid State Recv-Q Send-Q Local-Address Port Peer-Address Port
+    lines = subprocess.run(["ss", "-x", "-n"], capture_output=True, text=True, check=True, timeout=10).stdout
+    rows = [line.split() for line in lines.splitlines()[1:]]
+    return sum(1 for r in rows if len(r) >= 8 and r[4] == path and r[7] in own)
 
 
 def click(pointer, x, y, width=WIDTH, height=HEIGHT):
@@ -463,6 +482,18 @@ def test_all_screens_on_two_outputs(session, scales):
         wait_for_picture(env, runtime, lambda p: sum(max(abs(a - b) for a, b in zip(p.getpixel((x, y)), GREEN)) > 60
                                                      for x in range(120, 281, 10)) >= 15,
                          "no stroke on the first output", program)
+        # Both surfaces on one connection, whose pointer shows the picture of
+        # the surface it is on: the pen's on each (reaching further down
+        # than any theme's picture of 24 pixels).
+        for x0, below in ((0, GREEN), (WIDTH, (0, 0, 192)), (0, GREEN)):
+            pointer.send(f"move {x0 + 200} 100 {2 * WIDTH} {HEIGHT}")
+            pointer.wait_for("ok")
+            pointer.seen.clear()
+            spot = (x0 + 200, 100, x0 + 240, 140)
+            wait_for_picture(env, runtime, lambda p: any(v >= 26 * p.scale for _, v in
+                                                         pointer_marks(p.crop(spot), below)),
+                             f"not the pen's picture on the output at {x0}", program)
+        assert compositor_connections(env, runtime, program.pid) == 1
         # One on the main surface's output too, higher up.
         drag(pointer, [(WIDTH + x, y // 2) for x in range(100, 301, 20)], width=2 * WIDTH)
         wait_for_picture(env, runtime, lambda p: sum(p.getpixel((WIDTH + x, y // 2)) != (0, 0, 192)

@@ -1,18 +1,18 @@
 #pragma once
 
-// The toolkit's pointer picture of the widget under the pointer, shown on the
-// overlay surface: Qt on its offscreen platform shows none itself.
+// Qt's pointer picture of the widget under the pointer, shown on the
+// layer surface: Qt on its offscreen platform shows none itself.
 
 #include <QCursor>
 #include <QPoint>
 
-#include "platform/WaylandOverlay.h"
+#include "platform/WaylandConnection.h"
 
 class QWidget;
 
 class TWaylandPointerPicture {
  public:
-  explicit TWaylandPointerPicture(TWaylandOverlay& overlay) : FOverlay(overlay) {}
+  explicit TWaylandPointerPicture(TLayerSurface& surface) : FSurface(surface) {}
   // The picture of that widget, an override cursor first; the arrow for none.
   void Follow(const QWidget* under);
   // The next Follow sets the picture even when it is the same (the output's
@@ -23,7 +23,7 @@ class TWaylandPointerPicture {
   }
 
  private:
-  TWaylandOverlay& FOverlay;
+  TLayerSurface& FSurface;
   int FShape = -1;
   qint64 FPicture = 0;  // the picture's cache key, when one is shown
   QPoint FHot;
