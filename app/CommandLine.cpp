@@ -1,11 +1,13 @@
 #include "app/CommandLine.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 #include <array>
 #include <iterator>
 #include <utility>
@@ -63,6 +65,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     std::optional<TRemoteCommand> command;
     if (a == QLatin1String("--help")) kind = TCommandLine::Help;
     else if (a == QLatin1String("--version")) kind = TCommandLine::Version;
+    else if (a == QLatin1String("--install-gnome-shortcut")) kind = TCommandLine::InstallGnomeShortcut;
+    else if (a == QLatin1String("--remove-gnome-shortcut")) kind = TCommandLine::RemoveGnomeShortcut;
     else if (a.startsWith(QLatin1String("--"))) command = CommandOfWord(a.mid(2));
     // One option at a time: two commands at once would leave their order to chance.
     if ((kind == TCommandLine::Remote && !command) || line.Kind != TCommandLine::Start)
@@ -86,6 +90,11 @@ QString UsageText() {
       "  --redo       bring it back\n"
       "  --next-pen   make the next stock pen current\n"
       "  --quit       close the overlay, as the Close tile does\n"
+      "  --install-gnome-shortcut\n"
+      "               add a GNOME keyboard shortcut that runs --toggle (the\n"
+      "               Drawing on/off shortcut of Setup, else keypad *), and end\n"
+      "  --remove-gnome-shortcut\n"
+      "               take that shortcut away again, and end\n"
       "  --help       print this text and end\n"
       "  --version    print the version and end\n"
       "  -platform NAME\n"
@@ -155,6 +164,12 @@ QString TCommandServer::Listen(const QString& path) {
 
 void TCommandServer::Enqueue(TRemoteCommand command) {
   FQueue.push_back(command);
+  // A dialog or message box left open (one that may lie where the user
+  // cannot reach it) would hold the end back for good: it is closed, as
+  // Cancel would, and the command that opened it ends.
+  if (command == TRemoteCommand::Quit)
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->isModal()) w->close();
   RunQueued();
 }
 

@@ -15,7 +15,7 @@ class QTimer;
 enum class TRemoteCommand { Toggle, Save, EraseAll, Undo, Redo, NextPen, Quit };
 
 struct TCommandLine {
-  enum TKind { Start, Help, Version, Remote, Unknown } Kind = Start;
+  enum TKind { Start, Help, Version, Remote, InstallGnomeShortcut, RemoveGnomeShortcut, Unknown } Kind = Start;
   TRemoteCommand Command = TRemoteCommand::Toggle;
   QString Offending;  // what was not understood
   QString Platform;   // the toolkit's platform named with -platform, else empty
@@ -24,6 +24,11 @@ struct TCommandLine {
 // The program's arguments (without the program name).
 TCommandLine ParseCommandLine(const QStringList& arguments);
 QString UsageText();
+
+// --install-gnome-shortcut and --remove-gnome-shortcut: the desktop's
+// shortcut for "--toggle" added or taken away, said on standard output or
+// error; the exit status.
+int AnswerGnomeShortcut(bool install);
 
 // The word that carries a command over the channel, and back.
 QString CommandWord(TRemoteCommand command);

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "drawing/DevicePixels.h"
+#if KORIVAN_HAVE_PORTAL
+#include "portal/Screenshot.h"
+#endif
 
 QRect ScreenDeviceRect(TWindowSystem& windowSystem, const QScreen* screen) {
   if (!screen) return {};
@@ -44,20 +47,47 @@ void BlackenOutsideScreens(TWindowSystem& windowSystem, const QRect& deviceRect,
   for (const QRect& r : outside) p.fillRect(r.translated(-deviceRect.topLeft()), Qt::black);
 }
 
+// An X server without a root picture (a rootless one on a Wayland desktop)
+// cannot give the screen: the compositor holds it, and hands it out through
+// the desktop's Screenshot portal, where there is one.
+bool CaptureThroughPortal(TWindowSystem& windowSystem, const QRect& deviceRect, std::span<std::uint32_t> pixels,
+                          QString* error) {
+  if (windowSystem.Name() != "x11") return false;
+#if KORIVAN_HAVE_PORTAL
+  std::string why;
+  if (CapturePortalScreen(ToPlatform(deviceRect), pixels, why)) return true;
+  if (error) *error = QStringLiteral("the X server gave no picture of its screen, and %1").arg(QString::fromStdString(why));
+#else
+  (void)deviceRect;
+  (void)pixels;
+  if (error) *error = QStringLiteral("the X server gave no picture of its screen");
+#endif
+  return false;
+}
+
 }  // namespace
 
-bool CaptureDesktop(TWindowSystem& windowSystem, const QRect& deviceRect, QImage& bitmap) {
+bool CaptureDesktop(TWindowSystem& windowSystem, const QRect& deviceRect, QImage& bitmap, QString* error) {
   if (deviceRect.isEmpty() || bitmap.size() != deviceRect.size()) return false;
   // Straight into the bitmap's rows when they lie end to end, as the
   // platform fills them; the platform leaves them untouched on failure.
+  const std::size_t count = std::size_t(bitmap.width()) * std::size_t(bitmap.height());
   if (bitmap.format() == QImage::Format_ARGB32 &&
       bitmap.bytesPerLine() == qsizetype(bitmap.width()) * 4) {
     auto* bits = reinterpret_cast<std::uint32_t*>(bitmap.bits());
-    const std::size_t count = std::size_t(bitmap.width()) * std::size_t(bitmap.height());
-    if (!windowSystem.CaptureScreen(ToPlatform(deviceRect), {bits, count})) return false;
+    if (!windowSystem.CaptureScreen(ToPlatform(deviceRect), {bits, count}) &&
+        !CaptureThroughPortal(windowSystem, deviceRect, {bits, count}, error))
+      return false;
   } else {
-    const QImage captured = CaptureScreenRect(windowSystem, deviceRect);
-    if (captured.isNull()) return false;
+    QImage captured = CaptureScreenRect(windowSystem, deviceRect);
+    if (captured.isNull()) {
+      QImage through(deviceRect.size(), QImage::Format_ARGB32);
+      if (through.isNull() || through.bytesPerLine() != qsizetype(through.width()) * 4 ||
+          !CaptureThroughPortal(windowSystem, deviceRect,
+                                {reinterpret_cast<std::uint32_t*>(through.bits()), count}, error))
+        return false;
+      captured = std::move(through);
+    }
     bitmap = captured.convertToFormat(bitmap.format());
   }
   BlackenOutsideScreens(windowSystem, deviceRect, bitmap);

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QString>
 
 #include "platform/Platform.h"
 
@@ -21,8 +22,10 @@ QRect DesktopDeviceRect(TWindowSystem& windowSystem, bool allScreens);
 // already have that size: pixel (x, y) is screen pixel deviceRect.topLeft()
 // + (x, y), opaque, Format_ARGB32, black where no screen lies. On a bitmap
 // of another size, or when the system cannot make the capture, the bitmap
-// is left as it was and false is returned.
-bool CaptureDesktop(TWindowSystem& windowSystem, const QRect& deviceRect, QImage& bitmap);
+// is left as it was and false is returned. Where the X server cannot read
+// its screen, the desktop's Screenshot portal is asked instead; why neither
+// could goes into error, when given.
+bool CaptureDesktop(TWindowSystem& windowSystem, const QRect& deviceRect, QImage& bitmap, QString* error = nullptr);
 // The same of the primary screen.
 bool CaptureDesktop(TWindowSystem& windowSystem, QImage& bitmap);
 

@@ -208,8 +208,9 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   const auto remember = [&](const QWidget* w, const QRect& local) {
     const QRect r = DeviceRectOf(w, local, desktop);
     if (r.isEmpty()) return;
-    QImage now = CaptureScreenRect(FWindowSystem, r);
-    if (!now.isNull()) shown.emplace_back(r, std::move(now));
+    // Kept null where the part cannot be read: the wait then gives the
+    // compositor its frames by the clock.
+    shown.emplace_back(r, CaptureScreenRect(FWindowSystem, r));
   };
   const QRect corner =
       DeviceRectOf(WriteRect, WriteRect->rect(), desktop) | DeviceRectOf(ModeRect, ModeRect->rect(), desktop);
@@ -243,9 +244,10 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
   WaitUntilScreenChanged(shown);
   // A picture that was not captured is never written: an empty one would
   // replace the user's file without a word.
-  if (capture.isNull() || !CaptureDesktop(FWindowSystem, desktop, capture)) {
+  QString why;
+  if (capture.isNull() || !CaptureDesktop(FWindowSystem, desktop, capture, &why)) {
     ShowSaveNotice(name, false);
-    const QString why = QString::fromStdString(FWindowSystem.CaptureError());
+    if (why.isEmpty()) why = QString::fromStdString(FWindowSystem.CaptureError());
     throw EImageFileError(EImageFileError::ekWrite, name,
                           QStringLiteral("the screen could not be read") + (why.isEmpty() ? QString() : ": " + why));
   }
@@ -279,10 +281,17 @@ void TMainFrm::WaitUntilScreenChanged(const std::vector<std::pair<QRect, QImage>
   for (;;) {
     bool allGone = true;
     for (const auto& [rect, before] : shown) {
-      const QImage now = CaptureScreenRect(FWindowSystem, rect);
+      const QImage now = before.isNull() ? QImage() : CaptureScreenRect(FWindowSystem, rect);
       // A part that cannot be read (a portal gives only the whole screen)
-      // tells nothing; waiting on it would only hold the save up.
-      if (now.isNull()) return;
+      // tells nothing; the compositor is given a few frames to show the
+      // repaint, no more.
+      if (now.isNull()) {
+        while (waited.elapsed() < 100) {
+          QThread::msleep(5);
+          QCoreApplication::processEvents();
+        }
+        return;
+      }
       if (now == before) {
         allGone = false;
         break;

@@ -44,6 +44,11 @@ int Answer(const TCommandLine& line, int argc, char** argv) {
       std::printf("korivan-dsk %s\n", version.c_str());
       return 0;
     }
+    case TCommandLine::InstallGnomeShortcut:
+    case TCommandLine::RemoveGnomeShortcut: {
+      const QCoreApplication core(argc, argv);
+      return AnswerGnomeShortcut(line.Kind == TCommandLine::InstallGnomeShortcut);
+    }
     case TCommandLine::Unknown:
       std::fprintf(stderr, "korivan-dsk: unknown option %s\n%s", line.Offending.toLocal8Bit().constData(),
                    UsageText().toLocal8Bit().constData());

@@ -3,17 +3,22 @@
 
 #include <QGroupBox>
 #include <QKeySequenceEdit>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 
 #include "dialogs/SetupDlg.h"
+#include "settings/GnomeShortcut.h"
 
 namespace {
 
 constexpr std::array<const char*, HotKeyCount> HotKeyCaptions = {
     "Drawing on/off", "Save", "Erase All", "Whitebrd", "Next Pen"};
 constexpr int RowStep = 44;
+
+bool OnGnome() { return qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QLatin1String("GNOME")); }
 
 }  // namespace
 
@@ -36,11 +41,49 @@ void TDetailedPage::CreateHotKeyFields() {
     HotKeyEdit[static_cast<std::size_t>(i)] = edit;
     HotKeyClear[static_cast<std::size_t>(i)] = clear;
   }
+  // Keys pressed in GNOME's own windows never reach an X11 window; the
+  // desktop's shortcut works everywhere.
+  if (!OnGnome()) return;
+  GnomeShortcutBtn = new QPushButton(this);
+  GnomeShortcutBtn->setObjectName(QStringLiteral("GnomeShortcut"));
+  GnomeShortcutBtn->setGeometry(8, 56, 300, 36);
+  GnomeShortcutBtn->setAutoDefault(false);
+  connect(GnomeShortcutBtn, &QPushButton::clicked, this, &TDetailedPage::GnomeShortcutBtnClick);
+}
+
+void TDetailedPage::ShowGnomeShortcut() {
+  if (!GnomeShortcutBtn) return;
+  GnomeShortcutBtn->setEnabled(GnomeShortcutsAvailable());
+  GnomeShortcutBtn->setText(GnomeShortcutInstalled() ? QStringLiteral("Remove GNOME shortcut")
+                                                     : QStringLiteral("Add GNOME shortcut for drawing on/off"));
+}
+
+// The desktop's shortcut is changed at once: it is no setting of the
+// program's, which OK or Cancel would take or leave.
+void TDetailedPage::GnomeShortcutBtnClick() {
+  QString error;
+  QString done;
+  if (GnomeShortcutInstalled()) {
+    error = RemoveGnomeShortcut();
+    done = QStringLiteral("The GNOME shortcut was removed.");
+  } else {
+    QString accelerator = GnomeAccelerator(HotKeys[hkToggle]);
+    if (accelerator.isEmpty()) accelerator = QStringLiteral("KP_Multiply");
+    error = InstallGnomeShortcut(GnomeToggleCommand(QCoreApplication::applicationFilePath()), accelerator);
+    done = QStringLiteral("GNOME now switches drawing on and off with %1.").arg(accelerator);
+  }
+  ShowGnomeShortcut();
+  if (error.isEmpty())
+    QMessageBox::information(this, window()->windowTitle(), done);
+  else
+    QMessageBox::warning(this, window()->windowTitle(),
+                         QStringLiteral("The GNOME shortcut was not changed: %1").arg(error));
 }
 
 // A text the field cannot show (one that is no key sequence) stays in the
 // settings as it is until the field is changed.
 void TDetailedPage::ShowHotKeys() {
+  ShowGnomeShortcut();
   for (int i = 0; i < HotKeyCount; ++i) {
     QKeySequenceEdit* edit = HotKeyEdit[static_cast<std::size_t>(i)];
     const QSignalBlocker blocked(edit);

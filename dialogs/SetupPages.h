@@ -166,6 +166,8 @@ class TDetailedPage : public QWidget {
   QGroupBox* HotKeyGroup = nullptr;
   std::array<QKeySequenceEdit*, HotKeyCount> HotKeyEdit{};
   std::array<QPushButton*, HotKeyCount> HotKeyClear{};
+  // On GNOME: adds the desktop's own shortcut for drawing on/off, or takes it away.
+  QPushButton* GnomeShortcutBtn = nullptr;
 
   void PenSmoothingChange();
   void PenPressureChange();
@@ -173,6 +175,8 @@ class TDetailedPage : public QWidget {
   void HotKeyClearClick(int tag);
 
   void ShowHotKeys();
+  void ShowGnomeShortcut();
+  void GnomeShortcutBtnClick();
   // The fields as they stand: a chord typed just before OK counts, though
   // the field reports it only a moment later.
   void TakeHotKeyFields();

@@ -3,7 +3,10 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
@@ -41,7 +44,19 @@ class TPortalAnswer : public QObject {
 
 }  // namespace
 
+bool RemovePortalPicture(const QString& file, const QDateTime& asked) {
+  const QFileInfo info(file);
+  // Only a plain file of the portal's own making: written since the request,
+  // not a link that might lead to one of the user's files.
+  if (file.isEmpty() || info.isSymLink() || !info.isFile()) return false;
+  const QDateTime written = info.lastModified();
+  // File times may be coarser than the clock: a second of slack.
+  if (!written.isValid() || written < asked.addSecs(-1)) return false;
+  return QFile::remove(file);
+}
+
 QImage PortalScreenshot(int timeoutMs, QString& error) {
+  const QDateTime asked = QDateTime::currentDateTime();
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) {
     error = QStringLiteral("no session bus to ask the Screenshot portal on");
@@ -84,6 +99,7 @@ QImage PortalScreenshot(int timeoutMs, QString& error) {
     error = QStringLiteral("the Screenshot portal's picture \"%1\" cannot be read").arg(file);
     return {};
   }
+  RemovePortalPicture(file, asked);
   return picture.convertToFormat(QImage::Format_RGB32);
 }
 

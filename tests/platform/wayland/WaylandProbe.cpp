@@ -2,7 +2,9 @@
 // it saw as lines on standard output and ending when standard input closes:
 //   overlay  the overlay surface, transparent but for a red, a blue and a
 //            yellow block, one a frame; only the red one takes the pointer
-//   window   an ordinary green window, reporting clicks it gets
+//   window   an ordinary green window, reporting clicks it gets; "window
+//            max" asks to be maximised (where nothing tells a client where
+//            its window lies, it then lies under the middle of the screen)
 //   pointer  a virtual pointer: "move X Y W H", "down", "up" and "click" lines
 //            on standard input
 #include "platform/WaylandConnection.h"
@@ -232,7 +234,7 @@ wl_display* ConnectWith(TGlobals& g) {
   return display;
 }
 
-int RunWindow() {
+int RunWindow(bool maximised) {
   TWindow w;
   wl_display* display = ConnectWith(w.G);
   if (!display || !w.G.WmBase || !w.G.Shm) return 1;
@@ -246,6 +248,7 @@ int RunWindow() {
   xdg_toplevel* toplevel = xdg_surface_get_toplevel(surface);
   xdg_toplevel_add_listener(toplevel, &Toplevel, &w);
   xdg_toplevel_set_title(toplevel, "green");
+  if (maximised) xdg_toplevel_set_maximized(toplevel);
   wl_surface_commit(w.Surface);
   return Loop(display, [&] { return wl_display_dispatch(display) >= 0; });
 }
@@ -281,8 +284,8 @@ int RunPointer() {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "overlay") return RunOverlay();
-  if (mode == "window") return RunWindow();
+  if (mode == "window") return RunWindow(argc > 2 && std::string(argv[2]) == "max");
   if (mode == "pointer") return RunPointer();
-  std::cerr << "usage: korivan_wayland_probe overlay|window|pointer\n";
+  std::cerr << "usage: korivan_wayland_probe overlay|window [max]|pointer\n";
   return 2;
 }

@@ -584,6 +584,8 @@ def test_save_through_the_portal_else_a_clear_error(session):
         with program_on(env, runtime, DBUS_SESSION_BUS_ADDRESS=address, KORIVAN_NO_SCREENCOPY="1") as launched:
             proc, program_env, home = launched
             saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, pointer, proc, program_env, home)
+        # The picture the portal wrote for the save was read and removed: the user has only the program's.
+        assert not [n for n in os.listdir(folder) if n.endswith(".png")]
     finally:
         bus.terminate()
         bus.wait(timeout=10)
