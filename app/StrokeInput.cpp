@@ -44,6 +44,26 @@ TPWImage* TStrokeInput::SurfaceOf(TNativeWindow window) {
   return nullptr;
 }
 
+// The live stroke's frames straight into the surface's window, unless a
+// widget of the toolkit's own lies over them there (one with a window of its
+// own is left out by the window system anyway).
+std::function<bool(const QRect&, const QImage&, const QRect&)> TStrokeInput::DirectPainter(TPWImage* surface) {
+  return [this, s = QPointer<TPWImage>(surface)](const QRect& target, const QImage& image, const QRect& source) {
+    if (!s || image.format() != QImage::Format_ARGB32_Premultiplied) return false;
+    QWidget* top = s->window();
+    const qreal ratio = top->devicePixelRatioF();
+    for (const QObject* o : top->children()) {
+      const auto* w = qobject_cast<const QWidget*>(o);
+      if (!w || w->isWindow() || !w->isVisible() || w->internalWinId() || w == s || w->isAncestorOf(s)) continue;
+      const QRectF over(QPointF(w->geometry().topLeft()) * ratio, QSizeF(w->size()) * ratio);
+      if (over.intersects(target)) return false;
+    }
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(image.constScanLine(source.top())) + source.left();
+    return FWindowSystem.DrawIntoWindow(top->winId(), {target.x(), target.y(), target.width(), target.height()},
+                                        pixels, static_cast<std::size_t>(image.bytesPerLine() / 4));
+  };
+}
+
 void TStrokeInput::Deliver() {
   const auto accept = [](TNativeWindow window) {
     // Where the toolkit would not let the press through (a dialog is modal,
@@ -66,6 +86,7 @@ void TStrokeInput::Deliver() {
       window = in.Window;
       surface = SurfaceOf(window);
       if (!surface) continue;
+      if (!surface->DirectPaint) surface->DirectPaint = DirectPainter(surface);
     }
     // Device pixels of the window to the surface's own coordinates.
     const QWidget* top = surface->window();

@@ -2,10 +2,13 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "platform/Platform.h"
 
+class QImage;
+class QRect;
 class QSocketNotifier;
 class TPWImage;
 
@@ -27,6 +30,7 @@ class TStrokeInput : public QObject {
  private:
   void Deliver();
   void Resume();
+  std::function<bool(const QRect&, const QImage&, const QRect&)> DirectPainter(TPWImage* surface);
 
   TWindowSystem& FWindowSystem;
   std::unique_ptr<QSocketNotifier> FNotifier;

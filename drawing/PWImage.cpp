@@ -52,8 +52,7 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   FFrameTimer->setTimerType(Qt::PreciseTimer);
   connect(FFrameTimer, &QTimer::timeout, this, [this] {
     if (BeforeHeldFrame) BeforeHeldFrame();
-    update(FHeld);
-    FHeld = QRegion();
+    FrameOut();
   });
   SelImage = new TSelectionView(this, *FEngine);
   SelImage->hide();
@@ -83,6 +82,7 @@ void TPWImage::Flush() {
   NoteHoverWanted();
   if (pending.isEmpty()) return;
   FRepaintAsked = true;
+  FHeldDevice += dirty;
   Repaint(pending);
 }
 
@@ -100,11 +100,42 @@ void TPWImage::Repaint(const QRegion& region) {
   // Whole milliseconds, rounded down: at the mark or just before, not after.
   const qint64 wait = (gap - since) / 1000000;
   if (wait <= 0) {
-    update(FHeld);
-    FHeld = QRegion();
+    FrameOut();
     return;
   }
   FFrameTimer->start(static_cast<int>(wait));
+}
+
+// While a stroke is drawn its new pixels may go straight into the window, for
+// a frame without the toolkit's round of painting and copying; the toolkit's
+// own copy of the window is brought up to date when the stroke ends.
+void TPWImage::FrameOut() {
+  if (DirectPaint && FEngine->isDown() == 1 && isVisible()) {
+    const QImage& display = FEngine->Display();
+    const qreal s = FEngine->Scale();
+    const QPoint origin = mapTo(window(), QPoint());
+    const QPoint at(static_cast<int>(std::lround(origin.x() * s)), static_cast<int>(std::lround(origin.y() * s)));
+    bool drawn = true;
+    for (const QRect& r : FHeldDevice) {
+      const QRect source = r & display.rect();
+      if (!source.isEmpty() && !DirectPaint(source.translated(at), display, source)) {
+        drawn = false;
+        break;
+      }
+    }
+    if (drawn) {
+      FBehind += FHeld;
+      FHeld = QRegion();
+      FHeldDevice = QRegion();
+      FRepaintAsked = false;
+      FLastFrame.start();
+      return;
+    }
+  }
+  update(FHeld + FBehind);
+  FHeld = QRegion();
+  FHeldDevice = QRegion();
+  FBehind = QRegion();
 }
 
 qint64 TPWImage::FrameGapNs() const {

@@ -74,6 +74,10 @@ class TPWImage : public QWidget {
   // runs just before it goes out, to bring in what came meanwhile.
   bool FrameHeld() const;
   std::function<void()> BeforeHeldFrame;
+  // Where set, the live stroke's frames go through it: source (device
+  // pixels of image) to target (device pixels of the window). False: the
+  // toolkit paints that frame instead.
+  std::function<bool(const QRect& target, const QImage& image, const QRect& source)> DirectPaint;
   // The floating selection, in surface coordinates (hidden: empty).
   QRect SelectionGeometry() const;
   // Whether moves with no button held matter: the lasso shows a hand over a
@@ -102,6 +106,7 @@ class TPWImage : public QWidget {
   // Asks for the repaint now, or at the next frame's mark when the last
   // frame went out less than a quarter of the screen's frame ago.
   void Repaint(const QRegion& region);
+  void FrameOut();
   qint64 FrameGapNs() const;
   bool MoveTo(QPointF pos);
   void ApplyCursor();
@@ -117,6 +122,9 @@ class TPWImage : public QWidget {
   // When the last frame went out, and what waits for the next mark.
   QElapsedTimer FLastFrame;
   QRegion FHeld;
+  QRegion FHeldDevice;
+  // Drawn into the window past the toolkit, which has yet to repaint it.
+  QRegion FBehind;
   QTimer* FFrameTimer = nullptr;
   // Name of a hand or lasso picture shown instead of the pen's own.
   QString FPictureName;

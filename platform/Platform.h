@@ -80,6 +80,14 @@ class TWindowSystem {
   virtual std::vector<TPointerInput> TakeStrokeInput(const std::function<bool(TNativeWindow)>& /*accept*/) {
     return {};
   }
+  // Writes premultiplied 0xAARRGGBB pixels (rows stride values apart) into
+  // the window at rect, in its device pixels, past the toolkit's own copy of
+  // the window, which the caller brings up to date later. False where that
+  // cannot be done (the window has no alpha), and nothing is written.
+  virtual bool DrawIntoWindow(TNativeWindow /*window*/, const TPlatformRect& /*rect*/,
+                              const std::uint32_t* /*pixels*/, std::size_t /*stride*/) {
+    return false;
+  }
 
   // The window that has the user's focus; 0 when none is known.
   virtual TNativeWindow ForegroundWindow() = 0;

@@ -3,8 +3,10 @@
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 
 namespace {
@@ -20,6 +22,45 @@ class TStrokeGrab final : public TX11StrokeInput {
  public:
   TStrokeGrab(xcb_connection_t* conn, std::uint8_t opcode) : FConn(conn), FOpcode(opcode) {}
   ~TStrokeGrab() override { xcb_disconnect(FConn); }
+
+  bool Draw(std::uint32_t window, const TPlatformRect& rect, const std::uint32_t* pixels,
+            std::size_t stride) override {
+    if (rect.Width <= 0 || rect.Height <= 0) return true;
+    auto it = FGcs.find(window);
+    if (it == FGcs.end()) {
+      // Asked once per window: its depth, and a context of that depth.
+      auto geometry = Own(xcb_get_geometry_reply(FConn, xcb_get_geometry(FConn, window), nullptr));
+      xcb_gcontext_t gc = XCB_NONE;
+      if (geometry && geometry->depth == 32) {
+        gc = xcb_generate_id(FConn);
+        const std::uint32_t noExposures = 0;
+        xcb_create_gc(FConn, gc, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+      }
+      it = FGcs.emplace(window, gc).first;
+    }
+    if (it->second == XCB_NONE) return false;
+    // Bands of rows that each fit in one request.
+    const std::size_t rowBytes = std::size_t(rect.Width) * 4;
+    const std::size_t most = std::size_t(xcb_get_maximum_request_length(FConn)) * 4 - 64;
+    const int band = std::max(1, int(most / rowBytes));
+    std::vector<std::uint32_t> rows;
+    for (int y = 0; y < rect.Height; y += band) {
+      const int n = std::min(band, rect.Height - y);
+      const std::uint32_t* from = pixels + std::size_t(y) * stride;
+      if (stride != std::size_t(rect.Width)) {
+        rows.resize(std::size_t(n) * std::size_t(rect.Width));
+        for (int r = 0; r < n; ++r)
+          std::memcpy(&rows[std::size_t(r) * std::size_t(rect.Width)], from + std::size_t(r) * stride, rowBytes);
+        from = rows.data();
+      }
+      xcb_put_image(FConn, XCB_IMAGE_FORMAT_Z_PIXMAP, window, it->second, static_cast<std::uint16_t>(rect.Width),
+                    static_cast<std::uint16_t>(n), static_cast<std::int16_t>(rect.X),
+                    static_cast<std::int16_t>(rect.Y + y), 0, 32, static_cast<std::uint32_t>(rowBytes * std::size_t(n)),
+                    reinterpret_cast<const std::uint8_t*>(from));
+    }
+    xcb_flush(FConn);
+    return true;
+  }
 
   // Synchronous: the server holds the press (and all after it) until Take
   // answered whether the stroke is ours. Not owner events: everything the
@@ -96,6 +137,7 @@ class TStrokeGrab final : public TX11StrokeInput {
 
   xcb_connection_t* FConn;
   std::uint8_t FOpcode;
+  std::map<std::uint32_t, xcb_gcontext_t> FGcs;
 };
 
 }  // namespace

@@ -23,6 +23,9 @@ class TX11StrokeInput {
   // toolkit as if no grab were there. A press over a window of the
   // toolkit's inside the grabbed one (a button of its own) always goes back.
   virtual std::vector<TPointerInput> Take(const std::function<bool(TNativeWindow)>& accept) = 0;
+  // Pixels straight into a window of 32 bits a pixel; false for another.
+  virtual bool Draw(std::uint32_t window, const TPlatformRect& rect, const std::uint32_t* pixels,
+                    std::size_t stride) = 0;
 };
 
 // nullptr when the display cannot be reached or has no XInput 2.2.
