@@ -67,7 +67,7 @@ std::function<bool(const QRect&, const QImage&, const QRect&)> TStrokeInput::Dir
 void TStrokeInput::Deliver() {
   const auto accept = [](TNativeWindow window) {
     // Where the toolkit would not let the press through (a dialog is modal,
-    // a menu is open) it gets the press back and decides as always.
+    // a menu is open) the stroke is dropped, as the toolkit drops it.
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return false;
     const TPWImage* s = SurfaceOf(window);
     return s && s->CanWrite() && s->isVisible();

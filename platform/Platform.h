@@ -76,7 +76,7 @@ class TWindowSystem {
   // reports wait; -1 where they reach the toolkit as usual.
   virtual int StrokeInputDescriptor() { return -1; }
   // The reports in order. accept is asked about each press that would
-  // start a stroke; one it refuses reaches the toolkit as usual instead.
+  // start a stroke; a stroke it refuses is dropped to its release.
   virtual std::vector<TPointerInput> TakeStrokeInput(const std::function<bool(TNativeWindow)>& /*accept*/) {
     return {};
   }

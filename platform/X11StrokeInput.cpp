@@ -62,23 +62,28 @@ class TStrokeGrab final : public TX11StrokeInput {
     return true;
   }
 
-  // Synchronous: the server holds the press (and all after it) until Take
-  // answered whether the stroke is ours. Not owner events: everything the
-  // grab reports comes at the grab window's coordinates, also outside it.
+  // The grab sits on an input-only window of our own, below every child
+  // window the toolkit has in the overlay (its buttons, the column): a
+  // press there never starts it, and a press over the surface does
+  // without the pointer being held for an answer, so no report is merged
+  // away while the program is slow to wake. Not owner events: everything
+  // the grab reports comes at the window's coordinates, also outside it.
   void Grab(std::uint32_t window, bool on) override {
     const std::uint32_t anyModifier = 1u << 31;
+    const xcb_window_t catcher = Catcher(window);
+    if (catcher == XCB_WINDOW_NONE) return;
     if (on) {
       const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_BUTTON_RELEASE |
                                  XCB_INPUT_XI_EVENT_MASK_MOTION;
       xcb_discard_reply(FConn, xcb_input_xi_passive_grab_device(
-                                   FConn, XCB_CURRENT_TIME, window, XCB_NONE, 0 /* any button */,
+                                   FConn, XCB_CURRENT_TIME, catcher, XCB_NONE, 0 /* any button */,
                                    XCB_INPUT_DEVICE_ALL_MASTER, 1, 1, XCB_INPUT_GRAB_TYPE_BUTTON,
-                                   XCB_INPUT_GRAB_MODE_22_SYNC, XCB_INPUT_GRAB_MODE_22_ASYNC, 0, &mask,
+                                   XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC, 0, &mask,
                                    &anyModifier)
                                    .sequence);
     } else {
-      xcb_input_xi_passive_ungrab_device(FConn, window, 0, XCB_INPUT_DEVICE_ALL_MASTER, 1, XCB_INPUT_GRAB_TYPE_BUTTON,
-                                         &anyModifier);
+      xcb_input_xi_passive_ungrab_device(FConn, catcher, 0, XCB_INPUT_DEVICE_ALL_MASTER, 1,
+                                         XCB_INPUT_GRAB_TYPE_BUTTON, &anyModifier);
     }
     xcb_flush(FConn);
   }
@@ -87,24 +92,47 @@ class TStrokeGrab final : public TX11StrokeInput {
 
   std::vector<TPointerInput> Take(const std::function<bool(TNativeWindow)>& accept) override {
     std::vector<TPointerInput> out;
-    bool answered = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(FConn)) {
       if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
         if (ge->extension == FOpcode) Read(reinterpret_cast<const xcb_input_button_press_event_t*>(event),
-                                           ge->event_type, accept, out, answered);
+                                           ge->event_type, accept, out);
       }
       std::free(event);
     }
-    if (answered) xcb_flush(FConn);
     return out;
   }
 
  private:
+  // The input-only window over the whole of the overlay window, made at the
+  // first grab and sized to the window at every one.
+  xcb_window_t Catcher(xcb_window_t window) {
+    auto geometry = Own(xcb_get_geometry_reply(FConn, xcb_get_geometry(FConn, window), nullptr));
+    if (!geometry) return XCB_WINDOW_NONE;
+    const std::uint32_t size[] = {geometry->width, geometry->height};
+    auto it = FCatchers.find(window);
+    if (it != FCatchers.end()) {
+      xcb_configure_window(FConn, it->second, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+      return it->second;
+    }
+    const xcb_window_t catcher = xcb_generate_id(FConn);
+    xcb_create_window(FConn, 0, catcher, window, 0, 0, static_cast<std::uint16_t>(size[0]),
+                      static_cast<std::uint16_t>(size[1]), 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0,
+                      nullptr);
+    const std::uint32_t bottom = XCB_STACK_MODE_BELOW;
+    xcb_configure_window(FConn, catcher, XCB_CONFIG_WINDOW_STACK_MODE, &bottom);
+    xcb_map_window(FConn, catcher);
+    FCatchers.emplace(window, catcher);
+    FOverlays.emplace(catcher, window);
+    return catcher;
+  }
+
   void Read(const xcb_input_button_press_event_t* e, std::uint16_t type,
-            const std::function<bool(TNativeWindow)>& accept, std::vector<TPointerInput>& out, bool& answered) {
+            const std::function<bool(TNativeWindow)>& accept, std::vector<TPointerInput>& out) {
+    const auto overlay = FOverlays.find(e->event);
+    if (overlay == FOverlays.end()) return;
     TPointerInput in;
-    in.Window = e->event;
+    in.Window = overlay->second;
     in.X = FromFixed(e->event_x);
     in.Y = FromFixed(e->event_y);
     switch (type) {
@@ -114,16 +142,23 @@ class TStrokeGrab final : public TX11StrokeInput {
       default: return;
     }
     in.Button = in.Kind == TPointerInput::Move ? 0 : static_cast<int>(e->detail);
-    if (in.Kind == TPointerInput::Press && !HeldBefore(e)) {
-      // The press that started the grab: the device waits for the answer.
-      const bool ours = e->child == XCB_WINDOW_NONE && accept(in.Window);
-      xcb_input_xi_allow_events(FConn, XCB_CURRENT_TIME, e->deviceid,
-                                ours ? XCB_INPUT_EVENT_MODE_ASYNC_DEVICE : XCB_INPUT_EVENT_MODE_REPLAY_DEVICE, 0,
-                                e->event);
-      answered = true;
-      if (!ours) return;
+    // A refused stroke is dropped to its release, as the toolkit drops a
+    // press on a window a dialog holds.
+    if (in.Kind == TPointerInput::Press && !HeldBefore(e)) FRefused = !accept(in.Window);
+    const bool refused = FRefused;
+    if (in.Kind == TPointerInput::Release && !HeldAfterRelease(e)) FRefused = false;
+    if (!refused) out.push_back(in);
+  }
+
+  // Whether a button other than the one released stays down.
+  static bool HeldAfterRelease(const xcb_input_button_press_event_t* e) {
+    const std::uint32_t* mask = xcb_input_button_press_button_mask(e);
+    for (int i = 0; i < xcb_input_button_press_button_mask_length(e); ++i) {
+      std::uint32_t word = mask[i];
+      if (e->detail / 32 == std::uint32_t(i)) word &= ~(1u << (e->detail % 32));
+      if (word) return true;
     }
-    out.push_back(in);
+    return false;
   }
 
   // Whether any button was down before this event (the mask tells the
@@ -138,6 +173,9 @@ class TStrokeGrab final : public TX11StrokeInput {
   xcb_connection_t* FConn;
   std::uint8_t FOpcode;
   std::map<std::uint32_t, xcb_gcontext_t> FGcs;
+  std::map<xcb_window_t, xcb_window_t> FCatchers;  // overlay window: its input-only window
+  std::map<xcb_window_t, xcb_window_t> FOverlays;  // and back
+  bool FRefused = false;
 };
 
 }  // namespace

@@ -18,10 +18,10 @@ class TX11StrokeInput {
   // Starts or ends taking presses over the window.
   virtual void Grab(std::uint32_t window, bool on) = 0;
   virtual int Descriptor() const = 0;
-  // The reports that arrived, in order. A press that starts a grab is held
-  // by the server until accept answers: taken, or handed back to the
-  // toolkit as if no grab were there. A press over a window of the
-  // toolkit's inside the grabbed one (a button of its own) always goes back.
+  // The reports that arrived, in order. accept is asked about each press
+  // that starts a stroke; a stroke it refuses is dropped. A press over a
+  // window of the toolkit's own inside the overlay (a button) is never
+  // taken: the toolkit has it as usual.
   virtual std::vector<TPointerInput> Take(const std::function<bool(TNativeWindow)>& accept) = 0;
   // Pixels straight into a window of 32 bits a pixel; false for another.
   virtual bool Draw(std::uint32_t window, const TPlatformRect& rect, const std::uint32_t* pixels,
