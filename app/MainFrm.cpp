@@ -20,6 +20,7 @@
 #include "app/SaveScreen.h"
 #include "app/SaveWriter.h"
 #include "app/ScreenSurfaces.h"
+#include "app/StrokeInput.h"
 #include "drawing/DevicePixels.h"
 #include "drawing/PWImage.h"
 #include "resources/Pictures.h"
@@ -119,6 +120,7 @@ TMainFrm::TMainFrm(TWindowSystem& windowSystem, QWidget* parent)
 
   FormCreate();
   Surfaces = std::make_unique<TScreenSurfaces>(*this, FWindowSystem);
+  new TStrokeInput(FWindowSystem, this);
   // Keypad taps count from before the overlay is seen, not from the first
   // tick: a tap at once after start-up would otherwise be lost.
   FWindowSystem.KeyPressed(vkMultiply);

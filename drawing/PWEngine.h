@@ -5,6 +5,7 @@
 #include <QRegion>
 #include <map>
 #include <optional>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -74,6 +75,9 @@ class TPWEngine {
   // Pointer input, in surface coordinates. Press returns false when ignored.
   bool Press(QPointF pos);
   void Move(QPointF pos);
+  // Moves that came together, each taken as Move takes it, with one live
+  // drawing for all: the same pixels as the moves one by one.
+  void MoveBatch(std::span<const QPointF> positions);
   void Release(QPointF pos);
   void Leave();
 

@@ -52,6 +52,20 @@ void TPWEngine::Move(QPointF pos) {
   P0 = P1;
 }
 
+// The moves are taken as Move takes each while a live drawing is under
+// way: their points join the stroke, and the one drawing after them shows
+// all of them, as the next move's drawing would.
+void TPWEngine::MoveBatch(std::span<const QPointF> positions) {
+  if (FIsDown != 1 || FIsPainting) {
+    for (const QPointF& pos : positions) Move(pos);
+    return;
+  }
+  FIsPainting = true;
+  for (const QPointF& pos : positions) Move(pos);
+  LivePreview();
+  FIsPainting = false;
+}
+
 void TPWEngine::Release(QPointF pos) {
   if (FIsDown == 1) {
     P1 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
@@ -77,15 +91,19 @@ void TPWEngine::LivePreview() {
   const int n = static_cast<int>(FCrPoints.size());
   if (n < 2) return;
   if (FCrPen.PenType == pwLasso) {
-    // The dotted trail is drawn onto the display and stays until the next compose.
-    const TPointF a = ToDevice(FCrPoints[n - 2]), b = ToDevice(FCrPoints[n - 1]);
+    // The dotted trail is drawn onto the display and stays until the next
+    // compose; each segment not drawn yet, one by one.
     const float w = static_cast<float>(2 * FScale);
     QPainter p(&FDisplay);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setOpacity(0.5);
     p.setPen(StrokePen(0xFF000000, w, sdDot));
-    p.drawLine(QPointF(a.x, a.y), QPointF(b.x, b.y));
-    FDirty += PixelRect(GrownBounds({a, b}, StrokeMargin(w)), FDisplay.size());
+    for (int i = std::max(FLiveDrawn, 0); i < n - 1; ++i) {
+      const TPointF a = ToDevice(FCrPoints[i]), b = ToDevice(FCrPoints[i + 1]);
+      p.drawLine(QPointF(a.x, a.y), QPointF(b.x, b.y));
+      FDirty += PixelRect(GrownBounds({a, b}, StrokeMargin(w)), FDisplay.size());
+    }
+    FLiveDrawn = n - 1;
     return;
   }
   if (!IsStrokeKind(FCrPen.PenType)) return;

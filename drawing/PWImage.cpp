@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -45,6 +47,13 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   // Every pointer report is a point of the stroke: merging the moves that
   // queued up while the program was busy would cut corners off it.
   QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+  FFrameTimer = new QTimer(this);
+  FFrameTimer->setSingleShot(true);
+  FFrameTimer->setTimerType(Qt::PreciseTimer);
+  connect(FFrameTimer, &QTimer::timeout, this, [this] {
+    if (BeforeHeldFrame) BeforeHeldFrame();
+    FrameOut();
+  });
   SelImage = new TSelectionView(this, *FEngine);
   SelImage->hide();
   if (owner) resize(owner->size());
@@ -72,15 +81,72 @@ void TPWImage::Flush() {
   PlaceSelection();
   NoteHoverWanted();
   if (pending.isEmpty()) return;
-  // The repaint is asked for at once: it runs as soon as the pointer events
-  // already queued have been taken, so a change shows without waiting for a
-  // frame tick, and moves that piled up while the program was busy share
-  // one repaint.
   FRepaintAsked = true;
-  update(pending);
+  FHeldDevice += dirty;
+  Repaint(pending);
 }
 
-bool TPWImage::FramePending() const { return FRepaintAsked && isVisible(); }
+// A repaint asked for runs as soon as the pointer events already queued have
+// been taken, so moves that piled up while the program was busy share one.
+// Frames closer than a quarter of the screen's frame would show nothing
+// sooner to the eye and cost the window system a composed frame each: a
+// change then waits for that mark, never longer, so that at a mouse's 125
+// reports a second each report still gets its own frame.
+void TPWImage::Repaint(const QRegion& region) {
+  FHeld += region;
+  if (FFrameTimer->isActive()) return;
+  const qint64 gap = FrameGapNs();
+  const qint64 since = FLastFrame.isValid() ? FLastFrame.nsecsElapsed() : gap;
+  // Whole milliseconds, rounded down: at the mark or just before, not after.
+  const qint64 wait = (gap - since) / 1000000;
+  if (wait <= 0) {
+    FrameOut();
+    return;
+  }
+  FFrameTimer->start(static_cast<int>(wait));
+}
+
+// While a stroke is drawn its new pixels may go straight into the window, for
+// a frame without the toolkit's round of painting and copying; the toolkit's
+// own copy of the window is brought up to date when the stroke ends.
+void TPWImage::FrameOut() {
+  if (DirectPaint && FEngine->isDown() == 1 && isVisible()) {
+    const QImage& display = FEngine->Display();
+    const qreal s = FEngine->Scale();
+    const QPoint origin = mapTo(window(), QPoint());
+    const QPoint at(static_cast<int>(std::lround(origin.x() * s)), static_cast<int>(std::lround(origin.y() * s)));
+    bool drawn = true;
+    for (const QRect& r : FHeldDevice) {
+      const QRect source = r & display.rect();
+      if (!source.isEmpty() && !DirectPaint(source.translated(at), display, source)) {
+        drawn = false;
+        break;
+      }
+    }
+    if (drawn) {
+      FBehind += FHeld;
+      FHeld = QRegion();
+      FHeldDevice = QRegion();
+      FRepaintAsked = false;
+      FLastFrame.start();
+      return;
+    }
+  }
+  update(FHeld + FBehind);
+  FHeld = QRegion();
+  FHeldDevice = QRegion();
+  FBehind = QRegion();
+}
+
+qint64 TPWImage::FrameGapNs() const {
+  qreal hz = screen() ? screen()->refreshRate() : 0;
+  if (!(hz >= 1 && hz <= 1000)) hz = 60;
+  return static_cast<qint64>(1e9 / hz / 4);
+}
+
+bool TPWImage::FrameHeld() const { return FFrameTimer->isActive(); }
+
+bool TPWImage::FramePending() const { return (FRepaintAsked || FFrameTimer->isActive()) && isVisible(); }
 
 void TPWImage::Init() {
   FEngine->Init();
@@ -227,6 +293,7 @@ void TPWImage::PlaceSelection() {
 
 void TPWImage::paintEvent(QPaintEvent* event) {
   FRepaintAsked = false;
+  FLastFrame.start();
   QPainter p(this);
   // The display carries its own alpha: the background's 0 or 1 must reach
   // the window as it is.
@@ -274,12 +341,34 @@ void TPWImage::mousePressEvent(QMouseEvent* event) {
 
 void TPWImage::mouseMoveEvent(QMouseEvent* event) {
   const QPointF pos = event->position();
+  if (MoveTo(pos)) FEngine->Move(pos);
+  Flush();
+}
+
+void TPWImage::PointerMoves(std::span<const QPointF> positions) {
+  // Moves inside the surface go to the engine together; leaving the
+  // surface comes between them in its place.
+  std::vector<QPointF> run;
+  for (const QPointF& pos : positions) {
+    if (!FOutside && !rect().contains(pos.toPoint()) && !run.empty()) {
+      FEngine->MoveBatch(run);
+      run.clear();
+    }
+    if (MoveTo(pos)) run.push_back(pos);
+  }
+  if (!run.empty()) FEngine->MoveBatch(run);
+  Flush();
+}
+
+// What a move does before the engine takes it; false when the engine is not
+// to take it.
+bool TPWImage::MoveTo(QPointF pos) {
   if (!rect().contains(pos.toPoint())) {
     // With a button held the pointer keeps reporting outside the surface:
     // that is leaving it.
     if (!FOutside) PointerLeft();
     FOutside = true;
-    return;
+    return false;
   }
   if (FOutside) {
     FOutside = false;
@@ -287,13 +376,10 @@ void TPWImage::mouseMoveEvent(QMouseEvent* event) {
   }
   if (FEngine->isDown() == 3) {
     FPointer = pos;
-    FEngine->Move(pos);
-    Flush();
-    return;
+  } else {
+    PlaceCursor(pos);
   }
-  PlaceCursor(pos);
-  FEngine->Move(pos);
-  Flush();
+  return true;
 }
 
 void TPWImage::mouseReleaseEvent(QMouseEvent* event) {

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "PenItem.h"
 #include "StrokeHistory.h"
 
+class QTimer;
 class TPWEngine;
 class TSelectionView;
 
@@ -58,8 +63,21 @@ class TPWImage : public QWidget {
   // lies, in surface coordinates: empty while hidden or outside.
   QImage CursorImage() const;
   QRect CursorGeometry() const;
-  // Changes are on their way to the screen: a repaint is asked for.
+  // Changes are on their way to the screen: a repaint is asked for, or
+  // held until the next frame's mark.
   bool FramePending() const;
+  // Moves read past the toolkit (by the platform layer, all that waited),
+  // in surface coordinates: each taken as a move event would take it, and
+  // one repaint for all.
+  void PointerMoves(std::span<const QPointF> positions);
+  // Whether a repaint is held for the next frame's mark; BeforeHeldFrame
+  // runs just before it goes out, to bring in what came meanwhile.
+  bool FrameHeld() const;
+  std::function<void()> BeforeHeldFrame;
+  // Where set, the live stroke's frames go through it: source (device
+  // pixels of image) to target (device pixels of the window). False: the
+  // toolkit paints that frame instead.
+  std::function<bool(const QRect& target, const QImage& image, const QRect& source)> DirectPaint;
   // The floating selection, in surface coordinates (hidden: empty).
   QRect SelectionGeometry() const;
   // Whether moves with no button held matter: the lasso shows a hand over a
@@ -85,6 +103,12 @@ class TPWImage : public QWidget {
   void NoteHoverWanted();
   // Takes what the engine changed and asks the window to repaint it.
   void Flush();
+  // Asks for the repaint now, or at the next frame's mark when the last
+  // frame went out less than a quarter of the screen's frame ago.
+  void Repaint(const QRegion& region);
+  void FrameOut();
+  qint64 FrameGapNs() const;
+  bool MoveTo(QPointF pos);
   void ApplyCursor();
   qreal PictureRatio() const;
 
@@ -95,6 +119,13 @@ class TPWImage : public QWidget {
   QPointF FPointer;
   bool FInside = false;
   bool FRepaintAsked = false;
+  // When the last frame went out, and what waits for the next mark.
+  QElapsedTimer FLastFrame;
+  QRegion FHeld;
+  QRegion FHeldDevice;
+  // Drawn into the window past the toolkit, which has yet to repaint it.
+  QRegion FBehind;
+  QTimer* FFrameTimer = nullptr;
   // Name of a hand or lasso picture shown instead of the pen's own.
   QString FPictureName;
   bool FCurVisible = true;

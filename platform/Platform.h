@@ -41,6 +41,17 @@ struct THotKey {
 };
 enum THotKeyModifier : std::uint32_t { hmShift = 1, hmControl = 2, hmAlt = 4, hmMeta = 8 };
 
+// A pointer report the platform layer read itself, at the window's device
+// pixels (fractions kept).
+struct TPointerInput {
+  enum TKind : std::uint8_t { Press, Move, Release };
+  TKind Kind = Move;
+  TNativeWindow Window = 0;
+  double X = 0;
+  double Y = 0;
+  int Button = 0;  // of a press or release: 1 main, 2 middle, 3 secondary, ...
+};
+
 class TWindowSystem {
  public:
   virtual ~TWindowSystem() = default;
@@ -59,6 +70,24 @@ class TWindowSystem {
   // the toolkit only while a button is held, or always again. An idle
   // pointer then costs the program nothing.
   virtual void MotionOnlyWhileButtonHeld(TNativeWindow /*window*/, bool /*only*/) {}
+  // Where the system allows it, a press over such a window (not over its
+  // native children) and the motion and release that follow are read here
+  // instead of by the toolkit, all that waits in one go: readable when
+  // reports wait; -1 where they reach the toolkit as usual.
+  virtual int StrokeInputDescriptor() { return -1; }
+  // The reports in order. accept is asked about each press that would
+  // start a stroke; a stroke it refuses is dropped to its release.
+  virtual std::vector<TPointerInput> TakeStrokeInput(const std::function<bool(TNativeWindow)>& /*accept*/) {
+    return {};
+  }
+  // Writes premultiplied 0xAARRGGBB pixels (rows stride values apart) into
+  // the window at rect, in its device pixels, past the toolkit's own copy of
+  // the window, which the caller brings up to date later. False where that
+  // cannot be done (the window has no alpha), and nothing is written.
+  virtual bool DrawIntoWindow(TNativeWindow /*window*/, const TPlatformRect& /*rect*/,
+                              const std::uint32_t* /*pixels*/, std::size_t /*stride*/) {
+    return false;
+  }
 
   // The window that has the user's focus; 0 when none is known.
   virtual TNativeWindow ForegroundWindow() = 0;

@@ -16,6 +16,7 @@
 
 #include "platform/Platform.h"
 #include "platform/X11HotKeys.h"
+#include "platform/X11StrokeInput.h"
 
 std::vector<TPlatformRect> X11Monitors(xcb_connection_t* conn, std::uint32_t root);
 
@@ -219,6 +220,13 @@ class TX11WindowSystem final : public TWindowSystem {
       const std::uint32_t mask = only ? attr->your_event_mask & ~core : attr->your_event_mask | core;
       xcb_change_window_attributes(FConn, w, XCB_CW_EVENT_MASK, &mask);
     }
+    // Our own connection takes the presses where it can: the stroke then
+    // comes to the program in batches, past the toolkit.
+    if (TX11StrokeInput* strokes = Strokes()) {
+      xcb_flush(FConn);
+      strokes->Grab(w, only);
+      return;
+    }
     const std::uint32_t anyModifier = 1u << 31;
     if (only) {
       const std::uint32_t grabMask = XCB_INPUT_XI_EVENT_MASK_BUTTON_PRESS |
@@ -236,6 +244,18 @@ class TX11WindowSystem final : public TWindowSystem {
                                          XCB_INPUT_GRAB_TYPE_BUTTON, &anyModifier);
     }
     xcb_flush(FConn);
+  }
+
+  int StrokeInputDescriptor() override {
+    TX11StrokeInput* strokes = Strokes();
+    return strokes ? strokes->Descriptor() : -1;
+  }
+  std::vector<TPointerInput> TakeStrokeInput(const std::function<bool(TNativeWindow)>& accept) override {
+    return FStrokes ? FStrokes->Take(accept) : std::vector<TPointerInput>{};
+  }
+  bool DrawIntoWindow(TNativeWindow window, const TPlatformRect& rect, const std::uint32_t* pixels,
+                      std::size_t stride) override {
+    return FStrokes && window != 0 && FStrokes->Draw(Window(window), rect, pixels, stride);
   }
 
   TNativeWindow ForegroundWindow() override {
@@ -425,6 +445,12 @@ class TX11WindowSystem final : public TWindowSystem {
  private:
   static xcb_window_t Window(TNativeWindow w) { return static_cast<xcb_window_t>(w); }
 
+  TX11StrokeInput* Strokes() {
+    if (!FStrokesTried && FHasInput) FStrokes = CreateX11StrokeInput();
+    FStrokesTried = true;
+    return FStrokes.get();
+  }
+
   // The ancestor that is a child of the root: the frame, if a window manager added one.
   xcb_window_t TopLevel(xcb_window_t w, xcb_window_t& root) {
     for (int depth = 0; depth < 16; ++depth) {
@@ -470,6 +496,8 @@ class TX11WindowSystem final : public TWindowSystem {
   xcb_window_t FRoot = XCB_WINDOW_NONE;
   std::unique_ptr<TKeyWatcher> FKeys;
   std::unique_ptr<TX11HotKeys> FHotKeys;
+  std::unique_ptr<TX11StrokeInput> FStrokes;
+  bool FStrokesTried = false;
 };
 
 }  // namespace

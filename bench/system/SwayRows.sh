@@ -1,7 +1,7 @@
 # shellcheck shell=bash disable=SC2153
 # Sourced by SystemBench.sh: the stroke, hover and latency loads on a headless
 # sway, for the program's Wayland path, beside the X11 rows of the same size.
-# Uses PROGRAM, XDRIVE, RUNS, S200, S2000, HOVER, LATENCY, TMP, SESSION,
+# Uses PROGRAM, XDRIVE, RUNS, S200, S125, S2000, HOVER, LATENCY, TMP, SESSION,
 # wait_until, fresh_home and summarize from there.
 
 WDRIVE="$(dirname "$XDRIVE")/korivan_bench_wdrive"
@@ -75,9 +75,9 @@ sway_rows() {
   [ -x "$WBARE" ] && builds+=("bare/sway:$WBARE")
   for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
-    local loads=("stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER")
+    local loads=("stroke 200 $S200 1000" "stroke 200 $S125 125" "stroke 2000 $S2000 1000" "hover $HOVER")
     [ "$prog" = none ] || loads+=("latency 125 100 $LATENCY" "latency 1000 100 $LATENCY")
-    [ "$prog" = "$WBARE" ] && loads=("${loads[@]:3}")
+    [ "$prog" = "$WBARE" ] && loads=("${loads[@]:4}")
     for load in "${loads[@]}"; do
       [[ "$name $load" =~ ${KORIVAN_SYSBENCH_ONLY:-.} ]] || continue
       : >"$TMP/lines"

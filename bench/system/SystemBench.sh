@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole system under a mouse's load: the program on Xvfb with openbox and
 # picom (xrender), strokes of 200 and 2000 points and plain hover injected
-# through XTest at 1000 events a second. Prints CPU per event of the
+# through XTest at 1000 events a second, and strokes of 200 points at 125. Prints CPU per event of the
 # program, the X server and the compositor (median of the runs), the peak
 # memory of the program and the share of points drawn, for this build
 # ("yours") and for the program built at a baseline revision ("today").
@@ -28,6 +28,8 @@
 #              KORIVAN_SYSBENCH_SIZES    screens ("1920x1080 3840x2160")
 #              KORIVAN_SYSBENCH_S200     strokes of 200 points (20)
 #              KORIVAN_SYSBENCH_S2000    strokes of 2000 points (5)
+#              KORIVAN_SYSBENCH_S125     strokes of 200 points at 125
+#                                        reports a second (6)
 #              KORIVAN_SYSBENCH_HOVER    hover events (4000)
 #              KORIVAN_SYSBENCH_LATENCY  straight strokes of 100 points
 #                                        for each latency row (12)
@@ -55,6 +57,7 @@ RUNS="${KORIVAN_SYSBENCH_RUNS:-3}"
 SIZES="${KORIVAN_SYSBENCH_SIZES:-1920x1080 3840x2160}"
 S200="${KORIVAN_SYSBENCH_S200:-20}"
 S2000="${KORIVAN_SYSBENCH_S2000:-5}"
+S125="${KORIVAN_SYSBENCH_S125:-6}"
 HOVER="${KORIVAN_SYSBENCH_HOVER:-4000}"
 LATENCY="${KORIVAN_SYSBENCH_LATENCY:-12}"
 
@@ -228,7 +231,7 @@ summarize() {
       >>"$LATROWS"
     return
   fi
-  label="$(awk '{print ($1 == "hover") ? "hover" : $2 " pts"}' <<<"$load")"
+  label="$(awk '{print ($1 == "hover") ? "hover" : $2 "@" $4 "/s"}' <<<"$load")"
   vals=()
   for f in program_us xserver_us compositor_us; do
     vals+=("$(while read -r l; do field "$f" "$l"; done <"$TMP/lines" | median)")
@@ -260,14 +263,14 @@ for size in $SIZES; do
   [ -x "$FLOOR" ] && builds+=("floor:$FLOOR")
   for entry in "${builds[@]}"; do
     name="${entry%%:*}" prog="${entry#*:}"
-    loads=("stroke 200 $S200" "stroke 2000 $S2000" "hover $HOVER" "latency 125 100 $LATENCY"
-      "latency 1000 100 $LATENCY")
+    loads=("stroke 200 $S200 1000" "stroke 200 $S125 125" "stroke 2000 $S2000 1000" "hover $HOVER"
+      "latency 125 100 $LATENCY" "latency 1000 100 $LATENCY")
     case "$name" in
-      none) loads=("${loads[@]:0:3}") ;;
+      none) loads=("${loads[@]:0:4}") ;;
       # It draws nothing: only its hover is worth a figure.
       floor) loads=("hover $HOVER") ;;
-      bare) loads=("${loads[@]:3}") ;;
-      gromit) loads=("stroke 200 $S200" "hover $HOVER" "${loads[@]:3}") ;;
+      bare) loads=("${loads[@]:4}") ;;
+      gromit) loads=("${loads[@]:0:2}" "${loads[@]:3}") ;;
     esac
     for load in "${loads[@]}"; do
       [[ "$name $load" =~ ${KORIVAN_SYSBENCH_ONLY:-.} ]] || continue
@@ -283,8 +286,9 @@ for size in $SIZES; do
   stop_session
   sway_rows "$size"
 done
-echo "CPU in microseconds per injected event (median of $RUNS runs); build \"none\": the same events with no"
-echo "program, what the X server and the compositor spend on them anyway; peak memory is the largest VmHWM;"
+echo "CPU in microseconds per injected event (median of $RUNS runs), strokes as POINTS@REPORTS/s; build \"none\":"
+echo "the same events with no program, what the X server and the compositor spend on them anyway; peak memory is"
+echo "the largest VmHWM;"
 echo "drawn is the smallest share of injected points seen on the screen afterwards; rate is events per second reached;"
 echo "build \"floor\": a Qt window like the overlay that does nothing with the pointer; \"gromit\": Gromit-MPX;"
 echo "\"/sway\": on a headless sway (pixman), the program on its Wayland path; there is no X server, compos. is sway."

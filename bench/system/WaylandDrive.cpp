@@ -2,7 +2,7 @@
 // the compositor's virtual pointer (wlr-virtual-pointer), and reads the
 // screen back through wlr-screencopy, for the whole-system benchmark on sway
 // (SwayRows.sh). The loads and the lines printed are XDrive's:
-//   stroke POINTS STROKES PROGRAM_PID COMPOSITOR_PID
+//   stroke POINTS STROKES RATE PROGRAM_PID COMPOSITOR_PID
 //   hover EVENTS PROGRAM_PID COMPOSITOR_PID
 //   latency RATE POINTS STROKES PROGRAM_PID COMPOSITOR_PID
 // with xserver_us=0 (there is none). Drawing is switched on with the corner
@@ -228,7 +228,7 @@ bool SwitchDrawingOn(int pid) {
   return true;
 }
 
-int RunStrokes(int points, int strokes, const int pids[3]) {
+int RunStrokes(int points, int strokes, int rate, const int pids[3]) {
   if (!SwitchDrawingOn(pids[0])) return 1;
   const int rows = Rows(points, Width);
   const int rowsPerScreen = RowsPerScreen(Height);
@@ -249,7 +249,7 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
     const TGrab before = TCopy::Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     const TCpu start = Sample(pids);
     const double t0 = Now();
-    TPacer pace;
+    TPacer pace(1000000000L / std::max(1, rate));
     Button(true);
     for (std::size_t i = 1; i < pts.size(); ++i) {
       pace.Wait();
@@ -394,11 +394,12 @@ int main(int argc, char** argv) {
   const auto pidsFrom = [&](int first) {
     return std::array<int, 3>{std::atoi(argv[first]), 0, std::atoi(argv[first + 1])};
   };
-  if (cmd == "stroke" && argc >= 6) return RunStrokes(std::atoi(argv[2]), std::atoi(argv[3]), pidsFrom(4).data());
+  if (cmd == "stroke" && argc >= 7)
+    return RunStrokes(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), pidsFrom(5).data());
   if (cmd == "hover" && argc >= 5) return RunHover(std::atoi(argv[2]), pidsFrom(3).data());
   if (cmd == "latency" && argc >= 7)
     return RunLatency(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), pidsFrom(5).data());
-  std::fprintf(stderr, "usage: %s stroke POINTS STROKES PROGRAM_PID COMPOSITOR_PID | hover EVENTS PIDS | "
+  std::fprintf(stderr, "usage: %s stroke POINTS STROKES RATE PROGRAM_PID COMPOSITOR_PID | hover EVENTS PIDS | "
                "latency RATE POINTS STROKES PIDS\n", argv[0]);
   return 1;
 }

@@ -3,11 +3,11 @@
 //   backdrop RRGGBB
 //       a window of one colour over the whole screen, below whatever maps
 //       later; runs until killed;
-//   stroke POINTS STROKES PROGRAM_PID XSERVER_PID COMPOSITOR_PID
+//   stroke POINTS STROKES RATE PROGRAM_PID XSERVER_PID COMPOSITOR_PID
 //   hover EVENTS PROGRAM_PID XSERVER_PID COMPOSITOR_PID
 //   latency RATE POINTS STROKES PROGRAM_PID XSERVER_PID COMPOSITOR_PID
 //       switches drawing on with the corner button, then injects pointer
-//       events at 1000 a second: STROKES presses each with POINTS points
+//       events at RATE a second (hover: 1000): STROKES presses each with POINTS points
 //       (press, moves, release), or EVENTS moves with no button held. Prints
 //       one line "events=N program_us=.. xserver_us=.. compositor_us=..
 //       drawn=D points=P rate=R", CPU time per event of each process while
@@ -125,7 +125,7 @@ void SwitchDrawingOn(int pid) {
   Settle(pid);
 }
 
-int RunStrokes(int points, int strokes, const int pids[3]) {
+int RunStrokes(int points, int strokes, int rate, const int pids[3]) {
   SwitchDrawingOn(pids[0]);
   const int rows = Rows(points, Screen->width_in_pixels);
   const int rowsPerScreen = RowsPerScreen(Screen->height_in_pixels);
@@ -149,7 +149,7 @@ int RunStrokes(int points, int strokes, const int pids[3]) {
     const TGrab before = Grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     const TCpu start = Sample(pids);
     const auto t0 = std::chrono::steady_clock::now();
-    TPacer pace;
+    TPacer pace(1000000000L / std::max(1, rate));
     Fake(XCB_BUTTON_PRESS, 1);
     for (std::size_t i = 1; i < pts.size(); ++i) {
       pace.Wait();
@@ -290,7 +290,7 @@ int RunBackdrop(std::uint32_t colour) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s backdrop RRGGBB | stroke POINTS STROKES PIDS... | hover EVENTS PIDS... | latency RATE "
+    std::fprintf(stderr, "usage: %s backdrop RRGGBB | stroke POINTS STROKES RATE PIDS... | hover EVENTS PIDS... | latency RATE "
                  "POINTS STROKES PIDS...\n",
                  argv[0]);
     return 1;
@@ -304,9 +304,9 @@ int main(int argc, char** argv) {
   const std::string cmd = argv[1];
   if (cmd == "backdrop") return RunBackdrop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 16)));
   int pids[3] = {0, 0, 0};
-  if (cmd == "stroke" && argc >= 7) {
-    for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[4 + i]);
-    return RunStrokes(std::atoi(argv[2]), std::atoi(argv[3]), pids);
+  if (cmd == "stroke" && argc >= 8) {
+    for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[5 + i]);
+    return RunStrokes(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), pids);
   }
   if (cmd == "hover" && argc >= 6) {
     for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[3 + i]);

@@ -3,8 +3,10 @@
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <cmath>
+#include <functional>
 
 #include "QtTestApp.h"
 #include "drawing/CursorPicture.h"
@@ -289,30 +291,38 @@ TEST_F(PWImageTest, RepaintsOnlyWhatAMoveChanged) {
   s.Release({140, 115});
 }
 
-// A move shows as soon as the events before it have been handled, with no
-// wait for a frame tick; moves that piled up while the program was busy
-// share one repaint, and the release shows at once too.
-TEST_F(PWImageTest, RepaintsAtOnceAndOncePerPileOfMoves) {
+// A move shows as soon as the events before it have been handled when the
+// last frame went out a quarter of the screen's frame ago or more; moves that
+// piled up while the program was busy share one repaint; a move that comes
+// sooner after a frame waits for that mark, not longer.
+TEST_F(PWImageTest, RepaintsAtOnceOrAtTheQuarterFrameMarkAndOncePerPileOfMoves) {
   Surface s(QSize(800, 600));
   s.image->SetCrPen(kRedPen);
+  QElapsedTimer clock;
+  clock.start();
   int paints = 0;
   QRegion last;
+  qint64 lastAt = 0, previousAt = 0;
   struct Counter : QObject {
-    int* n;
-    QRegion* region;
+    std::function<void(QPaintEvent*)> seen;
     bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::Paint) {
-        ++*n;
-        *region = static_cast<QPaintEvent*>(event)->region();
-      }
+      if (event->type() == QEvent::Paint) seen(static_cast<QPaintEvent*>(event));
       return false;
     }
   } counter;
-  counter.n = &paints;
-  counter.region = &last;
+  counter.seen = [&](QPaintEvent* event) {
+    ++paints;
+    last = event->region();
+    previousAt = lastAt;
+    lastAt = clock.nsecsElapsed();
+  };
   s.image->installEventFilter(&counter);
+  qreal hz = s.image->screen()->refreshRate();
+  if (!(hz >= 1 && hz <= 1000)) hz = 60;
+  const qint64 gap = static_cast<qint64>(1e9 / hz / 4);
   s.Press({100, 100});
   QCoreApplication::processEvents();
+  QTest::qWait(static_cast<int>(gap / 1000000) + 2);
   paints = 0;
   constexpr int kMoves = 200;
   for (int i = 1; i <= kMoves; ++i) s.Move({100 + i * 3, 100 + (i % 2) * 20});
@@ -320,8 +330,9 @@ TEST_F(PWImageTest, RepaintsAtOnceAndOncePerPileOfMoves) {
   QCoreApplication::processEvents();
   EXPECT_EQ(paints, 1);
   EXPECT_TRUE(last.contains(QPoint(100 + kMoves * 3, 100))) << "the newest move was shown";
-  // Each further move, once handled, is painted before the next one comes.
+  // A move a quarter frame after the last frame is painted before the next one comes.
   for (int i = 1; i <= 3; ++i) {
+    QTest::qWait(static_cast<int>(gap / 1000000) + 2);
     paints = 0;
     const QPoint at(100 + kMoves * 3 + i * 20, 140);
     s.Move(at);
@@ -329,6 +340,20 @@ TEST_F(PWImageTest, RepaintsAtOnceAndOncePerPileOfMoves) {
     EXPECT_EQ(paints, 1) << "move " << i;
     EXPECT_TRUE(last.contains(at)) << "move " << i;
   }
+  // At once after that frame: the move waits for the mark.
+  paints = 0;
+  const qint64 since = clock.nsecsElapsed() - lastAt;
+  const QPoint soon(100 + kMoves * 3 + 80, 160);
+  s.Move(soon);
+  QCoreApplication::processEvents();
+  if (since + 1000000 < gap) {  // else the machine was too slow to tell
+    EXPECT_EQ(paints, 0) << "painted " << since / 1000 << " us after the last frame";
+    EXPECT_TRUE(s.image->FramePending());
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return paints == 1; }, 1000));
+  EXPECT_TRUE(last.contains(soon));
+  EXPECT_GE(lastAt - previousAt, gap - 1000000) << "frames closer than a quarter frame";
+  QTest::qWait(static_cast<int>(gap / 1000000) + 2);
   paints = 0;
   s.Release({100 + kMoves * 3 + 60, 140});
   QCoreApplication::processEvents();
