@@ -23,7 +23,7 @@ QString HelpURL;
 const std::array<const char*, HotKeyCount> HotKeyNames = {"Toggle", "Save", "EraseAll", "App", "NextPen"};
 std::array<QString, HotKeyCount> HotKeys;
 
-const std::array<TPWPenEx, 33> PenTypeNames = {{
+const std::array<TPWPenEx, 41> PenTypeNames = {{
     {"pwPn", pwPn},         {"pwMk", pwMk},           {"pwEr", pwEr},
     {"pwRbPn", pwRbPn},     {"pwRbMk", pwRbMk},       {"pwArPn0", pwArPn0},
     {"pwArPn1", pwArPn1},   {"pwArMk0", pwArMk0},     {"pwArMk1", pwArMk1},
@@ -35,6 +35,9 @@ const std::array<TPWPenEx, 33> PenTypeNames = {{
     {"pwTurnR", pwTurnR},   {"pwTurnL", pwTurnL},     {"pwLasso", pwLasso},
     {"pwInfo", pwInfo},     {"pwClose", pwClose},     {"pwSetup", pwSetup},
     {"pwPenSetup", pwPenSetup}, {"pwMarkPtr", pwMarkPtr}, {"pwApp", pwApp},
+    {"pwLine", pwLine},     {"pwLineMk", pwLineMk},   {"pwRect", pwRect},
+    {"pwRectMk", pwRectMk}, {"pwEllipse", pwEllipse}, {"pwEllipseMk", pwEllipseMk},
+    {"pwText", pwText},     {"pwStep", pwStep},
 }};
 
 QString PenTypeToStr(TPWPenType type) {

@@ -465,11 +465,20 @@ TEST(PenTypeNamesTest, NamesMapBothWaysAndSixTypesHaveNone) {
     ++named;
     EXPECT_EQ(StrToPenType(name), type) << name.toStdString();
   }
-  EXPECT_EQ(named, 33);
+  EXPECT_EQ(named, 41);
   for (TPWPenType t : {pwFunc, pwEdit, pwMoveV, pwMoveH, pwMarkIdx})
     EXPECT_EQ(PenTypeToStr(t), QStringLiteral("pwNone"));
   EXPECT_EQ(PenTypeToStr(pwArPn1), QStringLiteral("pwArPn1"));
-  EXPECT_EQ(PenTypeNames.back().p, pwApp);
+  // The shapes came after the whiteboard command, in this order, for good.
+  EXPECT_EQ(pwLine, pwApp + 1);
+  const std::vector<std::pair<TPWPenType, const char*>> shapes = {
+      {pwLine, "pwLine"},       {pwLineMk, "pwLineMk"},       {pwRect, "pwRect"}, {pwRectMk, "pwRectMk"},
+      {pwEllipse, "pwEllipse"}, {pwEllipseMk, "pwEllipseMk"}, {pwText, "pwText"}, {pwStep, "pwStep"}};
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    EXPECT_EQ(int(shapes[i].first), int(pwLine) + int(i));
+    EXPECT_EQ(PenTypeToStr(shapes[i].first), QLatin1String(shapes[i].second));
+  }
+  EXPECT_EQ(PenTypeNames.back().p, pwStep);
 }
 
 }  // namespace
