@@ -60,6 +60,18 @@ TPWMenuItem Command(TPWPenType t) { return {t, kCommandColor, 1, sdSolid}; }
 TPWMenuItem StockTile(std::uint32_t index) { return {pwMarkPtr, index, 1, sdSolid}; }
 TPWMenuItem Eraser() { return {pwEr, kCommandColor, 40, sdSolid}; }
 
+// The launcher's lines, boxes, text and badges: red outlines, yellow areas.
+std::array<TPWMenuItem, 8> ShapeTools() {
+  return {{{pwLine, 0xFFFF0000, 8, sdSolid},
+           {pwLineMk, 0xFFFFFF00, 20, sdSolid},
+           {pwRect, 0xFFFF0000, 6, sdSolid},
+           {pwRectMk, 0xFFFFFF00, 8, sdSolid},
+           {pwEllipse, 0xFFFF0000, 6, sdSolid},
+           {pwEllipseMk, 0xFFFFFF00, 8, sdSolid},
+           {pwText, 0xFFFF0000, 12, sdSolid},
+           {pwStep, 0xFFFF0000, 12, sdSolid}}};
+}
+
 void AppendLaunchItem(const TPWMenuItem& item) {
   if (LaunchCount < LaunchCapacity) LaunchItems[static_cast<std::size_t>(LaunchCount++)] = item;
 }
@@ -185,6 +197,7 @@ void DefaultSetup() {
   AppendLaunchItem(Eraser());
   for (TPWPenType t : {pwEraseAll, pwLasso, pwPenSetup}) AppendLaunchItem(Command(t));
   for (std::uint32_t i = 0; i < StockPenCount; ++i) AppendLaunchItem(StockTile(i));
+  for (const TPWMenuItem& shape : ShapeTools()) AppendLaunchItem(shape);
   if (AppExists()) AppendLaunchItem(Command(pwApp));
   AppendLaunchItem(Command(pwInfo));
   AppendLaunchItem(Command(pwClose));

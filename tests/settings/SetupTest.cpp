@@ -184,18 +184,18 @@ TEST_F(SetupTest, WhiteboardEntryFollowsTheSiblingProgram) {
   const QByteArray text = "[Menu]\nCount=3\nPenType0=pwUndo\nPenType1=pwApp\nPenType2=pwRedo\n";
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwRedo}));
-  EXPECT_EQ(LaunchCount, 20);
-  EXPECT_EQ(LaunchItems[19].PenType, pwClose);
-  EXPECT_EQ(LaunchItems[20].PenType, pwNone);
+  EXPECT_EQ(LaunchCount, 28);
+  EXPECT_EQ(LaunchItems[27].PenType, pwClose);
+  EXPECT_EQ(LaunchItems[28].PenType, pwNone);
 
   PlaceStandIn();
   ASSERT_TRUE(AppExists());
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwApp, pwRedo}));
-  EXPECT_EQ(LaunchCount, 21);
-  EXPECT_EQ(LaunchItems[18].PenType, pwApp);
-  EXPECT_EQ(LaunchItems[19].PenType, pwInfo);
-  EXPECT_EQ(LaunchItems[20].PenType, pwClose);
+  EXPECT_EQ(LaunchCount, 29);
+  EXPECT_EQ(LaunchItems[26].PenType, pwApp);
+  EXPECT_EQ(LaunchItems[27].PenType, pwInfo);
+  EXPECT_EQ(LaunchItems[28].PenType, pwClose);
 }
 
 TEST_F(SetupTest, ColoursReadAsOpaqueRgb) {
