@@ -107,16 +107,13 @@ TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Setup"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(490, 492);
-  PenTypeRT = {pwPn, pwMk, pwRbPn, pwRbMk, pwArPn0, pwArPn1, pwArMk0, pwArMk1};
   BrowseFolder = ::BrowseFolder;
+  FFilePage->Browse = [this](const QString& title, QString& path) {
+    return BrowseFolder && BrowseFolder(title, path, this);
+  };
 
   TabControl1 = Place<QTabWidget>(this, 4, 8, 473, 413);
   TabControl1->setStyleSheet(QStringLiteral("QTabBar::tab { width: 80px; height: 20px; padding: 0px; }"));
-  TabItem1 = new QWidget;
-  TabItem2 = new QWidget;
-  TabItem5 = new QWidget;
-  TabItem3 = new QWidget;
-  TabItem4 = new QWidget;
   TabControl1->addTab(TabItem1, QStringLiteral("Stock Pen"));
   TabControl1->addTab(TabItem2, QStringLiteral("ToolBar"));
   TabControl1->addTab(TabItem5, QStringLiteral("Pen Setup"));
@@ -134,18 +131,13 @@ TSetupDlg::TSetupDlg(QWidget* parent) : QDialog(parent) {
   connect(BtnDefault, &QPushButton::clicked, this, &TSetupDlg::BtnDefaultClick);
   connect(BtnOK, &QPushButton::clicked, this, &TSetupDlg::BtnOKClick);
   connect(BtnCancel, &QPushButton::clicked, this, &TSetupDlg::BtnCancelClick);
-
-  CreateStockPenPage();
-  CreateToolBarPage();
-  CreatePenSetupPage();
-  CreateFilePage();
-  CreateDetailedPage();
 }
 
 TSetupDlg::~TSetupDlg() { ClearLists(); }
 
-void TSetupDlg::CreateStockPenPage() {
-  QWidget* page = TabItem1;
+TStockPenPage::TStockPenPage(QWidget* parent) : QWidget(parent) {
+  QWidget* page = this;
+  PenTypeRT = {pwPn, pwMk, pwRbPn, pwRbMk, pwArPn0, pwArPn1, pwArMk0, pwArMk1};
   for (int t = 0; t < 10; ++t) {
     auto* r = new TSwatch(page, t);
     r->setGeometry(t < 5 ? 8 : 138, 12 + 60 * (t % 5), 130, 60);
@@ -157,7 +149,7 @@ void TSetupDlg::CreateStockPenPage() {
   StockPenTypeCB->addItems({QStringLiteral("Pen"), QStringLiteral("Marker"), QStringLiteral("Rainbow Pen"),
                             QStringLiteral("Rainbow Marker"), QStringLiteral("Single Arrow"),
                             QStringLiteral("Both Arrows")});
-  connect(StockPenTypeCB, &QComboBox::currentIndexChanged, this, &TSetupDlg::StockPenTypeCBChange);
+  connect(StockPenTypeCB, &QComboBox::currentIndexChanged, this, &TStockPenPage::StockPenTypeCBChange);
 
   // The square, its hue bar and the digits sit under the swatch they drive.
   StockPenColorBox = Place<TColorBox>(page, 280, 56, 177, 50);
@@ -167,21 +159,21 @@ void TSetupDlg::CreateStockPenPage() {
   StockPenColorBtn = PlaceButton(page, "color", 280 + 120, 56 + 200, 57, 22);
   StockPenColorQD->SetColorBox(StockPenColorBox);
   StockPenColorPkr->SetColorQuad(StockPenColorQD);
-  connect(StockPenColorQD, &TColorQuad::Changed, this, &TSetupDlg::StockPenColorQDChange);
-  connect(StockPenColorBtn, &QPushButton::clicked, this, &TSetupDlg::StockPenColorBtnClick);
+  connect(StockPenColorQD, &TColorQuad::Changed, this, &TStockPenPage::StockPenColorQDChange);
+  connect(StockPenColorBtn, &QPushButton::clicked, this, &TStockPenPage::StockPenColorBtnClick);
 
   StockPenSB = Place<QSpinBox>(page, 280, 290, 177, 40, 20);
   StockPenSB->setRange(1, kStockPenMaxWidth);
-  connect(StockPenSB, &QSpinBox::valueChanged, this, &TSetupDlg::StockPenSBChange);
+  connect(StockPenSB, &QSpinBox::valueChanged, this, &TStockPenPage::StockPenSBChange);
 
   StockPenDashCB = Place<QComboBox>(page, 280, 338, 177, 38);
   StockPenDashCB->addItems({QStringLiteral("Solid"), QStringLiteral("Dash"), QStringLiteral("Dot"),
                             QStringLiteral("DashDot"), QStringLiteral("DashDotDot")});
-  connect(StockPenDashCB, &QComboBox::currentIndexChanged, this, &TSetupDlg::StockPenDashCBChange);
+  connect(StockPenDashCB, &QComboBox::currentIndexChanged, this, &TStockPenPage::StockPenDashCBChange);
 }
 
-void TSetupDlg::CreatePenSetupPage() {
-  QWidget* page = TabItem5;
+TPenSetupPage::TPenSetupPage(QWidget* parent) : QWidget(parent) {
+  QWidget* page = this;
   Label1 = Place<QLabel>(page, 8, 20, 120, 15);
   Label1->setText(QStringLiteral("Pen Color"));
   for (int t = 0; t < 10; ++t) {
@@ -198,8 +190,8 @@ void TSetupDlg::CreatePenSetupPage() {
   PenColorBtn = PlaceButton(page, "color", 148 + 120, 40 + 200, 57, 22);
   PenColorQD->SetColorBox(PenColorBox);
   PenColorPkr->SetColorQuad(PenColorQD);
-  connect(PenColorQD, &TColorQuad::Changed, this, &TSetupDlg::PenColorQDChange);
-  connect(PenColorBtn, &QPushButton::clicked, this, &TSetupDlg::PenColorBtnClick);
+  connect(PenColorQD, &TColorQuad::Changed, this, &TPenSetupPage::PenColorQDChange);
+  connect(PenColorBtn, &QPushButton::clicked, this, &TPenSetupPage::PenColorBtnClick);
 
   GroupBox4 = Place<QGroupBox>(page, 336, 20, 129, 265);
   GroupBox4->setTitle(QStringLiteral("Pen Thickness"));
@@ -211,8 +203,8 @@ void TSetupDlg::CreatePenSetupPage() {
   }
 }
 
-void TSetupDlg::CreateFilePage() {
-  QWidget* page = TabItem3;
+TFilePage::TFilePage(QWidget* parent) : QWidget(parent) {
+  QWidget* page = this;
   GroupBox2 = Place<QGroupBox>(page, 12, 12, 225, 293);
   GroupBox2->setTitle(QStringLiteral("Default Image Format"));
   const char* names[] = {"JPEG Format", "PNG Format", "BMP Format", "TGA Format", "PSD (Pen Layer)"};
@@ -234,17 +226,17 @@ void TSetupDlg::CreateFilePage() {
   GroupBox1->setTitle(QStringLiteral("Default Image Folder"));
   ImagePathEdit = Place<QLineEdit>(GroupBox1, 8, 20, 341, 40, 16);
   Button1 = PlaceButton(GroupBox1, "Browse", 356, 20, 85, 40, 16);
-  connect(Button1, &QPushButton::clicked, this, &TSetupDlg::Button1Click);
+  connect(Button1, &QPushButton::clicked, this, &TFilePage::Button1Click);
 }
 
-void TSetupDlg::CreateDetailedPage() {
-  QWidget* page = TabItem4;
+TDetailedPage::TDetailedPage(QWidget* parent) : QWidget(parent) {
+  QWidget* page = this;
   PenSmoothing = Place<QCheckBox>(page, 324, 8, 150, 40, 16);
   PenSmoothing->setText(QStringLiteral("Pen Smoothing"));
   PenPressure = Place<QCheckBox>(page, 324, 56, 150, 40, 16);
   PenPressure->setText(QStringLiteral("Pen Pressure"));
-  connect(PenSmoothing, &QCheckBox::toggled, this, &TSetupDlg::PenSmoothingChange);
-  connect(PenPressure, &QCheckBox::toggled, this, &TSetupDlg::PenPressureChange);
+  connect(PenSmoothing, &QCheckBox::toggled, this, &TDetailedPage::PenSmoothingChange);
+  connect(PenPressure, &QCheckBox::toggled, this, &TDetailedPage::PenPressureChange);
   // Read by the overlay when the dialog closes with OK, not while it is open.
   AllScreens = Place<QCheckBox>(page, 8, 8, 150, 40, 16);
   AllScreens->setText(QStringLiteral("All screens"));
@@ -309,19 +301,22 @@ void TSetupDlg::ShowSetup() {
   ShowHotKeys();
 }
 
-void TSetupDlg::RepaintPage() {
+void TStockPenPage::RepaintPage() {
   for (TSwatch* s : ColorRect) s->update();
+}
+
+void TPenSetupPage::RepaintPage() {
   for (TSwatch* s : PenColorRect) s->update();
 }
 
 // --- Stock Pen page -------------------------------------------------------------
 
-int TSetupDlg::TypeIndex(TPWPenType type) const {
+int TStockPenPage::TypeIndex(TPWPenType type) const {
   const auto it = std::find(PenTypeRT.begin(), PenTypeRT.end(), type);
   return it == PenTypeRT.end() ? 0 : static_cast<int>(it - PenTypeRT.begin());
 }
 
-void TSetupDlg::ShowStockPen(int index) {
+void TStockPenPage::ShowStockPen(int index) {
   PenIndex = index;
   const TPWMenuItem& pen = StockPens[static_cast<std::size_t>(index)];
   const QSignalBlocker b1(StockPenTypeCB), b2(StockPenSB), b3(StockPenDashCB), b4(StockPenColorQD);
@@ -339,31 +334,31 @@ void TSetupDlg::ShowStockPen(int index) {
   StockPenDashCB->setCurrentIndex(pen.PenDash < StockPenDashCB->count() ? pen.PenDash : -1);
 }
 
-void TSetupDlg::ColorRectXMouseUp(int tag) {
+void TStockPenPage::ColorRectXMouseUp(int tag) {
   ShowStockPen(tag);
   RepaintPage();
 }
 
-void TSetupDlg::ColorRectXPaint(int tag, QPainter& canvas, const QRectF& rect) {
+void TStockPenPage::ColorRectXPaint(int tag, QPainter& canvas, const QRectF& rect) {
   DrawPenSample(StockPens[static_cast<std::size_t>(tag)], canvas, rect);
   DrawFrame(canvas, rect, tag == PenIndex);
 }
 
-void TSetupDlg::StockPenTypeCBChange() {
+void TStockPenPage::StockPenTypeCBChange() {
   const int i = StockPenTypeCB->currentIndex();
   if (i < 0) return;
   StockPens[static_cast<std::size_t>(PenIndex)].PenType = PenTypeRT[static_cast<std::size_t>(i)];
   RepaintPage();
 }
 
-void TSetupDlg::StockPenColorQDChange() {
+void TStockPenPage::StockPenColorQDChange() {
   const TAlphaColor c = StockPenColorBox->Color() | 0xFF000000;
   StockPens[static_cast<std::size_t>(PenIndex)].PenColor = c;
   StockPenColorEdit->setText(ColorText(c));
   RepaintPage();
 }
 
-void TSetupDlg::StockPenColorBtnClick() {
+void TStockPenPage::StockPenColorBtnClick() {
   const TAlphaColor c = ParseColorText(StockPenColorEdit->text());
   StockPens[static_cast<std::size_t>(PenIndex)].PenColor = c;
   const QSignalBlocker b(StockPenColorQD);
@@ -373,12 +368,12 @@ void TSetupDlg::StockPenColorBtnClick() {
   RepaintPage();
 }
 
-void TSetupDlg::StockPenSBChange() {
+void TStockPenPage::StockPenSBChange() {
   StockPens[static_cast<std::size_t>(PenIndex)].PenThickness = static_cast<float>(StockPenSB->value());
   RepaintPage();
 }
 
-void TSetupDlg::StockPenDashCBChange() {
+void TStockPenPage::StockPenDashCBChange() {
   const int i = StockPenDashCB->currentIndex();
   if (i < 0) return;
   StockPens[static_cast<std::size_t>(PenIndex)].PenDash = static_cast<TStrokeDash>(i);
@@ -387,7 +382,7 @@ void TSetupDlg::StockPenDashCBChange() {
 
 // --- Pen Setup page -------------------------------------------------------------
 
-void TSetupDlg::ShowPenColor(int index) {
+void TPenSetupPage::ShowPenColor(int index) {
   PenColorIndex = index;
   const TAlphaColor c = PresetColor[static_cast<std::size_t>(index)];
   const QSignalBlocker b(PenColorQD);
@@ -396,12 +391,12 @@ void TSetupDlg::ShowPenColor(int index) {
   PenColorEdit->setText(ColorText(c));
 }
 
-void TSetupDlg::PenColorXMouseUp(int tag) {
+void TPenSetupPage::PenColorXMouseUp(int tag) {
   ShowPenColor(tag);
   RepaintPage();
 }
 
-void TSetupDlg::PenColorXPaint(int tag, QPainter& canvas, const QRectF& rect) {
+void TPenSetupPage::PenColorXPaint(int tag, QPainter& canvas, const QRectF& rect) {
   canvas.save();
   canvas.setOpacity(1.0);
   const QRectF fill = rect.adjusted(3, 3, -3, -3);
@@ -413,14 +408,14 @@ void TSetupDlg::PenColorXPaint(int tag, QPainter& canvas, const QRectF& rect) {
   DrawFrame(canvas, rect, tag == PenColorIndex);
 }
 
-void TSetupDlg::PenColorQDChange() {
+void TPenSetupPage::PenColorQDChange() {
   const TAlphaColor c = PenColorBox->Color() | 0xFF000000;
   PresetColor[static_cast<std::size_t>(PenColorIndex)] = c;
   PenColorEdit->setText(ColorText(c));
   RepaintPage();
 }
 
-void TSetupDlg::PenColorBtnClick() {
+void TPenSetupPage::PenColorBtnClick() {
   const TAlphaColor c = ParseColorText(PenColorEdit->text());
   PresetColor[static_cast<std::size_t>(PenColorIndex)] = c;
   const QSignalBlocker b(PenColorQD);
@@ -430,7 +425,7 @@ void TSetupDlg::PenColorBtnClick() {
   RepaintPage();
 }
 
-void TSetupDlg::ShowThickness() {
+void TPenSetupPage::ShowThickness() {
   for (int t = 0; t < 5; ++t) {
     QSpinBox* sb = PenThicknessSB[static_cast<std::size_t>(t)];
     const QSignalBlocker b(sb);
@@ -438,14 +433,14 @@ void TSetupDlg::ShowThickness() {
   }
 }
 
-void TSetupDlg::PenThicknessSBXChange(int tag) {
+void TPenSetupPage::PenThicknessSBXChange(int tag) {
   PresetThickness[static_cast<std::size_t>(tag)] =
       static_cast<float>(PenThicknessSB[static_cast<std::size_t>(tag)]->value());
 }
 
 // --- File and Detailed pages -----------------------------------------------------
 
-void TSetupDlg::ShowImageType() {
+void TFilePage::ShowImageType() {
   for (int n = 1; n <= 5; ++n) {
     QRadioButton* rb = DefaultImageIndex[static_cast<std::size_t>(n - 1)];
     const QSignalBlocker b(rb);
@@ -456,15 +451,63 @@ void TSetupDlg::ShowImageType() {
   }
 }
 
-void TSetupDlg::DefaultImageIndexXChange(int tag) { ImageTypeDefault = tag; }
+void TFilePage::DefaultImageIndexXChange(int tag) { ImageTypeDefault = tag; }
 
-void TSetupDlg::Button1Click() {
+void TFilePage::Button1Click() {
   QString path = ImagePathEdit->text();
-  if (!BrowseFolder || !BrowseFolder(QStringLiteral("Default Image Folder"), path, this)) return;
+  if (!Browse || !Browse(QStringLiteral("Default Image Folder"), path)) return;
   const bool endsInSeparator = path.endsWith(QDir::separator()) || path.endsWith(QLatin1Char('/'));
   ImagePathEdit->setText(endsInSeparator ? path : path + QDir::separator());
 }
 
-void TSetupDlg::PenSmoothingChange() { isSmoothing = PenSmoothing->isChecked(); }
+void TDetailedPage::PenSmoothingChange() { isSmoothing = PenSmoothing->isChecked(); }
 
-void TSetupDlg::PenPressureChange() { isPressure = PenPressure->isChecked(); }
+void TDetailedPage::PenPressureChange() { isPressure = PenPressure->isChecked(); }
+
+// --- The dialog's names for its pages' handlers -----------------------------
+
+void TSetupDlg::ColorRectXMouseUp(int tag) { FStockPenPage->ColorRectXMouseUp(tag); }
+void TSetupDlg::ColorRectXPaint(int tag, QPainter& canvas, const QRectF& rect) {
+  FStockPenPage->ColorRectXPaint(tag, canvas, rect);
+}
+void TSetupDlg::StockPenTypeCBChange() { FStockPenPage->StockPenTypeCBChange(); }
+void TSetupDlg::StockPenColorQDChange() { FStockPenPage->StockPenColorQDChange(); }
+void TSetupDlg::StockPenColorBtnClick() { FStockPenPage->StockPenColorBtnClick(); }
+void TSetupDlg::StockPenSBChange() { FStockPenPage->StockPenSBChange(); }
+void TSetupDlg::StockPenDashCBChange() { FStockPenPage->StockPenDashCBChange(); }
+void TSetupDlg::ShowStockPen(int index) { FStockPenPage->ShowStockPen(index); }
+int TSetupDlg::TypeIndex(TPWPenType type) const { return FStockPenPage->TypeIndex(type); }
+
+void TSetupDlg::MenuBarAddClick() { FToolBarPage->MenuBarAddClick(); }
+void TSetupDlg::MenuBarBackClick() { FToolBarPage->MenuBarBackClick(); }
+void TSetupDlg::MenuBarBackAllBtnClick() { FToolBarPage->MenuBarBackAllBtnClick(); }
+void TSetupDlg::MenuLBMouseDown(QPointF pos) { FToolBarPage->MenuLBMouseDown(pos); }
+bool TSetupDlg::MenuLBDragOver(QPointF pos) const { return FToolBarPage->MenuLBDragOver(pos); }
+void TSetupDlg::MenuLBDragDrop(QPointF pos) { FToolBarPage->MenuLBDragDrop(pos); }
+void TSetupDlg::CreateLaunchTiles() { FToolBarPage->CreateLaunchTiles(); }
+void TSetupDlg::RebuildLists() { FToolBarPage->RebuildLists(); }
+void TSetupDlg::ClearLists() { FToolBarPage->ClearLists(); }
+int TSetupDlg::InsertPosition() const { return FToolBarPage->InsertPosition(); }
+bool TSetupDlg::InMenu(const TPWMenuItem& item) const { return FToolBarPage->InMenu(item); }
+int TSetupDlg::LaunchIndex(const TPWMenuItem& item) const { return FToolBarPage->LaunchIndex(item); }
+
+void TSetupDlg::PenColorXMouseUp(int tag) { FPenSetupPage->PenColorXMouseUp(tag); }
+void TSetupDlg::PenColorXPaint(int tag, QPainter& canvas, const QRectF& rect) {
+  FPenSetupPage->PenColorXPaint(tag, canvas, rect);
+}
+void TSetupDlg::PenColorQDChange() { FPenSetupPage->PenColorQDChange(); }
+void TSetupDlg::PenColorBtnClick() { FPenSetupPage->PenColorBtnClick(); }
+void TSetupDlg::PenThicknessSBXChange(int tag) { FPenSetupPage->PenThicknessSBXChange(tag); }
+void TSetupDlg::ShowPenColor(int index) { FPenSetupPage->ShowPenColor(index); }
+void TSetupDlg::ShowThickness() { FPenSetupPage->ShowThickness(); }
+
+void TSetupDlg::DefaultImageIndexXChange(int tag) { FFilePage->DefaultImageIndexXChange(tag); }
+void TSetupDlg::Button1Click() { FFilePage->Button1Click(); }
+void TSetupDlg::ShowImageType() { FFilePage->ShowImageType(); }
+
+void TSetupDlg::PenSmoothingChange() { FDetailedPage->PenSmoothingChange(); }
+void TSetupDlg::PenPressureChange() { FDetailedPage->PenPressureChange(); }
+void TSetupDlg::HotKeyEditChange(int tag) { FDetailedPage->HotKeyEditChange(tag); }
+void TSetupDlg::HotKeyClearClick(int tag) { FDetailedPage->HotKeyClearClick(tag); }
+void TSetupDlg::ShowHotKeys() { FDetailedPage->ShowHotKeys(); }
+void TSetupDlg::TakeHotKeyFields() { FDetailedPage->TakeHotKeyFields(); }

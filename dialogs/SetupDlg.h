@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "dialogs/SetupPages.h"
 #include "drawing/PenItem.h"
 #include "settings/Settings.h"
 
@@ -63,9 +64,18 @@ class TMenuList : public QListWidget {
 // The settings dialog. Every control writes the live settings as it
 // changes; Execute puts them back when the user leaves without OK.
 //
-// Controls and fields are public like a form's design.
+// Each page is a class of its own (dialogs/SetupPages.h) that holds its
+// controls; the dialog's fields and handlers below reach them under their
+// names, public like a form's design.
 class TSetupDlg : public QDialog {
   Q_OBJECT
+
+  // Made first, for the names below to refer to; the tab control takes them.
+  TStockPenPage* const FStockPenPage = new TStockPenPage;
+  TToolBarPage* const FToolBarPage = new TToolBarPage;
+  TPenSetupPage* const FPenSetupPage = new TPenSetupPage;
+  TFilePage* const FFilePage = new TFilePage;
+  TDetailedPage* const FDetailedPage = new TDetailedPage;
 
  public:
   explicit TSetupDlg(QWidget* parent = nullptr);
@@ -75,63 +85,63 @@ class TSetupDlg : public QDialog {
   bool Execute();
 
   QTabWidget* TabControl1 = nullptr;
-  QWidget* TabItem1 = nullptr;  // Stock Pen
-  QWidget* TabItem2 = nullptr;  // ToolBar
-  QWidget* TabItem5 = nullptr;  // Pen Setup
-  QWidget* TabItem3 = nullptr;  // File
-  QWidget* TabItem4 = nullptr;  // Detailed
+  QWidget* TabItem1 = FStockPenPage;  // Stock Pen
+  QWidget* TabItem2 = FToolBarPage;   // ToolBar
+  QWidget* TabItem5 = FPenSetupPage;  // Pen Setup
+  QWidget* TabItem3 = FFilePage;      // File
+  QWidget* TabItem4 = FDetailedPage;  // Detailed
   QPushButton* BtnDefault = nullptr;
   QPushButton* BtnOK = nullptr;
   QPushButton* BtnCancel = nullptr;
 
-  std::array<TSwatch*, 10> ColorRect{};
-  QComboBox* StockPenTypeCB = nullptr;
-  TColorBox* StockPenColorBox = nullptr;
-  TColorQuad* StockPenColorQD = nullptr;
-  THueBar* StockPenColorPkr = nullptr;
-  QLineEdit* StockPenColorEdit = nullptr;
-  QPushButton* StockPenColorBtn = nullptr;
-  QSpinBox* StockPenSB = nullptr;
-  QComboBox* StockPenDashCB = nullptr;
+  std::array<TSwatch*, 10>& ColorRect = FStockPenPage->ColorRect;
+  QComboBox*& StockPenTypeCB = FStockPenPage->StockPenTypeCB;
+  TColorBox*& StockPenColorBox = FStockPenPage->StockPenColorBox;
+  TColorQuad*& StockPenColorQD = FStockPenPage->StockPenColorQD;
+  THueBar*& StockPenColorPkr = FStockPenPage->StockPenColorPkr;
+  QLineEdit*& StockPenColorEdit = FStockPenPage->StockPenColorEdit;
+  QPushButton*& StockPenColorBtn = FStockPenPage->StockPenColorBtn;
+  QSpinBox*& StockPenSB = FStockPenPage->StockPenSB;
+  QComboBox*& StockPenDashCB = FStockPenPage->StockPenDashCB;
 
-  QListWidget* LnchLB = nullptr;
-  TMenuList* MenuLB = nullptr;
-  QPushButton* MenuBarAdd = nullptr;
-  QPushButton* MenuBarBack = nullptr;
-  QPushButton* MenuBarBackAllBtn = nullptr;
+  QListWidget*& LnchLB = FToolBarPage->LnchLB;
+  TMenuList*& MenuLB = FToolBarPage->MenuLB;
+  QPushButton*& MenuBarAdd = FToolBarPage->MenuBarAdd;
+  QPushButton*& MenuBarBack = FToolBarPage->MenuBarBack;
+  QPushButton*& MenuBarBackAllBtn = FToolBarPage->MenuBarBackAllBtn;
 
-  QLabel* Label1 = nullptr;
-  std::array<TSwatch*, 10> PenColorRect{};
-  TColorBox* PenColorBox = nullptr;
-  TColorQuad* PenColorQD = nullptr;
-  THueBar* PenColorPkr = nullptr;
-  QLineEdit* PenColorEdit = nullptr;
-  QPushButton* PenColorBtn = nullptr;
-  QGroupBox* GroupBox4 = nullptr;
-  std::array<QSpinBox*, 5> PenThicknessSB{};
+  QLabel*& Label1 = FPenSetupPage->Label1;
+  std::array<TSwatch*, 10>& PenColorRect = FPenSetupPage->PenColorRect;
+  TColorBox*& PenColorBox = FPenSetupPage->PenColorBox;
+  TColorQuad*& PenColorQD = FPenSetupPage->PenColorQD;
+  THueBar*& PenColorPkr = FPenSetupPage->PenColorPkr;
+  QLineEdit*& PenColorEdit = FPenSetupPage->PenColorEdit;
+  QPushButton*& PenColorBtn = FPenSetupPage->PenColorBtn;
+  QGroupBox*& GroupBox4 = FPenSetupPage->GroupBox4;
+  std::array<QSpinBox*, 5>& PenThicknessSB = FPenSetupPage->PenThicknessSB;
 
-  QGroupBox* GroupBox2 = nullptr;
-  std::array<QRadioButton*, 5> DefaultImageIndex{};  // Tag 1..5
-  QGroupBox* GroupBox3 = nullptr;
-  QSpinBox* ImageJPEGQUalitySP = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QLineEdit* ImagePathEdit = nullptr;
-  QPushButton* Button1 = nullptr;
+  QGroupBox*& GroupBox2 = FFilePage->GroupBox2;
+  std::array<QRadioButton*, 5>& DefaultImageIndex = FFilePage->DefaultImageIndex;  // Tag 1..5
+  QGroupBox*& GroupBox3 = FFilePage->GroupBox3;
+  QSpinBox*& ImageJPEGQUalitySP = FFilePage->ImageJPEGQUalitySP;
+  QGroupBox*& GroupBox1 = FFilePage->GroupBox1;
+  QLineEdit*& ImagePathEdit = FFilePage->ImagePathEdit;
+  QPushButton*& Button1 = FFilePage->Button1;
 
-  QCheckBox* PenSmoothing = nullptr;
-  QCheckBox* PenPressure = nullptr;
-  QCheckBox* AllScreens = nullptr;
+  QCheckBox*& PenSmoothing = FDetailedPage->PenSmoothing;
+  QCheckBox*& PenPressure = FDetailedPage->PenPressure;
+  QCheckBox*& AllScreens = FDetailedPage->AllScreens;
   // Shortcuts on any keyboard, one per keypad command (SetupDlgHotKeys.cpp).
-  QGroupBox* HotKeyGroup = nullptr;
-  std::array<QKeySequenceEdit*, HotKeyCount> HotKeyEdit{};
-  std::array<QPushButton*, HotKeyCount> HotKeyClear{};
+  QGroupBox*& HotKeyGroup = FDetailedPage->HotKeyGroup;
+  std::array<QKeySequenceEdit*, HotKeyCount>& HotKeyEdit = FDetailedPage->HotKeyEdit;
+  std::array<QPushButton*, HotKeyCount>& HotKeyClear = FDetailedPage->HotKeyClear;
 
   bool isOK = false;
-  std::array<TPWPenType, 8> PenTypeRT{};
-  std::int32_t PenIndex = 0;
-  std::vector<TMetroButton*> LnchBtn;
-  std::int32_t PenColorIndex = 0;
-  QPointF StartingPoint;
+  std::array<TPWPenType, 8>& PenTypeRT = FStockPenPage->PenTypeRT;
+  std::int32_t& PenIndex = FStockPenPage->PenIndex;
+  std::vector<TMetroButton*>& LnchBtn = FToolBarPage->LnchBtn;
+  std::int32_t& PenColorIndex = FPenSetupPage->PenColorIndex;
+  QPointF& StartingPoint = FToolBarPage->StartingPoint;
 
   // The folder browser; true with the picked folder (no trailing separator).
   std::function<bool(const QString& title, QString& path, QWidget* owner)> BrowseFolder;
@@ -187,21 +197,6 @@ class TSetupDlg : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-
- private:
-  void CreateStockPenPage();
-  void CreateToolBarPage();
-  void CreatePenSetupPage();
-  void CreateFilePage();
-  void CreateDetailedPage();
-  void CreateHotKeyFields();
-  void AddListItem(QListWidget& list, int tag, TMetroButton* tile);
-  TMetroButton* NewTile(const TPWMenuItem& item);
-  void RepaintPage();
-
-  // Tiles for entries the column holds more than once, so that every list
-  // item has a tile of its own.
-  std::vector<TMetroButton*> FSpareTiles;
 };
 
 // A colour typed as up to eight hexadecimal digits; anything else is white.

@@ -17,8 +17,8 @@ constexpr int RowStep = 44;
 
 }  // namespace
 
-void TSetupDlg::CreateHotKeyFields() {
-  HotKeyGroup = new QGroupBox(QStringLiteral("Shortcuts (any keyboard)"), TabItem4);
+void TDetailedPage::CreateHotKeyFields() {
+  HotKeyGroup = new QGroupBox(QStringLiteral("Shortcuts (any keyboard)"), this);
   HotKeyGroup->setGeometry(8, 104, 457, 36 + RowStep * HotKeyCount);
   for (int i = 0; i < HotKeyCount; ++i) {
     const int y = 26 + RowStep * i;
@@ -40,7 +40,7 @@ void TSetupDlg::CreateHotKeyFields() {
 
 // A text the field cannot show (one that is no key sequence) stays in the
 // settings as it is until the field is changed.
-void TSetupDlg::ShowHotKeys() {
+void TDetailedPage::ShowHotKeys() {
   for (int i = 0; i < HotKeyCount; ++i) {
     QKeySequenceEdit* edit = HotKeyEdit[static_cast<std::size_t>(i)];
     const QSignalBlocker blocked(edit);
@@ -51,7 +51,7 @@ void TSetupDlg::ShowHotKeys() {
 // One chord per shortcut: a second one typed into the field replaces the
 // first. A bare Escape undoes the typing instead: taken as a shortcut, it
 // would be grabbed from every program.
-void TSetupDlg::HotKeyEditChange(int tag) {
+void TDetailedPage::HotKeyEditChange(int tag) {
   QKeySequenceEdit* edit = HotKeyEdit[static_cast<std::size_t>(tag)];
   QKeySequence sequence = edit->keySequence();
   const int count = sequence.count();
@@ -73,7 +73,7 @@ void TSetupDlg::HotKeyEditChange(int tag) {
   HotKeys[static_cast<std::size_t>(tag)] = sequence.toString(QKeySequence::PortableText);
 }
 
-void TSetupDlg::TakeHotKeyFields() {
+void TDetailedPage::TakeHotKeyFields() {
   for (int i = 0; i < HotKeyCount; ++i) {
     const QString& text = HotKeys[static_cast<std::size_t>(i)];
     if (HotKeyEdit[static_cast<std::size_t>(i)]->keySequence() !=
@@ -82,7 +82,7 @@ void TSetupDlg::TakeHotKeyFields() {
   }
 }
 
-void TSetupDlg::HotKeyClearClick(int tag) {
+void TDetailedPage::HotKeyClearClick(int tag) {
   QKeySequenceEdit* edit = HotKeyEdit[static_cast<std::size_t>(tag)];
   {
     const QSignalBlocker blocked(edit);

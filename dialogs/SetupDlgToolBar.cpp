@@ -68,8 +68,8 @@ void TMenuList::mouseReleaseEvent(QMouseEvent* event) {
   if (OnDragOver && OnDragOver(at) && OnDragDrop) OnDragDrop(at);
 }
 
-void TSetupDlg::CreateToolBarPage() {
-  QWidget* page = TabItem2;
+TToolBarPage::TToolBarPage(QWidget* parent) : QWidget(parent) {
+  QWidget* page = this;
   LnchLB = Place<QListWidget>(page, 8, 16, 160, 361);
   MenuLB = Place<TMenuList>(page, 300, 16, 160, 361);
   SetUpTileList(*LnchLB);
@@ -81,14 +81,14 @@ void TSetupDlg::CreateToolBarPage() {
   MenuBarAdd = PlaceButton(page, ">", 176, 76, 120, 60, 30);
   MenuBarBack = PlaceButton(page, "<", 176, 170, 120, 60, 30);
   MenuBarBackAllBtn = PlaceButton(page, "<<", 176, 264, 120, 60, 30);
-  connect(MenuBarAdd, &QPushButton::clicked, this, &TSetupDlg::MenuBarAddClick);
-  connect(MenuBarBack, &QPushButton::clicked, this, &TSetupDlg::MenuBarBackClick);
-  connect(MenuBarBackAllBtn, &QPushButton::clicked, this, &TSetupDlg::MenuBarBackAllBtnClick);
+  connect(MenuBarAdd, &QPushButton::clicked, this, &TToolBarPage::MenuBarAddClick);
+  connect(MenuBarBack, &QPushButton::clicked, this, &TToolBarPage::MenuBarBackClick);
+  connect(MenuBarBackAllBtn, &QPushButton::clicked, this, &TToolBarPage::MenuBarBackAllBtnClick);
 }
 
 // --- ToolBar page ---------------------------------------------------------------
 
-TMetroButton* TSetupDlg::NewTile(const TPWMenuItem& item) {
+TMetroButton* TToolBarPage::NewTile(const TPWMenuItem& item) {
   auto* tile = new TMetroButton(this, mtSmallSingle);
   ::MenuButtonSet(item, *tile);
   tile->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -96,7 +96,7 @@ TMetroButton* TSetupDlg::NewTile(const TPWMenuItem& item) {
   return tile;
 }
 
-void TSetupDlg::CreateLaunchTiles() {
+void TToolBarPage::CreateLaunchTiles() {
   ClearLists();
   for (int i = 0; i < LaunchCount - 1; ++i) {
     TMetroButton* tile = NewTile(LaunchItems[static_cast<std::size_t>(i)]);
@@ -106,19 +106,19 @@ void TSetupDlg::CreateLaunchTiles() {
   RebuildLists();
 }
 
-bool TSetupDlg::InMenu(const TPWMenuItem& item) const {
+bool TToolBarPage::InMenu(const TPWMenuItem& item) const {
   for (int i = 0; i < MenuCount; ++i)
     if (SameEntry(MenuItems[static_cast<std::size_t>(i)], item)) return true;
   return false;
 }
 
-int TSetupDlg::LaunchIndex(const TPWMenuItem& item) const {
+int TToolBarPage::LaunchIndex(const TPWMenuItem& item) const {
   for (int i = 0; i < LaunchCount - 1; ++i)
     if (SameEntry(LaunchItems[static_cast<std::size_t>(i)], item)) return i;
   return -1;
 }
 
-void TSetupDlg::AddListItem(QListWidget& list, int tag, TMetroButton* tile) {
+void TToolBarPage::AddListItem(QListWidget& list, int tag, TMetroButton* tile) {
   auto* item = new QListWidgetItem(&list);
   item->setSizeHint(kListItemSize);
   item->setData(Qt::UserRole, tag);
@@ -131,7 +131,7 @@ void TSetupDlg::AddListItem(QListWidget& list, int tag, TMetroButton* tile) {
   list.setItemWidget(item, holder);
 }
 
-void TSetupDlg::RebuildLists() {
+void TToolBarPage::RebuildLists() {
   // Every offered entry needs its tile, also after the launcher table changed.
   if (LnchBtn.size() != static_cast<std::size_t>(std::max(0, LaunchCount - 1))) return CreateLaunchTiles();
   LnchLB->setUpdatesEnabled(false);
@@ -177,7 +177,7 @@ void TSetupDlg::RebuildLists() {
   MenuLB->setUpdatesEnabled(true);
 }
 
-void TSetupDlg::ClearLists() {
+void TToolBarPage::ClearLists() {
   for (TMetroButton* tile : LnchBtn) tile->setParent(this);
   for (TMetroButton* tile : FSpareTiles) tile->setParent(this);
   LnchLB->clear();
@@ -188,13 +188,13 @@ void TSetupDlg::ClearLists() {
   FSpareTiles.clear();
 }
 
-int TSetupDlg::InsertPosition() const {
+int TToolBarPage::InsertPosition() const {
   for (int row = 0; row < MenuLB->count(); ++row)
     if (MenuLB->item(row)->isSelected()) return MenuLB->item(row)->data(Qt::UserRole).toInt();
   return MenuLB->count();
 }
 
-void TSetupDlg::MenuBarAddClick() {
+void TToolBarPage::MenuBarAddClick() {
   std::vector<int> picked;
   for (int row = 0; row < LnchLB->count(); ++row)
     if (LnchLB->item(row)->isSelected()) picked.push_back(LnchLB->item(row)->data(Qt::UserRole).toInt());
@@ -213,7 +213,7 @@ void TSetupDlg::MenuBarAddClick() {
   RebuildLists();
 }
 
-void TSetupDlg::MenuBarBackClick() {
+void TToolBarPage::MenuBarBackClick() {
   if (MenuLB->selectedItems().isEmpty()) return;
   for (int row = MenuLB->count() - 1; row >= 0; --row) {
     const QListWidgetItem* item = MenuLB->item(row);
@@ -225,16 +225,16 @@ void TSetupDlg::MenuBarBackClick() {
   RebuildLists();
 }
 
-void TSetupDlg::MenuBarBackAllBtnClick() {
+void TToolBarPage::MenuBarBackAllBtnClick() {
   MenuCount = 0;
   RebuildLists();
 }
 
-void TSetupDlg::MenuLBMouseDown(QPointF pos) { StartingPoint = pos; }
+void TToolBarPage::MenuLBMouseDown(QPointF pos) { StartingPoint = pos; }
 
-bool TSetupDlg::MenuLBDragOver(QPointF pos) const { return MenuLB->itemAt(pos.toPoint()) != nullptr; }
+bool TToolBarPage::MenuLBDragOver(QPointF pos) const { return MenuLB->itemAt(pos.toPoint()) != nullptr; }
 
-void TSetupDlg::MenuLBDragDrop(QPointF pos) {
+void TToolBarPage::MenuLBDragDrop(QPointF pos) {
   QListWidgetItem* a = MenuLB->itemAt(StartingPoint.toPoint());
   QListWidgetItem* b = MenuLB->itemAt(pos.toPoint());
   if (!a || !b || a == b) return;

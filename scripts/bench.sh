@@ -3,5 +3,5 @@
 # go to ctest, e.g. `scripts/bench.sh -R drawing`.
 source "$(dirname "$0")/lib.sh"
 ensure_packages "$ROOT"/scripts/packages/*.txt "$ROOT"/bench/system/reference.packages
-configure_build build-bench -DCMAKE_BUILD_TYPE=Release
+build_preset bench build-bench
 ctest --test-dir build-bench -L bench -V "$@"

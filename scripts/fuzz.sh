@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 [ $# -eq 1 ] || { echo "usage: scripts/fuzz.sh MINUTES" >&2; exit 1; }
 seconds=$(awk -v m="$1" 'BEGIN { printf "%d", m * 60 }')
 ensure_packages
-configure_build build-fuzz -DKORIVAN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build_preset fuzz build-fuzz
 findings="$ROOT/build-fuzz/findings"
 logs="$ROOT/build-fuzz/fuzz-logs"
 mkdir -p "$findings" "$logs"

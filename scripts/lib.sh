@@ -27,13 +27,50 @@ ensure_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The compiler cache as launcher, where there is one.
+launcher_option() {
+  command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache || true
+}
+
+# options_differ DIR [-DNAME=VALUE...]: true when DIR's cache holds another
+# value for one of the options, so that a script turning one on (warnings as
+# errors, say) reconfigures a build tree made without it.
+options_differ() {
+  local dir="$1" opt name value; shift
+  for opt in "$@"; do
+    [[ "$opt" == -D*=* ]] || continue
+    name="${opt#-D}"; value="${name#*=}"; name="${name%%=*}"; name="${name%%:*}"
+    grep -qxF "$value" <(sed -n "s/^$name:[A-Z]*=//p" "$dir/CMakeCache.txt") || return 0
+  done
+  return 1
+}
+
 # configure_build DIR [cmake options...]: configures once, then builds incrementally.
 configure_build() {
   local dir="$1"; shift
   if [ ! -f "$dir/build.ninja" ]; then
-    local launcher=()
-    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    cmake -S "$ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+    cmake -S "$ROOT" -B "$dir" -G Ninja $(launcher_option) "$@" >/dev/null
+  elif options_differ "$dir" "$@"; then
+    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   fi
   cmake --build "$dir" -j "$JOBS"
+}
+
+# configure_preset PRESET DIR [cmake options...]: configures DIR (the
+# preset's folder in CMakePresets.json) from PRESET once, and again when one
+# of the options differs from its cache; builds nothing.
+configure_preset() {
+  local preset="$1" dir="$2"; shift 2
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake --preset "$preset" -B "$dir" $(launcher_option) "$@" >/dev/null
+  elif options_differ "$dir" "$@"; then
+    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
+  fi
+}
+
+# build_preset PRESET DIR [cmake options...]: configure_preset, then builds
+# everything incrementally.
+build_preset() {
+  configure_preset "$@"
+  cmake --build "$2" -j "$JOBS"
 }

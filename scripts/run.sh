@@ -6,7 +6,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 ensure_packages
-configure_build build
+build_preset normal build
 # The program chooses what it runs on: its own overlay surface where the
 # Wayland compositor offers a layer shell, else the X display (XWayland on
 # other Wayland desktops).

@@ -9,10 +9,7 @@ minutes="$1"; shift
 seed=()
 if [ $# -ge 1 ] && [[ "$1" =~ ^[0-9]+$ ]]; then seed=(--seed "$1"); shift; fi
 ensure_packages
-if [ ! -f build-asan/build.ninja ]; then
-  cmake -S "$ROOT" -B build-asan -G Ninja -DKORIVAN_SANITIZE=ON -DKORIVAN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
-    $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
-fi
+configure_preset asan build-asan
 cmake --build build-asan -j "$JOBS" --target korivan-dsk korivan_e2e_helper
 # The Python the end-to-end tests use (it has pytest and PIL).
 python="$(sed -n 's/^KORIVAN_E2E_PYTHON:FILEPATH=//p' build-asan/CMakeCache.txt)"

@@ -37,9 +37,7 @@ start=$SECONDS
 prefix_job=$!
 
 # -O1 without debug information builds GoogleTest in a third of the time of -O2 -g.
-configure_build build-win -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw64.cmake" \
-  -DKORIVAN_PLATFORM_ONLY=ON -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DCMAKE_C_FLAGS_RELEASE=-O1
+build_preset windows build-win
 built=$((SECONDS - start))
 wait "$prefix_job"
 ready=$SECONDS

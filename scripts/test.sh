@@ -6,6 +6,9 @@
 source "$(dirname "$0")/lib.sh"
 ensure_packages
 
+echo "== Layering"
+python3 "$ROOT/scripts/check_layers.py"
+
 # The Windows cross build needs little processor time and mostly waits on
 # wine, so it runs beside the other stages; its output comes at the end.
 win_log="$(mktemp)"
@@ -14,15 +17,12 @@ win_job=$!
 trap 'kill "$win_job" 2>/dev/null || true; rm -f "$win_log"' EXIT
 
 echo "== Build and test"
-configure_build build
-ctest --test-dir build -LE bench --output-on-failure -j "$JOBS"
+build_preset normal build
+ctest --preset normal -j "$JOBS"
 
 echo "== Sanitizer build (ASan + UBSan)"
-configure_build build-asan -DKORIVAN_SANITIZE=ON -DKORIVAN_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
-LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
-UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-  ctest --test-dir build-asan -L unit --output-on-failure -j "$JOBS"
+build_preset asan build-asan
+ctest --preset asan -j "$JOBS"
 
 echo "== Soak (two minutes of random use of the sanitizer build)"
 # One known seed, so that the test command gives the same actions every run
@@ -34,9 +34,8 @@ ctest --test-dir build-asan -L soak --output-on-failure
 
 if ls "$ROOT"/tests/fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   echo "== Fuzz targets (short run)"
-  configure_build build-fuzz -DKORIVAN_FUZZ=ON \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  ctest --test-dir build-fuzz -L fuzz --output-on-failure
+  build_preset fuzz build-fuzz
+  ctest --preset fuzz
 fi
 
 echo "== Windows backend (mingw-w64 cross build, tests under wine)"
