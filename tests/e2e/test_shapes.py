@@ -157,4 +157,5 @@ def test_shift_straightens_and_the_lasso_moves_a_box_and_a_text(xsession):
         assert near(px(corner), (0, 0xAA, 0), 40), f"the moved box has no corner at {corner}"
     assert near(px((200, 150)), GREY) and near(px((400, 250)), GREY), "the box is still where it was"
     assert "Step 42" in ocr(picture, (430, 400, 700, 470)), "the text did not move with the box"
-    assert ocr(picture, (430, 150, 700, 220)) == "", "the text is still where it was"
+    old = picture.crop((430, 150, 700, 220)).convert("L")
+    assert min(old.getdata()) > 150, "the text is still where it was"

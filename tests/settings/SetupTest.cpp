@@ -114,6 +114,28 @@ TEST_F(SetupTest, FreshFileStartsExactlyWithTheSetupAndPenSections) {
   EXPECT_TRUE(text.endsWith("Color9=12084684\n[Display]\nisAllScreens=0\n[HotKeys]\nToggle=\nSave=\nEraseAll=\nApp=\nNextPen=\n"));
 }
 
+TEST_F(SetupTest, ShapeToolsInTheColumnAndTheStockPensReadAndWriteBackUnchanged) {
+  const QByteArray lines =
+      "PenType0=pwLine\nPenColor0=255\nPenThickness0=6\nPenDash0=1\n"
+      "PenType1=pwEllipseMk\nPenColor1=16776960\nPenThickness1=8\nPenDash1=0\n"
+      "PenType2=pwText\nPenColor2=0\nPenThickness2=12\nPenDash2=0\n";
+  Load("[Menu]\nCount=3\n" + lines + "[Mark]\nPenType4=pwStep\nPenColor4=13369344\nPenThickness4=14\n");
+  EXPECT_EQ(Column(), WithTail({pwLine, pwEllipseMk, pwText}));
+  EXPECT_EQ(MenuItems[0], (TPWMenuItem{pwLine, 0xFF0000FF, 6, sdDash}));
+  EXPECT_EQ(StockPens[4], (TPWMenuItem{pwStep, 0xFFCC0000, 14, sdSolid}));
+  EXPECT_EQ(StockPens[3], (TPWMenuItem{pwMk, 0xFF00FFFF, 20, sdSolid})) << "the other stock pens as they were";
+  const auto menu = MenuItems;
+  const auto stock = StockPens;
+  SaveSetup();
+  const QByteArray written = ReadIni();
+  for (const QByteArray& line : lines.split('\n')) EXPECT_TRUE(written.contains(line)) << line.toStdString();
+  EXPECT_TRUE(written.contains("PenType4=pwStep"));
+  DefaultSetup();
+  LoadSetup();
+  EXPECT_EQ(MenuItems, menu);
+  EXPECT_EQ(StockPens, stock);
+}
+
 TEST_F(SetupTest, SaveThenLoadRoundTrips) {
   QTemporaryDir pictures;
   LoadSetup();
