@@ -88,14 +88,15 @@ void BM_Keystroke(benchmark::State& state) {
   Draw(*e, {pwText, 0xFF2050E0, 12, sdSolid}, {{1800, 1000}});
   e->TypeText(QStringLiteral("Step 42: the second row of the table"));
   e->TakeDirty();
-  bool add = true;
+  // Each text shown is new: none is found among those already drawn.
+  int k = 0;
   for (auto _ : state) {
-    if (add) {
-      e->TypeText(QStringLiteral("x"));
+    if (k % 2 == 0) {
+      e->TypeText(QString(QChar(u'a' + (k / 2) % 26)) + QChar(u'a' + (k / 52) % 26));
     } else {
       e->TypeBackspace();
     }
-    add = !add;
+    ++k;
     benchmark::DoNotOptimize(e->TakeDirty());
   }
   e->EndText();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <unordered_map>
 
 #include "drawing/StrokeGeometry.h"
 #include "drawing/StrokeRender.h"
@@ -17,6 +19,32 @@ void TShapeKind::Render(TRenderTarget& target, const TStrokeData& d, const TRend
   }
   const QRect rect = PixelRect(Bounds(d, style), target.Pen.size());
   if (rect.isEmpty()) return;
+  const QImage apart = Apart(d, rect);
+  QPainter p(&target.Pen);
+  p.setOpacity(opacity);
+  for (const QRect& part : target.Parts) p.drawImage(part.topLeft(), apart, part.translated(-rect.topLeft()));
+}
+
+QImage TShapeKind::Apart(const TStrokeData& d, const QRect& rect) const {
+  // The font's glyph cache does not always give a letter the same pixels
+  // twice; a record must come out alike at every rebuild, so what was drawn
+  // is kept and used again.
+  const TPointF at = d.Points.front();
+  const QString key = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 ")
+                          .arg(int(d.Menu.PenType))
+                          .arg(d.Menu.PenColor)
+                          .arg(double(d.Menu.PenThickness), 0, 'g', 9)
+                          .arg(double(at.x - rect.left()), 0, 'g', 9)
+                          .arg(double(at.y - rect.top()), 0, 'g', 9)
+                          .arg(rect.width())
+                          .arg(rect.height()) +
+                      QString::fromUtf8(d.Text.data(), static_cast<qsizetype>(d.Text.size()));
+  static std::mutex guard;
+  static std::unordered_map<QString, QImage> kept;
+  {
+    const std::lock_guard<std::mutex> lock(guard);
+    if (auto it = kept.find(key); it != kept.end()) return it->second;
+  }
   QImage apart(rect.size(), QImage::Format_ARGB32_Premultiplied);
   apart.fill(0);
   {
@@ -25,12 +53,23 @@ void TShapeKind::Render(TRenderTarget& target, const TStrokeData& d, const TRend
     a.translate(-rect.topLeft());
     Paint(a, d);
   }
-  QPainter p(&target.Pen);
-  p.setOpacity(opacity);
-  for (const QRect& part : target.Parts) p.drawImage(part.topLeft(), apart, part.translated(-rect.topLeft()));
+  const std::lock_guard<std::mutex> lock(guard);
+  if (kept.size() > 256) kept.clear();
+  return kept.emplace(key, apart).first->second;
 }
 
 void TShapeKind::PaintLive(QPainter& p, const TStrokeData& d, const TRenderStyle& style) const {
+  if (PaintedApart() && p.device()) {
+    // Also far cheaper: outlining glyphs on a painter of a whole screen
+    // costs the rasterizer buffers of the screen's size.
+    const QRect rect = PixelRect(Bounds(d, style), QSize(p.device()->width(), p.device()->height()));
+    if (rect.isEmpty()) return;
+    p.save();
+    p.setOpacity(StrokeOpacity(d.Menu.PenType, style.MkOpacity));
+    p.drawImage(rect.topLeft(), Apart(d, rect));
+    p.restore();
+    return;
+  }
   p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setOpacity(StrokeOpacity(d.Menu.PenType, style.MkOpacity));

@@ -19,6 +19,10 @@ class TShapeKind : public TStrokeKind {
   // curves (glyphs) differently inside different clips, a level of alpha
   // apart; painted whole, the record comes out the same in every band.
   virtual bool PaintedApart() const { return false; }
+
+ private:
+  // The record painted alone on a layer the size of rect.
+  QImage Apart(const TStrokeData& d, const QRect& rect) const;
 };
 
 // The box spanned by the two points of a rectangle or an ellipse record;
