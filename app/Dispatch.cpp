@@ -19,6 +19,14 @@ void TMainFrm::MenuButtonClick(const TPWMenuItem& item) {
       case pwArPn1:
       case pwArMk0:
       case pwArMk1:
+      case pwLine:
+      case pwLineMk:
+      case pwRect:
+      case pwRectMk:
+      case pwEllipse:
+      case pwEllipseMk:
+      case pwText:
+      case pwStep:
       case pwLasso:
         PrPen = PWImage->CrPen();
         PWImage->SetCrPen(item);

@@ -96,6 +96,14 @@ void TMainFrm::MenuButtonUpdate() {
       case pwArPn1:
       case pwArMk0:
       case pwArMk1:
+      case pwLine:
+      case pwLineMk:
+      case pwRect:
+      case pwRectMk:
+      case pwEllipse:
+      case pwEllipseMk:
+      case pwText:
+      case pwStep:
         down = pen == e;
         break;
       case pwEr:

@@ -60,6 +60,14 @@ void MenuButtonSubSet(const TPWMenuItem& item, TMetroButton& button) {
     case pwArMk0: return coloured({"Arrow", "MT_ARROWS"});
     case pwArPn1:
     case pwArMk1: return coloured({"Arrow Both", "MT_ARROWD"});
+    case pwLine: return coloured({"Line", "MT_LINE"});
+    case pwLineMk: return coloured({"Line Mk", "MT_LINEMK"});
+    case pwRect: return coloured({"Box", "MT_RECT"});
+    case pwRectMk: return coloured({"Box Mk", "MT_RECTMK"});
+    case pwEllipse: return coloured({"Ellipse", "MT_ELLIPSE"});
+    case pwEllipseMk: return coloured({"Ellipse Mk", "MT_ELLIPSEMK"});
+    case pwText: return coloured({"Text", "MT_TEXT"});
+    case pwStep: return coloured({"Step", "MT_STEP"});
     default: return;
   }
 }

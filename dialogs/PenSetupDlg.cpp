@@ -80,7 +80,7 @@ TMetroButton* TPenSetupDlg::NewTile(int tag, int x, int y, void (TPenSetupDlg::*
 }
 
 void TPenSetupDlg::FormCreate() {
-  setFixedSize(kStep * 9 + 50, kStep * 5);
+  setFixedSize(kStep * 9 + 50, kStep * 6 + 10);
 
   SampleRectangle = new TSampleRectangle(this);
   SampleRectangle->setGeometry(5, 5, 130, 60);
@@ -88,6 +88,8 @@ void TPenSetupDlg::FormCreate() {
 
   for (int i = 0; i < 6; ++i)
     PenTBtn[i] = NewTile(i, kStep * (i % 2) + 5, kStep * (i / 2 + 1) + 5, &TPenSetupDlg::TypeTileClick);
+  for (int i = 6; i < 14; ++i)
+    PenTBtn[i] = NewTile(i, kStep * (i - 6) + 5 + (i - 6) / 2 * 10, kStep * 5 + 15, &TPenSetupDlg::TypeTileClick);
   crIndex = 0;
   AddTypeTile("Pen", "MT_PEN", pwPn);
   AddTypeTile("Pen", "MT_RBPEN", pwRbPn);
@@ -95,6 +97,14 @@ void TPenSetupDlg::FormCreate() {
   AddTypeTile("Marker", "MT_RBMARKER", pwRbMk);
   AddTypeTile("Arrow", "MT_ARROWS", pwArPn0);
   AddTypeTile("Arrow Both", "MT_ARROWD", pwArPn1);
+  AddTypeTile("Line", "MT_LINE", pwLine);
+  AddTypeTile("Line Mk", "MT_LINEMK", pwLineMk);
+  AddTypeTile("Box", "MT_RECT", pwRect);
+  AddTypeTile("Box Mk", "MT_RECTMK", pwRectMk);
+  AddTypeTile("Ellipse", "MT_ELLIPSE", pwEllipse);
+  AddTypeTile("Ellipse Mk", "MT_ELLIPSEMK", pwEllipseMk);
+  AddTypeTile("Text", "MT_TEXT", pwText);
+  AddTypeTile("Step", "MT_STEP", pwStep);
 
   for (int i = 0; i < 10; ++i)
     PenCBtn[i] = NewTile(i, kStep * (i % 2 + 2) + 15, kStep * (i / 2) + 5, &TPenSetupDlg::ColorTileClick);

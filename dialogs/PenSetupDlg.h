@@ -41,8 +41,9 @@ class TPenSetupDlg : public QDialog {
 
   TSampleRectangle* SampleRectangle = nullptr;
   TPWMenuItem PenItem;
-  std::array<TMetroButton*, 6> PenTBtn{};
-  std::array<TPWPenType, 6> PenTBtnRT{};
+  // The freehand types beside the sample, the shapes in a row below.
+  std::array<TMetroButton*, 14> PenTBtn{};
+  std::array<TPWPenType, 14> PenTBtnRT{};
   std::array<TMetroButton*, 10> PenCBtn{};
   std::array<TMetroButton*, 5> PenWBtn{};
   std::array<TMetroButton*, 5> PenDBtn{};

@@ -18,13 +18,21 @@ const char* PictureName(TPWPenType type) {
     case pwRbPn: return "CR_RBPEN";
     case pwRbMk: return "CR_RBMARKER";
     case pwLasso: return "CR_LASSO";
+    case pwLine:
+    case pwLineMk: return "CR_LINE";
+    case pwRect:
+    case pwRectMk: return "CR_RECT";
+    case pwEllipse:
+    case pwEllipseMk: return "CR_ELLIPSE";
+    case pwText: return "CR_TEXT";
+    case pwStep: return "CR_STEP";
     default: return nullptr;
   }
 }
 
 bool HasColourBand(TPWPenType type) {
   return type == pwPn || type == pwArPn0 || type == pwArPn1 || type == pwMk || type == pwArMk0 ||
-         type == pwArMk1;
+         type == pwArMk1 || IsShapeKind(type);
 }
 
 }  // namespace

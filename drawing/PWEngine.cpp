@@ -79,6 +79,7 @@ void TPWEngine::PWImageBitmapUpdate() {
 }
 
 void TPWEngine::SetCanWrite(bool on) {
+  if (!on) EndText();
   FCanWrite = on;
   PWImageBitmapUpdate();
 }
@@ -126,6 +127,14 @@ void TPWEngine::EraseAll() {
 
 void TPWEngine::ForgetDrawing() {
   FPnBitmap.fill(0);
+  if (FTextOpen) {
+    // The text being typed is shown on the scratch layer only.
+    FDLnBitmap.fill(0);
+    FLiveTiles = TTileSet(FDLnBitmap.size());
+    FLiveRect = QRect();
+  }
+  FTextOpen = false;
+  FText.clear();
   FHistory.ClearHistory();
   // Indexes of a selection would point into the forgotten history.
   FSelLines.clear();

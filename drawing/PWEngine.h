@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -83,6 +85,21 @@ class TPWEngine {
 
   // Points of the stroke in progress (or of the lasso loop), as captured.
   const TPolygon& CrPoints() const { return FCrPoints; }
+  // Shift held, as the pointer events report it: freehand strokes become
+  // straight lines, lines snap to 15 degrees, boxes become squares.
+  void SetConstrain(bool on) { FConstrain = on; }
+
+  // A text being typed: opened by a press with the text tool, ended by
+  // EndText (also by another tool, a command, drawing switched off or
+  // erasing all). An empty text leaves no record.
+  bool TextOpen() const { return FTextOpen; }
+  const std::string& TypedText() const { return FText; }
+  // Characters as typed; a line break starts a new line.
+  void TypeText(const QString& text);
+  void TypeBackspace();
+  void EndText();
+  // Where the caret stands, in surface coordinates (empty when no text is open).
+  QRectF TextCaretRect() const;
 
   // The lasso selection.
   const TLines& SelLines() const { return FSelLines; }
@@ -124,7 +141,18 @@ class TPWEngine {
  private:
   void Compose(const QRect& rect);
   void LivePreview();
-  void LiveSegments(int from, int to);
+  void LiveSegments(const TPolygon& points, int from, int to);
+  // The live drawing of a kind drawn whole: the record as it would be
+  // committed, on the scratch layer, replacing the previous one.
+  void LiveWhole(const TPolygon& points, std::string_view text, bool caret);
+  // Background, pen layer and scratch layer composed inside rect.
+  void ComposeLive(const QRect& rect);
+  // The live drawing taken off the scratch layer and the display.
+  void DropLive();
+  // Appends a record of the current pen and draws it onto the pen layer.
+  void AddRecord(const TPolygon& points, const std::string& text);
+  // The number the next step badge shows.
+  int NextStep() const;
   void CommitStroke();
   void CommitLasso();
   void BuildSelection();
@@ -210,6 +238,14 @@ class TPWEngine {
   TRainbowBands FBands{1};
   TTileSet FLiveTiles;
   TAlphaColor FLiveBackground = PassBackground;
+  bool FConstrain = false;
+  // The live freehand stroke is drawn as the straight line Shift makes.
+  bool FLiveConstrained = false;
+  // Where the live drawing of a kind drawn whole lies on the scratch layer.
+  QRect FLiveRect;
+  bool FTextOpen = false;
+  TPointF FTextAt;
+  std::string FText;
 
   TLines FSelLines;
   QRectF FSelRF;

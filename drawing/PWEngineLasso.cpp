@@ -53,7 +53,9 @@ void TPWEngine::CommitLasso() {
   if (FCrPoints.size() >= 3) {
     for (int i = 0; i <= FHistory.p(); ++i) {
       if (!FHistory.Rec()[i].IsStroke()) continue;
-      const TPolygon pts = FHistory.ResolvedPoints(i);
+      const TPWRec& rec = FHistory.Rec()[i];
+      const TPolygon resolved = FHistory.ResolvedPoints(i);
+      const TPolygon pts = StrokeKindOf(rec.Menu.PenType)->LassoPoints({rec.Menu, resolved, rec.Text});
       const bool inside = std::all_of(pts.begin(), pts.end(), [&](const TPointF& q) {
         return InsidePolygon(FCrPoints, q.x, q.y);
       });
@@ -81,7 +83,11 @@ void TPWEngine::BuildSelection() {
     FSelRF = QRectF(0, 0, 0, 0);
     return;
   }
-  for (const std::int32_t i : FSelLines) FSelPathData.addPath(PolylinePath(FHistory.ResolvedPoints(i)));
+  for (const std::int32_t i : FSelLines) {
+    const TPWRec& rec = FHistory.Rec()[i];
+    const TPolygon points = FHistory.ResolvedPoints(i);
+    FSelPathData.addPath(StrokeKindOf(rec.Menu.PenType)->Outline({rec.Menu, points, rec.Text}));
+  }
   const qreal w = FCrPen.PenThickness;
   FSelRF = FSelPathData.boundingRect().adjusted(-w, -w, w, w);
   FSelImagePos = FSelRF.topLeft();
@@ -89,6 +95,7 @@ void TPWEngine::BuildSelection() {
 }
 
 void TPWEngine::LassoUpdate() {
+  EndText();
   if (FCrPen.PenType != pwLasso) return;
   const bool had = !FSelLines.empty();
   SettleSelection();

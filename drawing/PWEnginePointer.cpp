@@ -7,7 +7,17 @@
 #include <cmath>
 
 #include "StrokeGeometry.h"
+#include "StrokeKind.h"
 #include "StrokePen.h"
+
+namespace {
+
+TStrokeKind::TInput InputOf(TPWPenType type) {
+  const TStrokeKind* kind = StrokeKindOf(type);
+  return kind ? kind->Input() : TStrokeKind::TInput::Freehand;
+}
+
+}  // namespace
 
 bool TPWEngine::Press(QPointF pos) {
   if (!FCanWrite) return false;
@@ -18,6 +28,8 @@ bool TPWEngine::Press(QPointF pos) {
     FSelPosition = FSelImagePos;
     return true;
   }
+  // A click elsewhere ends the text being typed.
+  EndText();
   FIsDown = 1;
   FIsPainting = false;
   P0 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
@@ -29,8 +41,22 @@ bool TPWEngine::Press(QPointF pos) {
   FCrPoints.push_back(P0);
   FLiveDrawn = 0;
   FDashPos = 0;
+  FLiveConstrained = false;
+  FLiveRect = QRect();
   FBands = TRainbowBands(static_cast<float>(FCrPen.PenThickness * FScale));
   FLiveTiles = TTileSet(FDLnBitmap.size());
+  switch (InputOf(FCrPen.PenType)) {
+    case TStrokeKind::TInput::Click:
+      LiveWhole(FCrPoints, std::to_string(NextStep()), false);
+      break;
+    case TStrokeKind::TInput::Typed:
+      FTextOpen = true;
+      FTextAt = P0;
+      FText.clear();
+      LiveWhole({FTextAt}, FText, true);
+      break;
+    default: break;
+  }
   return true;
 }
 
@@ -41,8 +67,13 @@ void TPWEngine::Move(QPointF pos) {
     return;
   }
   if (FIsDown != 1) return;
+  const TStrokeKind::TInput input = InputOf(FCrPen.PenType);
+  // A badge or a caret stays where it was pressed.
+  if (input == TStrokeKind::TInput::Click || input == TStrokeKind::TInput::Typed) return;
   P1 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
   if (P1 == P0) return;
+  // A shape keeps its press and the latest position.
+  if (input == TStrokeKind::TInput::Drag) FCrPoints.resize(1);
   FCrPoints.push_back(P1);
   if (!FIsPainting) {
     FIsPainting = true;
@@ -106,8 +137,26 @@ void TPWEngine::LivePreview() {
     FLiveDrawn = n - 1;
     return;
   }
-  if (!IsStrokeKind(FCrPen.PenType)) return;
-  LiveSegments(FLiveDrawn, n - 1);
+  const TStrokeKind* kind = StrokeKindOf(FCrPen.PenType);
+  if (!kind) return;
+  if (kind->Input() != TStrokeKind::TInput::Freehand) {
+    LiveWhole(kind->Recorded(FCrPoints, FConstrain), {}, false);
+    return;
+  }
+  if (FConstrain || FLiveConstrained) {
+    // The straight line is drawn anew at every move; letting Shift go
+    // brings the stroke back as drawn so far.
+    DropLive();
+    FLiveDrawn = 0;
+    FDashPos = 0;
+    FBands = TRainbowBands(static_cast<float>(FCrPen.PenThickness * FScale));
+    FLiveConstrained = FConstrain;
+  }
+  if (FConstrain) {
+    LiveSegments({FCrPoints.front(), FCrPoints.back()}, 0, 1);
+    return;
+  }
+  LiveSegments(FCrPoints, FLiveDrawn, n - 1);
   FLiveDrawn = n - 1;
 }
 
@@ -115,56 +164,45 @@ void TPWEngine::LivePreview() {
 // and blended over the backup only where the new segments lie: the pixels of
 // the whole stroke redrawn over the backup, at the cost of the new segments.
 // Segments of one colour are written with the Source mode, so where they
-// overlap the colour is not laid on twice; rainbow segments are opaque and
-// the layer is blended at the stroke's opacity, as the whole stroke is.
-void TPWEngine::LiveSegments(int from, int to) {
-  const TPWPenType type = FCrPen.PenType;
-  const bool rainbow = IsRainbow(type);
-  const float w = static_cast<float>(FCrPen.PenThickness * FScale);
-  const qreal margin = StrokeMargin(w);
+// overlap the colour is not laid on twice; layered kinds (rainbow) write
+// opaque segments and the layer is blended at the stroke's opacity.
+void TPWEngine::LiveSegments(const TPolygon& points, int from, int to) {
+  const TStrokeKind& kind = *StrokeKindOf(FCrPen.PenType);
+  const bool layered = kind.Layered();
+  const TPWMenuItem pen = ToDevice(FCrPen);
+  const qreal margin = StrokeMargin(pen.PenThickness);
+  const qreal opacity = kind.LiveOpacity(pen, FStyle);
   QRect changed;
   {
     QPainter s(&FDLnBitmap);
     s.setRenderHint(QPainter::Antialiasing, true);
-    if (!rainbow) {
+    if (!layered) {
       s.setCompositionMode(QPainter::CompositionMode_Source);
-      s.setOpacity(type == pwEr ? 0.5 : StrokeOpacity(type, FStyle.MkOpacity));
+      s.setOpacity(opacity);
     }
     for (int i = from; i < to; ++i) {
-      const TPointF a = ToDevice(FCrPoints[i]), b = ToDevice(FCrPoints[i + 1]);
-      QPen pen;
-      if (rainbow) {
-        // Each band's dash starts afresh, as the committed stroke's does.
-        const TRainbowBands::TSegment seg = FBands.Add(a, b);
-        pen = StrokePen(RainbowSegmentColor(seg.Band), w, FCrPen.PenDash);
-        if (FCrPen.PenDash != sdSolid) pen.setDashOffset(seg.Along / std::max<qreal>(w, 1));
-      } else if (type == pwEr) {
-        pen = StrokePen(0xFFFFFFFF, w, sdSolid);
-      } else {
-        pen = StrokePen(FCrPen.PenColor, w, FCrPen.PenDash);
-        if (FCrPen.PenDash != sdSolid) {
-          // Carry the dash phase on so that the segments read as one path.
-          pen.setDashOffset(FDashPos / std::max<qreal>(w, 1));
-          FDashPos += SegmentLength(a, b);
-        }
-      }
-      s.setPen(pen);
-      s.drawLine(QPointF(a.x, a.y), QPointF(b.x, b.y));
-      changed |= PixelRect(GrownBounds({a, b}, margin), FDLnBitmap.size());
+      TLiveSegment seg;
+      seg.A = ToDevice(points[i]);
+      seg.B = ToDevice(points[i + 1]);
+      const TRainbowBands::TSegment band = FBands.Add(seg.A, seg.B);
+      seg.Band = band.Band;
+      seg.Along = band.Along;
+      seg.DashPos = FDashPos;
+      FDashPos += SegmentLength(seg.A, seg.B);
+      s.setPen(kind.LivePen(pen, seg));
+      s.drawLine(QPointF(seg.A.x, seg.A.y), QPointF(seg.B.x, seg.B.y));
+      const QRect r = PixelRect(GrownBounds({seg.A, seg.B}, margin), FDLnBitmap.size());
+      changed |= r;
+      FLiveTiles.Add(r);
     }
   }
   if (changed.isEmpty()) return;
-  for (int i = from; i < to; ++i) {
-    FLiveTiles.Add(PixelRect(GrownBounds({ToDevice(FCrPoints[i]), ToDevice(FCrPoints[i + 1])}, margin),
-                             FDLnBitmap.size()));
-  }
-
   QPainter p(&FDisplay);
   p.setCompositionMode(QPainter::CompositionMode_Source);
   p.fillRect(changed, QColor::fromRgba(FLiveBackground));
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   p.drawImage(changed.topLeft(), FPnBitmap, changed);
-  if (rainbow) p.setOpacity(StrokeOpacity(type, FStyle.MkOpacity));
+  if (layered) p.setOpacity(opacity);
   p.drawImage(changed.topLeft(), FDLnBitmap, changed);
   FDirty += changed;
 }
@@ -173,19 +211,37 @@ void TPWEngine::ClearLive() {
   for (const QRect& r : FLiveTiles.Region()) ClearRect(FDLnBitmap, r);
 }
 
+void TPWEngine::DropLive() {
+  const QRegion was = FLiveTiles.Region();
+  ClearLive();
+  FLiveTiles = TTileSet(FDLnBitmap.size());
+  FLiveRect = QRect();
+  for (const QRect& r : was) Compose(r);
+}
+
 void TPWEngine::CommitStroke() {
   if (FCrPen.PenType == pwLasso) {
     CommitLasso();
     return;
   }
+  const TStrokeKind* kind = StrokeKindOf(FCrPen.PenType);
+  // The text stays open, its caret shown, until it is ended.
+  if (kind && kind->Input() == TStrokeKind::TInput::Typed) return;
+  const std::string text = kind && kind->Input() == TStrokeKind::TInput::Click ? std::to_string(NextStep()) : "";
+  AddRecord(kind ? kind->Recorded(FCrPoints, FConstrain) : TPolygon{}, text);
+}
+
+void TPWEngine::AddRecord(const TPolygon& recorded, const std::string& text) {
   // Only the tiles the live stroke reached are cleared and composed again.
   ClearLive();
   TTileSet changed = FLiveTiles;
   FLiveTiles = TTileSet(FDLnBitmap.size());
+  FLiveRect = QRect();
   const auto compose = [this](const TTileSet& tiles) {
     for (const QRect& r : tiles.Region()) Compose(r);
   };
-  if (!IsStrokeKind(FCrPen.PenType) || FCrPoints.empty()) {
+  const TStrokeKind* kind = StrokeKindOf(FCrPen.PenType);
+  if (!kind || recorded.empty() || !kind->Draws({FCrPen, recorded, text})) {
     compose(changed);
     return;
   }
@@ -195,15 +251,15 @@ void TPWEngine::CommitStroke() {
     DropAllPatches(true);
     FLayerExact = false;
   }
-  FHistory.AddStroke(FCrPen, FCrPoints);
+  FHistory.AddStroke(FCrPen, recorded, text);
   const int r = FHistory.p();
   DropPatchesFrom(r);
   TTileSet tiles(FPnBitmap.size());
   const TPWMenuItem pen = ToDevice(FCrPen);
-  const TPolygon points = ToDevice(FCrPoints);
-  AddRecordTiles(tiles, pen, points, CurrentStyle());
+  const TPolygon points = ToDevice(recorded);
+  AddRecordTiles(tiles, pen, points, CurrentStyle(), text);
   if (FLayerExact) StorePatch(r, TLayerPatch::Capture(FPnBitmap, tiles));
-  RenderRecord(FPnBitmap, FDLnBitmap, pen, points, CurrentStyle());
+  RenderRecord(FPnBitmap, FDLnBitmap, pen, points, CurrentStyle(), text);
   changed.Add(tiles);
   compose(changed);
   MaybeCheckpoint();

@@ -43,6 +43,7 @@ void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, in
   struct Job {
     TPWMenuItem menu;
     TPolygon points;
+    std::string_view text;
   };
   const QRect bounds = area.boundingRect();
   std::vector<Job> jobs;
@@ -52,8 +53,8 @@ void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, in
     TPolygon points = ToDevice(FHistory.ResolvedPoints(i));
     const TPWMenuItem menu = ToDevice(rec.Menu);
     // The region, not its bounds: a lasso move's tiles are scattered.
-    if (area.intersects(RecordRect(menu, points, style, FPnBitmap.size()))) {
-      jobs.push_back({menu, std::move(points)});
+    if (area.intersects(RecordRect(menu, points, style, FPnBitmap.size(), rec.Text))) {
+      jobs.push_back({menu, std::move(points), rec.Text});
     }
   }
   // Horizontal bands are drawn side by side, each only inside its own rows;
@@ -64,7 +65,7 @@ void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, in
   const bool whole = area == QRegion(FPnBitmap.rect());
   if (bands == 1) {
     for (const Job& job : jobs) {
-      RenderRecordClipped(FPnBitmap, FDLnBitmap, job.menu, job.points, style, whole ? QRegion() : area);
+      RenderRecordClipped(FPnBitmap, FDLnBitmap, job.menu, job.points, style, whole ? QRegion() : area, job.text);
     }
     return;
   }
@@ -83,7 +84,7 @@ void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, in
     QImage scratch(scratchBits, width, height, stride, format);
     const QRegion clip = area & QRect(0, y0, width, y1 - y0);
     if (clip.isEmpty()) return;
-    for (const Job& job : jobs) RenderRecordClipped(pen, scratch, job.menu, job.points, style, clip);
+    for (const Job& job : jobs) RenderRecordClipped(pen, scratch, job.menu, job.points, style, clip, job.text);
   };
   std::vector<std::thread> helpers;
   for (int b = 1; b < bands; ++b) helpers.emplace_back(band, b);
@@ -94,7 +95,7 @@ void TPWEngine::RenderHistory(const QRegion& area, const TRenderStyle& style, in
 TTileSet TPWEngine::StrokeTiles(int i, int upTo) const {
   TTileSet tiles(FPnBitmap.size());
   const TPWRec& rec = FHistory.Rec()[i];
-  AddRecordTiles(tiles, ToDevice(rec.Menu), ToDevice(FHistory.ResolvedPointsAt(i, upTo)), FLayerStyle);
+  AddRecordTiles(tiles, ToDevice(rec.Menu), ToDevice(FHistory.ResolvedPointsAt(i, upTo)), FLayerStyle, rec.Text);
   return tiles;
 }
 

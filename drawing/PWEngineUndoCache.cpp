@@ -318,7 +318,8 @@ void TPWEngine::RebuildWhole(int target, bool compose) {
 void TPWEngine::ApplyRecord(int r, const TTileSet& tiles, bool compose) {
   const TPWRec& rec = FHistory.Rec()[r];
   if (rec.IsStroke()) {
-    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, ToDevice(rec.Menu), ToDevice(rec.Points), FLayerStyle);
+    const QRect rect = RenderRecord(FPnBitmap, FDLnBitmap, ToDevice(rec.Menu), ToDevice(rec.Points), FLayerStyle,
+                                    rec.Text);
     if (compose) Compose(rect);
   } else {
     ReplayTiles(tiles, compose);

@@ -1,7 +1,11 @@
 #include "PWImage.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QCursor>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -44,6 +48,8 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   setAttribute(Qt::WA_TransparentForMouseEvents, true);
   setMouseTracking(true);
   setCursor(Qt::BlankCursor);
+  // Keys reach the surface only while a text is typed; others go on to the window.
+  setFocusPolicy(Qt::ClickFocus);
   // Every pointer report is a point of the stroke: merging the moves that
   // queued up while the program was busy would cut corners off it.
   QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
@@ -332,7 +338,10 @@ void TPWImage::mousePressEvent(QMouseEvent* event) {
   // would otherwise start over and lose it.
   if (event->button() != Qt::LeftButton || FEngine->isDown() != 0) return;
   const QPointF pos = event->position();
+  // Shift is read from the pointer event, so it counts whatever window has the keyboard.
+  FEngine->SetConstrain(event->modifiers() & Qt::ShiftModifier);
   if (!FEngine->Press(pos)) return;
+  FollowText();
   FPointer = pos;
   if (FEngine->isDown() == 3) ShowPicture("CR_HAND1", QPointF(-12, -24));
   FOutside = false;
@@ -374,6 +383,7 @@ bool TPWImage::MoveTo(QPointF pos) {
     FOutside = false;
     FInside = true;
   }
+  FEngine->SetConstrain(event->modifiers() & Qt::ShiftModifier);
   if (FEngine->isDown() == 3) {
     FPointer = pos;
   } else {
@@ -385,6 +395,7 @@ bool TPWImage::MoveTo(QPointF pos) {
 void TPWImage::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const bool dragging = FEngine->isDown() == 3;
+  FEngine->SetConstrain(event->modifiers() & Qt::ShiftModifier);
   FEngine->Release(event->position());
   FPointer = event->position();
   if (dragging) ShowPicture("CR_HAND0", QPointF(-12, -24));
@@ -407,4 +418,53 @@ void TPWImage::PointerLeft() {
   FInside = false;
   FEngine->Leave();
   Flush();
+}
+
+void TPWImage::FollowText() {
+  const bool open = FEngine->TextOpen();
+  setAttribute(Qt::WA_InputMethodEnabled, open);
+  if (open) {
+    setFocus(Qt::MouseFocusReason);
+    QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImCursorRectangle);
+  }
+}
+
+void TPWImage::keyPressEvent(QKeyEvent* event) {
+  if (!FEngine->TextOpen()) {
+    event->ignore();
+    return;
+  }
+  switch (event->key()) {
+    case Qt::Key_Escape: FEngine->EndText(); break;
+    case Qt::Key_Backspace: FEngine->TypeBackspace(); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: FEngine->TypeText(QStringLiteral("\n")); break;
+    default:
+      // Keypad keys stay the program's hot keys; other chords are not text.
+      if ((event->modifiers() & (Qt::KeypadModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) ||
+          event->text().isEmpty()) {
+        event->ignore();
+        return;
+      }
+      FEngine->TypeText(event->text());
+  }
+  event->accept();
+  FollowText();
+  Flush();
+}
+
+void TPWImage::inputMethodEvent(QInputMethodEvent* event) {
+  if (FEngine->TextOpen() && !event->commitString().isEmpty()) {
+    FEngine->TypeText(event->commitString());
+    Flush();
+  }
+  event->accept();
+}
+
+QVariant TPWImage::inputMethodQuery(Qt::InputMethodQuery query) const {
+  switch (query) {
+    case Qt::ImEnabled: return FEngine->TextOpen();
+    case Qt::ImCursorRectangle: return FEngine->TextCaretRect().toRect();
+    default: return QWidget::inputMethodQuery(query);
+  }
 }

@@ -93,12 +93,17 @@ class TPWImage : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
  private:
   void SetCursorPicture();
   void ShowPicture(const char* name, QPointF offset);
   void PlaceCursor(QPointF pos);
   void PointerLeft();
+  // While a text is open the surface takes the keyboard and the input method.
+  void FollowText();
   void PlaceSelection();
   void NoteHoverWanted();
   // Takes what the engine changed and asks the window to repaint it.

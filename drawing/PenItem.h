@@ -56,8 +56,16 @@ enum TPWPenType : std::uint8_t {
   pwMarkIdx,
   pwClose,
   pwApp,
+  pwLine,
+  pwLineMk,
+  pwRect,
+  pwRectMk,
+  pwEllipse,
+  pwEllipseMk,
+  pwText,
+  pwStep,
 };
-inline constexpr int PenTypeCount = pwApp + 1;
+inline constexpr int PenTypeCount = pwStep + 1;
 
 enum TStrokeDash : std::uint8_t {
   sdSolid = 0,
@@ -87,11 +95,13 @@ inline constexpr std::array<TAlphaColor, 7> RainbowColors = {
 };
 
 // Types that draw a stroke; every stroke record carries one of them.
-constexpr bool IsStrokeKind(TPWPenType t) { return t >= pwPn && t <= pwArMk1; }
+constexpr bool IsShapeKind(TPWPenType t) { return t >= pwLine && t <= pwStep; }
+constexpr bool IsStrokeKind(TPWPenType t) { return (t >= pwPn && t <= pwArMk1) || IsShapeKind(t); }
 constexpr bool IsDrawingTool(TPWPenType t) { return IsStrokeKind(t) || t == pwLasso; }
 constexpr bool IsRainbow(TPWPenType t) { return t == pwRbPn || t == pwRbMk; }
 constexpr bool IsMarkerKind(TPWPenType t) {
-  return t == pwMk || t == pwRbMk || t == pwArMk0 || t == pwArMk1;
+  return t == pwMk || t == pwRbMk || t == pwArMk0 || t == pwArMk1 || t == pwLineMk || t == pwRectMk ||
+         t == pwEllipseMk;
 }
 constexpr bool IsArrowKind(TPWPenType t) { return t >= pwArPn0 && t <= pwArMk1; }
 constexpr bool HasStartHead(TPWPenType t) { return t == pwArPn1 || t == pwArMk1; }

@@ -39,11 +39,12 @@ TPWRec& TPWRecArray::Append() {
   return FRec[FP];
 }
 
-void TPWRecArray::AddStroke(const TPWMenuItem& item, const TPolygon& points) {
+void TPWRecArray::AddStroke(const TPWMenuItem& item, const TPolygon& points, const std::string& text) {
   if (points.empty()) return;
   TPWRec& r = Append();
   r.Menu = item;
   r.Points = points;
+  r.Text = text;
   r.Trans = TAr3x3::Identity();
   r.Lines.clear();
 }
@@ -64,6 +65,7 @@ void TPWRecArray::AddMove(const TAr3x3& m, const TLines& lines) {
   r.Menu = TPWMenuItem{};
   r.Menu.PenType = pwEdit;
   r.Points.clear();
+  r.Text.clear();
   r.Trans = m;
   r.Lines = lines;
   for (const std::int32_t i : lines) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "PenItem.h"
@@ -30,8 +31,10 @@ struct TPWRec {
   TPolygon Points;
   TAr3x3 Trans;
   TLines Lines;
+  // What a text or a step badge shows (UTF-8); empty for every other kind.
+  std::string Text;
 
-  bool IsStroke() const { return Menu.PenType < pwEdit; }
+  bool IsStroke() const { return IsStrokeKind(Menu.PenType); }
   bool IsMove() const { return Menu.PenType == pwEdit; }
 };
 
@@ -46,7 +49,7 @@ class TPWRecArray {
   const std::vector<TPWRec>& Rec() const { return FRec; }
   int Capacity() const { return static_cast<int>(FRec.size()); }
 
-  void AddStroke(const TPWMenuItem& item, const TPolygon& points);
+  void AddStroke(const TPWMenuItem& item, const TPolygon& points, const std::string& text = {});
   void AddStroke(const TPWMenuItem& item, const QPainterPath& path);
   void AddMove(const TAr3x3& m, const TLines& lines);
 

@@ -23,7 +23,7 @@ QString HelpURL;
 const std::array<const char*, HotKeyCount> HotKeyNames = {"Toggle", "Save", "EraseAll", "App", "NextPen"};
 std::array<QString, HotKeyCount> HotKeys;
 
-const std::array<TPWPenEx, 33> PenTypeNames = {{
+const std::array<TPWPenEx, 41> PenTypeNames = {{
     {"pwPn", pwPn},         {"pwMk", pwMk},           {"pwEr", pwEr},
     {"pwRbPn", pwRbPn},     {"pwRbMk", pwRbMk},       {"pwArPn0", pwArPn0},
     {"pwArPn1", pwArPn1},   {"pwArMk0", pwArMk0},     {"pwArMk1", pwArMk1},
@@ -35,6 +35,9 @@ const std::array<TPWPenEx, 33> PenTypeNames = {{
     {"pwTurnR", pwTurnR},   {"pwTurnL", pwTurnL},     {"pwLasso", pwLasso},
     {"pwInfo", pwInfo},     {"pwClose", pwClose},     {"pwSetup", pwSetup},
     {"pwPenSetup", pwPenSetup}, {"pwMarkPtr", pwMarkPtr}, {"pwApp", pwApp},
+    {"pwLine", pwLine},     {"pwLineMk", pwLineMk},   {"pwRect", pwRect},
+    {"pwRectMk", pwRectMk}, {"pwEllipse", pwEllipse}, {"pwEllipseMk", pwEllipseMk},
+    {"pwText", pwText},     {"pwStep", pwStep},
 }};
 
 QString PenTypeToStr(TPWPenType type) {
@@ -56,6 +59,18 @@ constexpr TAlphaColor kCommandColor = 0xFFFFFFFF;
 TPWMenuItem Command(TPWPenType t) { return {t, kCommandColor, 1, sdSolid}; }
 TPWMenuItem StockTile(std::uint32_t index) { return {pwMarkPtr, index, 1, sdSolid}; }
 TPWMenuItem Eraser() { return {pwEr, kCommandColor, 40, sdSolid}; }
+
+// The launcher's lines, boxes, text and badges: red outlines, yellow areas.
+std::array<TPWMenuItem, 8> ShapeTools() {
+  return {{{pwLine, 0xFFFF0000, 8, sdSolid},
+           {pwLineMk, 0xFFFFFF00, 20, sdSolid},
+           {pwRect, 0xFFFF0000, 6, sdSolid},
+           {pwRectMk, 0xFFFFFF00, 8, sdSolid},
+           {pwEllipse, 0xFFFF0000, 6, sdSolid},
+           {pwEllipseMk, 0xFFFFFF00, 8, sdSolid},
+           {pwText, 0xFFFF0000, 12, sdSolid},
+           {pwStep, 0xFFFF0000, 12, sdSolid}}};
+}
 
 void AppendLaunchItem(const TPWMenuItem& item) {
   if (LaunchCount < LaunchCapacity) LaunchItems[static_cast<std::size_t>(LaunchCount++)] = item;
@@ -182,6 +197,7 @@ void DefaultSetup() {
   AppendLaunchItem(Eraser());
   for (TPWPenType t : {pwEraseAll, pwLasso, pwPenSetup}) AppendLaunchItem(Command(t));
   for (std::uint32_t i = 0; i < StockPenCount; ++i) AppendLaunchItem(StockTile(i));
+  for (const TPWMenuItem& shape : ShapeTools()) AppendLaunchItem(shape);
   if (AppExists()) AppendLaunchItem(Command(pwApp));
   AppendLaunchItem(Command(pwInfo));
   AppendLaunchItem(Command(pwClose));

@@ -92,8 +92,8 @@ TEST_F(PenSetupDlgTest, RefilledFromTheSettingsAtEveryOpeningAndCentredWithHalve
   EXPECT_EQ(DownOf(dlg.PenWBtn), TDown{1});
   // The rainbow pen shows on the default blue, not on the colour before.
   EXPECT_EQ(dlg.PenSBtn[3]->Color(), MetroBlue);
-  // (1921 - 680) / 2 = 620.5 and (1081 - 350) / 2 = 365.5.
-  EXPECT_EQ(centred.geometry(), QRect(100 + 620, 50 + 366, 680, 350));
+  // (1921 - 680) / 2 = 620.5 and (1081 - 430) / 2 = 325.5.
+  EXPECT_EQ(centred.geometry(), QRect(100 + 620, 50 + 326, 680, 430));
   // The thinnest dot is still two pixels across.
   const QImage dot = WidthDotIcon(2);
   int across = 0;

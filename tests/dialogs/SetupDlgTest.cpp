@@ -124,6 +124,8 @@ class SetupDlgTest : public ::testing::Test {
   void Page(QWidget* page) { dlg->TabControl1->setCurrentWidget(page); }
   // Clicks a list item, which toggles its selection.
   static void Pick(QListWidget* list, int row) {
+    // The factory launcher fills more than the list shows: scrolled to, as a user would.
+    list->scrollToItem(list->item(row));
     Click(list->viewport(), list->visualItemRect(list->item(row)).center());
   }
   // A chord typed into a shortcut field, which takes keys through its inner line.
@@ -258,7 +260,9 @@ TEST_F(SetupDlgTest, DefaultThenOkGivesTheFactorySettings) {
 }
 
 TEST_F(SetupDlgTest, FactoryListsWithAndWithoutTheSibling) {
-  const std::vector<TPWPenType> left = {pwSaveAs, pwLasso, Mark(5), Mark(6), Mark(7), Mark(8), Mark(9)};
+  const std::vector<TPWPenType> left = {pwSaveAs, pwLasso,   Mark(5),   Mark(6),     Mark(7),
+                                        Mark(8),  Mark(9),   pwLine,    pwLineMk,    pwRect,
+                                        pwRectMk, pwEllipse, pwEllipseMk, pwText,    pwStep};
   for (bool sibling : {false, true}) {
     if (sibling) PlaceSibling();
     Run([&](TSetupDlg& d) {
@@ -293,7 +297,7 @@ TEST_F(SetupDlgTest, AddKeepsLeftListOrderAtTheEndOrBeforeTheFirstSelected) {
       Pick(d.LnchLB, 2);  // stock pen 5, picked before Save As
       Pick(d.LnchLB, 0);
       Click(d.MenuBarAdd);
-      EXPECT_EQ(d.LnchLB->count(), 5);
+      EXPECT_EQ(d.LnchLB->count(), 13);
     }));
     EXPECT_EQ(Body(), c.body);
   }
@@ -310,7 +314,8 @@ TEST_F(SetupDlgTest, AddStopsAtWhatTheColumnCanHold) {
     Click(d.MenuBarAdd);
     ASSERT_EQ(d.MenuLB->count(), MenuBodyCapacity);
     // The first ones picked go in, the last stays out.
-    ASSERT_EQ(Types(Shown(d.LnchLB, false)), std::vector<TPWPenType>{pwApp});
+    ASSERT_EQ(Types(Shown(d.LnchLB, false)), (std::vector<TPWPenType>{pwLine, pwLineMk, pwRect, pwRectMk, pwEllipse,
+                                                                       pwEllipseMk, pwText, pwStep, pwApp}));
     Pick(d.LnchLB, 0);
     Click(d.MenuBarAdd);
     EXPECT_EQ(d.MenuLB->count(), MenuBodyCapacity);
@@ -326,14 +331,14 @@ TEST_F(SetupDlgTest, BackRemovesEverySelectedAndBackAllLeavesTheTail) {
     Click(d.MenuBarBack);
     EXPECT_EQ(Types(Shown(d.MenuLB, true)),
               (std::vector<TPWPenType>{Mark(1), Mark(2), Mark(3), Mark(4), pwUndo, pwRedo, pwEr, pwEraseAll, pwSave}));
-    EXPECT_EQ(d.LnchLB->count(), 10);
+    EXPECT_EQ(d.LnchLB->count(), 18);
   }));
   EXPECT_EQ(Body().size(), 9u);
   EXPECT_TRUE(Run([&](TSetupDlg& d) {
     Page(d.TabItem2);
     Click(d.MenuBarBackAllBtn);
     EXPECT_EQ(d.MenuLB->count(), 0);
-    EXPECT_EQ(d.LnchLB->count(), 19);
+    EXPECT_EQ(d.LnchLB->count(), 27);
   }));
   EXPECT_EQ(Body(), std::vector<TPWPenType>{});
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <set>
 
+#include "QtTestApp.h"
 #include "drawing/PenSample.h"
 
 namespace {
@@ -66,6 +67,28 @@ TEST(DrawPenSampleTest, DashedLineHasVisibleGaps) {
     EXPECT_TRUE(seen.count(0xFF0000FF)) << int(dash);
     EXPECT_TRUE(seen.count(kGrey)) << "dash " << int(dash) << " drew a solid line";
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Shapes preview as themselves, inside the field, markers at full opacity.
+TEST(DrawPenSampleTest, ShapesShowTheirOwnShape) {
+  const QImage box = Sample({pwRect, 0xFF0000FF, 4, sdSolid});
+  EXPECT_EQ(box.pixel(100, 20), kGrey) << "an outline: the middle stays grey";
+  EXPECT_EQ(box.pixel(100, 9), 0xFF0000FFu) << "its top edge";
+  const QImage area = Sample({pwRectMk, 0xFF00FF00, 4, sdSolid});
+  EXPECT_EQ(area.pixel(100, 20), 0xFF00FF00u) << "a marker area at full opacity";
+  const QImage badge = Sample({pwStep, 0xFFCC0000, 20, sdSolid});
+  EXPECT_EQ(badge.pixel(100, 8), 0xFFCC0000u) << "the disc fits the field's height";
+  EXPECT_EQ(badge.pixel(60, 20), kGrey);
+  const QImage text = Sample({pwText, 0xFF000000, 10, sdSolid});
+  int ink = 0;
+  for (int x = 20; x < 180; ++x) ink += text.pixel(x, 20) == 0xFF000000u;
+  EXPECT_GT(ink, 3) << "letters across the middle";
+  EXPECT_EQ(text.pixel(10, 20), 0xFF000000u);
+  EXPECT_EQ(text.pixel(190, 20), 0xFF000000u) << "nothing outside the field";
 }
 
 }  // namespace

@@ -24,9 +24,24 @@ QImage Rebuilt(const TPWEngine& e) {
   for (int i = 0; i <= h.p(); ++i) {
     if (!h.Rec()[i].IsStroke()) continue;
     if (std::find(e.SelLines().begin(), e.SelLines().end(), i) != e.SelLines().end()) continue;
-    RenderRecord(pen, scratch, h.Rec()[i].Menu, h.ResolvedPoints(i), style);
+    RenderRecord(pen, scratch, h.Rec()[i].Menu, h.ResolvedPoints(i), style, h.Rec()[i].Text);
   }
   return pen;
+}
+
+// Any kind of stroke record.
+TPWPenType AnyKind(int k) {
+  static constexpr TPWPenType kinds[] = {pwPn,   pwMk,     pwEr,   pwRbPn,   pwRbMk,    pwArPn0,     pwArPn1,
+                                         pwArMk0, pwArMk1, pwLine, pwLineMk, pwRect,    pwRectMk,    pwEllipse,
+                                         pwEllipseMk, pwText, pwStep};
+  return kinds[k % std::size(kinds)];
+}
+
+// A text record's characters, typed once its caret is placed.
+void TypeIfText(TPWEngine& e, int k) {
+  if (!e.TextOpen()) return;
+  e.TypeText(k % 3 == 0 ? QStringLiteral("Step 42") : QStringLiteral("a\nbc"));
+  e.EndText();
 }
 
 // A few colours, as a drawing has: the layers compress as a drawing's do.
@@ -52,7 +67,7 @@ TEST_F(UndoCacheTest, RandomEditsAlwaysMatchAFullRebuild) {
     std::string name;
     if (what < 45) {
       name = "stroke";
-      TPWMenuItem pen{static_cast<TPWPenType>(pick(1, 9)), 0xFF000000u | std::uint32_t(pick(0, 0xFFFFFF)),
+      TPWMenuItem pen{AnyKind(pick(0, 16)), 0xFF000000u | std::uint32_t(pick(0, 0xFFFFFF)),
                       float(uni(2, 30)), static_cast<TStrokeDash>(pick(0, 4))};
       e.SetCrPen(pen);
       QPointF p(uni(0, 320), uni(0, 280));
@@ -62,6 +77,7 @@ TEST_F(UndoCacheTest, RandomEditsAlwaysMatchAFullRebuild) {
         e.Move(p);
       }
       e.Release(p);
+      TypeIfText(e, pick(0, 2));
     } else if (what < 60) {
       name = "lasso";
       const double x = uni(0, 250), y = uni(0, 180), w = uni(20, 200), h = uni(20, 150);
@@ -228,8 +244,8 @@ TEST_F(UndoCacheTest, DisplayFollowsTheStep) {
 // Random edits with a budget small enough that most undo steps beyond the
 // last few records go through checkpoints and forward rebuilds; changes of
 // smoothing and marker opacity in between.
-TEST_F(UndoCacheTest, RandomEditsThroughCheckpointsMatchAFullRebuild) {
-  std::mt19937 rng(29);
+void CheckpointEdits(unsigned seed, int kinds) {
+  std::mt19937 rng(seed);
   auto uni = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
   auto pick = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
   TPWEngine e;
@@ -242,7 +258,7 @@ TEST_F(UndoCacheTest, RandomEditsThroughCheckpointsMatchAFullRebuild) {
     std::string name;
     if (what < 55) {
       name = "stroke";
-      TPWMenuItem pen{static_cast<TPWPenType>(pick(1, 9)), PaletteColour(unsigned(pick(0, 5))), float(uni(2, 14)),
+      TPWMenuItem pen{AnyKind(pick(0, kinds - 1)), PaletteColour(unsigned(pick(0, 5))), float(uni(2, 14)),
                       static_cast<TStrokeDash>(pick(0, 4) / 3)};
       e.SetCrPen(pen);
       QPointF p(uni(0, 320), uni(0, 280));
@@ -252,6 +268,7 @@ TEST_F(UndoCacheTest, RandomEditsThroughCheckpointsMatchAFullRebuild) {
         e.Move(p);
       }
       e.Release(p);
+      TypeIfText(e, pick(0, 2));
     } else if (what < 62) {
       name = "lasso move";
       const double x = uni(0, 250), y = uni(0, 180), w = uni(40, 200), h = uni(40, 150);
@@ -306,6 +323,11 @@ TEST_F(UndoCacheTest, RandomEditsThroughCheckpointsMatchAFullRebuild) {
   EXPECT_GE(stats.FromCheckpoint, 3) << "the checkpoint path was hardly taken";
   EXPECT_GT(stats.Swaps, 100) << "undo rarely stepped by a kept change";
 }
+
+TEST_F(UndoCacheTest, RandomEditsThroughCheckpointsMatchAFullRebuild) { CheckpointEdits(29, 9); }
+
+// Lines, boxes, text and badges among the strokes.
+TEST_F(UndoCacheTest, RandomEditsOfEveryKindThroughCheckpointsMatchAFullRebuild) { CheckpointEdits(31, 17); }
 
 // Holding undo down through a long history and redo back up: every state
 // exact, within the budget, and no step draws more than the records between

@@ -154,7 +154,7 @@ def test_one_sitting(xsession):
     open_chooser(xsession, overlay)
     cx, cy = CHOOSER
     shot = xsession.shot()
-    shot.paste(GREY, (cx - 5, cy - 5, cx + 685, cy + 355))
+    shot.paste(GREY, (cx - 5, cy - 5, cx + 685, cy + 435))
     assert clean(xsession, below, shot), "undo or redo after Erase All drew something"
 
     # The pen chooser: a magenta pen 20 wide, confirmed, draws the next stroke.

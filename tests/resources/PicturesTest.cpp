@@ -23,6 +23,10 @@ const Expected kPictures[] = {
     {"PW_PEN", 30, 30},      {"PW_ARROW", 30, 30},    {"PW_RIGHT", 30, 30},   {"PW_LEFT", 30, 30},
     {"CR_PEN", 32, 60},      {"CR_MARKER", 32, 60},   {"CR_RBPEN", 32, 60},   {"CR_RBMARKER", 32, 60},
     {"CR_ERASER", 32, 52},   {"CR_LASSO", 32, 23},    {"CR_HAND0", 32, 38},   {"CR_HAND1", 32, 38},
+    {"MT_LINE", 30, 30},     {"MT_LINEMK", 30, 30},   {"MT_RECT", 30, 30},    {"MT_RECTMK", 30, 30},
+    {"MT_ELLIPSE", 30, 30},  {"MT_ELLIPSEMK", 30, 30}, {"MT_TEXT", 30, 30},   {"MT_STEP", 30, 30},
+    {"CR_LINE", 32, 60},     {"CR_RECT", 32, 60},     {"CR_ELLIPSE", 32, 60}, {"CR_TEXT", 32, 60},
+    {"CR_STEP", 32, 60},
     {"SPLASH", 512, 256},    {"EMBLEM", 64, 64},
 };
 

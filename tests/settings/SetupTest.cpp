@@ -114,6 +114,28 @@ TEST_F(SetupTest, FreshFileStartsExactlyWithTheSetupAndPenSections) {
   EXPECT_TRUE(text.endsWith("Color9=12084684\n[Display]\nisAllScreens=0\n[HotKeys]\nToggle=\nSave=\nEraseAll=\nApp=\nNextPen=\n"));
 }
 
+TEST_F(SetupTest, ShapeToolsInTheColumnAndTheStockPensReadAndWriteBackUnchanged) {
+  const QByteArray lines =
+      "PenType0=pwLine\nPenColor0=255\nPenThickness0=6\nPenDash0=1\n"
+      "PenType1=pwEllipseMk\nPenColor1=16776960\nPenThickness1=8\nPenDash1=0\n"
+      "PenType2=pwText\nPenColor2=0\nPenThickness2=12\nPenDash2=0\n";
+  Load("[Menu]\nCount=3\n" + lines + "[Mark]\nPenType4=pwStep\nPenColor4=13369344\nPenThickness4=14\n");
+  EXPECT_EQ(Column(), WithTail({pwLine, pwEllipseMk, pwText}));
+  EXPECT_EQ(MenuItems[0], (TPWMenuItem{pwLine, 0xFF0000FF, 6, sdDash}));
+  EXPECT_EQ(StockPens[4], (TPWMenuItem{pwStep, 0xFFCC0000, 14, sdSolid}));
+  EXPECT_EQ(StockPens[3], (TPWMenuItem{pwMk, 0xFF00FFFF, 20, sdSolid})) << "the other stock pens as they were";
+  const auto menu = MenuItems;
+  const auto stock = StockPens;
+  SaveSetup();
+  const QByteArray written = ReadIni();
+  for (const QByteArray& line : lines.split('\n')) EXPECT_TRUE(written.contains(line)) << line.toStdString();
+  EXPECT_TRUE(written.contains("PenType4=pwStep"));
+  DefaultSetup();
+  LoadSetup();
+  EXPECT_EQ(MenuItems, menu);
+  EXPECT_EQ(StockPens, stock);
+}
+
 TEST_F(SetupTest, SaveThenLoadRoundTrips) {
   QTemporaryDir pictures;
   LoadSetup();
@@ -184,18 +206,18 @@ TEST_F(SetupTest, WhiteboardEntryFollowsTheSiblingProgram) {
   const QByteArray text = "[Menu]\nCount=3\nPenType0=pwUndo\nPenType1=pwApp\nPenType2=pwRedo\n";
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwRedo}));
-  EXPECT_EQ(LaunchCount, 20);
-  EXPECT_EQ(LaunchItems[19].PenType, pwClose);
-  EXPECT_EQ(LaunchItems[20].PenType, pwNone);
+  EXPECT_EQ(LaunchCount, 28);
+  EXPECT_EQ(LaunchItems[27].PenType, pwClose);
+  EXPECT_EQ(LaunchItems[28].PenType, pwNone);
 
   PlaceStandIn();
   ASSERT_TRUE(AppExists());
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwApp, pwRedo}));
-  EXPECT_EQ(LaunchCount, 21);
-  EXPECT_EQ(LaunchItems[18].PenType, pwApp);
-  EXPECT_EQ(LaunchItems[19].PenType, pwInfo);
-  EXPECT_EQ(LaunchItems[20].PenType, pwClose);
+  EXPECT_EQ(LaunchCount, 29);
+  EXPECT_EQ(LaunchItems[26].PenType, pwApp);
+  EXPECT_EQ(LaunchItems[27].PenType, pwInfo);
+  EXPECT_EQ(LaunchItems[28].PenType, pwClose);
 }
 
 TEST_F(SetupTest, ColoursReadAsOpaqueRgb) {
@@ -465,11 +487,20 @@ TEST(PenTypeNamesTest, NamesMapBothWaysAndSixTypesHaveNone) {
     ++named;
     EXPECT_EQ(StrToPenType(name), type) << name.toStdString();
   }
-  EXPECT_EQ(named, 33);
+  EXPECT_EQ(named, 41);
   for (TPWPenType t : {pwFunc, pwEdit, pwMoveV, pwMoveH, pwMarkIdx})
     EXPECT_EQ(PenTypeToStr(t), QStringLiteral("pwNone"));
   EXPECT_EQ(PenTypeToStr(pwArPn1), QStringLiteral("pwArPn1"));
-  EXPECT_EQ(PenTypeNames.back().p, pwApp);
+  // The shapes came after the whiteboard command, in this order, for good.
+  EXPECT_EQ(pwLine, pwApp + 1);
+  const std::vector<std::pair<TPWPenType, const char*>> shapes = {
+      {pwLine, "pwLine"},       {pwLineMk, "pwLineMk"},       {pwRect, "pwRect"}, {pwRectMk, "pwRectMk"},
+      {pwEllipse, "pwEllipse"}, {pwEllipseMk, "pwEllipseMk"}, {pwText, "pwText"}, {pwStep, "pwStep"}};
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    EXPECT_EQ(int(shapes[i].first), int(pwLine) + int(i));
+    EXPECT_EQ(PenTypeToStr(shapes[i].first), QLatin1String(shapes[i].second));
+  }
+  EXPECT_EQ(PenTypeNames.back().p, pwStep);
 }
 
 }  // namespace
