@@ -22,6 +22,15 @@ Qt::MouseButton ToolkitButton(int button) {
   }
 }
 
+Qt::KeyboardModifiers ToolkitModifiers(std::uint32_t held) {
+  Qt::KeyboardModifiers m;
+  if (held & hmShift) m |= Qt::ShiftModifier;
+  if (held & hmControl) m |= Qt::ControlModifier;
+  if (held & hmAlt) m |= Qt::AltModifier;
+  if (held & hmMeta) m |= Qt::MetaModifier;
+  return m;
+}
+
 }  // namespace
 
 TStrokeInput::TStrokeInput(TWindowSystem& windowSystem, QObject* parent)
@@ -76,11 +85,15 @@ void TStrokeInput::Deliver() {
   TNativeWindow window = 0;
   QPointer<TPWImage> surface;
   std::vector<QPointF> moves;
+  std::uint32_t modifiers = 0;
   const auto flushMoves = [&] {
-    if (surface && !moves.empty()) surface->PointerMoves(moves);
+    if (surface && !moves.empty()) surface->PointerMoves(moves, ToolkitModifiers(modifiers));
     moves.clear();
   };
   for (const TPointerInput& in : input) {
+    // Shift pressed or let go within a batch constrains from where it changed.
+    if (in.Modifiers != modifiers) flushMoves();
+    modifiers = in.Modifiers;
     if (in.Window != window || !surface) {
       flushMoves();
       window = in.Window;
@@ -106,7 +119,7 @@ void TStrokeInput::Deliver() {
       FHeld &= ~button;
     }
     QMouseEvent event(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, pos, inWindow,
-                      surface->mapToGlobal(pos), button, FHeld, QApplication::keyboardModifiers());
+                      surface->mapToGlobal(pos), button, FHeld, ToolkitModifiers(in.Modifiers));
     QCoreApplication::sendEvent(surface, &event);
   }
   flushMoves();

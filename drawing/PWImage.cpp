@@ -48,8 +48,9 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
   setAttribute(Qt::WA_TransparentForMouseEvents, true);
   setMouseTracking(true);
   setCursor(Qt::BlankCursor);
-  // Keys reach the surface only while a text is typed; others go on to the window.
-  setFocusPolicy(Qt::ClickFocus);
+  // No focus policy: a press would take the focus and with it repaint the
+  // whole surface; a text being typed takes the focus itself, and keys
+  // reach the surface only then.
   // Every pointer report is a point of the stroke: merging the moves that
   // queued up while the program was busy would cut corners off it.
   QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
@@ -350,11 +351,11 @@ void TPWImage::mousePressEvent(QMouseEvent* event) {
 
 void TPWImage::mouseMoveEvent(QMouseEvent* event) {
   const QPointF pos = event->position();
-  if (MoveTo(pos)) FEngine->Move(pos);
+  if (MoveTo(pos, event->modifiers())) FEngine->Move(pos);
   Flush();
 }
 
-void TPWImage::PointerMoves(std::span<const QPointF> positions) {
+void TPWImage::PointerMoves(std::span<const QPointF> positions, Qt::KeyboardModifiers modifiers) {
   // Moves inside the surface go to the engine together; leaving the
   // surface comes between them in its place.
   std::vector<QPointF> run;
@@ -363,7 +364,7 @@ void TPWImage::PointerMoves(std::span<const QPointF> positions) {
       FEngine->MoveBatch(run);
       run.clear();
     }
-    if (MoveTo(pos)) run.push_back(pos);
+    if (MoveTo(pos, modifiers)) run.push_back(pos);
   }
   if (!run.empty()) FEngine->MoveBatch(run);
   Flush();
@@ -371,7 +372,7 @@ void TPWImage::PointerMoves(std::span<const QPointF> positions) {
 
 // What a move does before the engine takes it; false when the engine is not
 // to take it.
-bool TPWImage::MoveTo(QPointF pos) {
+bool TPWImage::MoveTo(QPointF pos, Qt::KeyboardModifiers modifiers) {
   if (!rect().contains(pos.toPoint())) {
     // With a button held the pointer keeps reporting outside the surface:
     // that is leaving it.
@@ -383,7 +384,7 @@ bool TPWImage::MoveTo(QPointF pos) {
     FOutside = false;
     FInside = true;
   }
-  FEngine->SetConstrain(event->modifiers() & Qt::ShiftModifier);
+  FEngine->SetConstrain(modifiers & Qt::ShiftModifier);
   if (FEngine->isDown() == 3) {
     FPointer = pos;
   } else {

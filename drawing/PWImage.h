@@ -69,7 +69,7 @@ class TPWImage : public QWidget {
   // Moves read past the toolkit (by the platform layer, all that waited),
   // in surface coordinates: each taken as a move event would take it, and
   // one repaint for all.
-  void PointerMoves(std::span<const QPointF> positions);
+  void PointerMoves(std::span<const QPointF> positions, Qt::KeyboardModifiers modifiers = {});
   // Whether a repaint is held for the next frame's mark; BeforeHeldFrame
   // runs just before it goes out, to bring in what came meanwhile.
   bool FrameHeld() const;
@@ -94,6 +94,9 @@ class TPWImage : public QWidget {
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // The surface shows no focus: gaining or losing it repaints nothing.
+  void focusInEvent(QFocusEvent*) override {}
+  void focusOutEvent(QFocusEvent*) override {}
   void inputMethodEvent(QInputMethodEvent* event) override;
   QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -113,7 +116,7 @@ class TPWImage : public QWidget {
   void Repaint(const QRegion& region);
   void FrameOut();
   qint64 FrameGapNs() const;
-  bool MoveTo(QPointF pos);
+  bool MoveTo(QPointF pos, Qt::KeyboardModifiers modifiers);
   void ApplyCursor();
   qreal PictureRatio() const;
 

@@ -50,6 +50,7 @@ struct TPointerInput {
   double X = 0;
   double Y = 0;
   int Button = 0;  // of a press or release: 1 main, 2 middle, 3 secondary, ...
+  std::uint32_t Modifiers = 0;  // THotKeyModifier bits held at the report
 };
 
 class TWindowSystem {

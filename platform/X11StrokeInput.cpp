@@ -142,6 +142,10 @@ class TStrokeGrab final : public TX11StrokeInput {
       default: return;
     }
     in.Button = in.Kind == TPointerInput::Move ? 0 : static_cast<int>(e->detail);
+    // The server's state at the report: Shift counts whichever window has the keyboard.
+    const std::uint32_t mods = e->mods.effective;
+    in.Modifiers = ((mods & XCB_MOD_MASK_SHIFT) ? hmShift : 0u) | ((mods & XCB_MOD_MASK_CONTROL) ? hmControl : 0u) |
+                   ((mods & XCB_MOD_MASK_1) ? hmAlt : 0u) | ((mods & XCB_MOD_MASK_4) ? hmMeta : 0u);
     // A refused stroke is dropped to its release, as the toolkit drops a
     // press on a window a dialog holds.
     if (in.Kind == TPointerInput::Press && !HeldBefore(e)) FRefused = !accept(in.Window);
