@@ -27,19 +27,19 @@ EXTENSIONS = {1: "jpg", 2: "png", 3: "bmp", 4: "tga", 5: "psd"}
 PEN, ERASING, LASSO, UNKNOWN = "pen", "eraser", "lasso", "unknown"
 # Launcher entries, factory order.
 L_SAVE, L_SAVE_AS, L_UNDO, L_REDO, L_ERASER, L_ERASE_ALL, L_LASSO, L_PEN_SETUP = range(8)
-L_STOCK0, L_INFO = 8, 18
+L_STOCK0, L_INFO = 8, 26  # the shape tools between them
 
 
 def launcher_origin(s):
-    return ((s.width - 430) // 2, (s.height - 280) // 2)
+    return ((s.width - 500) // 2, (s.height - 350) // 2)
 
 
 def chooser_origin(s):
-    return ((s.width - 680) // 2, (s.height - 350) // 2)
+    return ((s.width - 680) // 2, (s.height - 430) // 2)
 
 
 def launcher_tile(s, i):
-    return tile_centre(launcher_origin(s), 70 * (i % 5) + 5, 70 * (i // 5) + 5)
+    return tile_centre(launcher_origin(s), 70 * (i % 6) + 5, 70 * (i // 6) + 5)
 
 
 # -- strokes ---------------------------------------------------------------
@@ -283,7 +283,7 @@ def launcher(soak, rng):
     s = soak.session
     choice = rng.choice(["close", "escape", "undo", "redo", "eraser", "stock", "info", "erase-all"])
     if choice == "close":
-        s.click(*tile_centre(launcher_origin(s), 365, 5))
+        s.click(*tile_centre(launcher_origin(s), 435, 5))
     elif choice == "escape":
         s.key("Escape")
     if choice in ("close", "escape"):
