@@ -1,5 +1,6 @@
 #include "app/StrokeInput.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QSocketNotifier>
@@ -39,6 +40,12 @@ TStrokeInput::TStrokeInput(TWindowSystem& windowSystem, QObject* parent)
   if (fd < 0) return;
   FNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
   connect(FNotifier.get(), &QSocketNotifier::activated, this, &TStrokeInput::Deliver);
+  // Reports the platform read off the descriptor while answering another
+  // call would otherwise wait for the next one to arrive: a stroke whose
+  // release came so would not end.
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+    if (!FWaiting && FWindowSystem.StrokeInputQueued()) QTimer::singleShot(0, this, &TStrokeInput::Deliver);
+  });
 }
 
 TStrokeInput::~TStrokeInput() = default;
@@ -99,7 +106,10 @@ void TStrokeInput::Deliver() {
       window = in.Window;
       surface = SurfaceOf(window);
       if (!surface) continue;
-      if (!surface->DirectPaint) surface->DirectPaint = DirectPainter(surface);
+      if (!surface->DirectPaint) {
+        surface->DirectPaint = DirectPainter(surface);
+        surface->DirectPaintDone = [this] { FWindowSystem.FinishDrawingIntoWindow(); };
+      }
     }
     // Device pixels of the window to the surface's own coordinates.
     const QWidget* top = surface->window();

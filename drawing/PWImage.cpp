@@ -139,6 +139,7 @@ void TPWImage::FrameOut() {
       return;
     }
   }
+  if (!FBehind.isEmpty() && DirectPaintDone) DirectPaintDone();
   update(FHeld + FBehind);
   FHeld = QRegion();
   FHeldDevice = QRegion();

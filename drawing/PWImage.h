@@ -78,6 +78,9 @@ class TPWImage : public QWidget {
   // pixels of image) to target (device pixels of the window). False: the
   // toolkit paints that frame instead.
   std::function<bool(const QRect& target, const QImage& image, const QRect& source)> DirectPaint;
+  // Returns once what DirectPaint wrote is on the window: the toolkit's
+  // repaint that follows takes another way there and must land over it.
+  std::function<void()> DirectPaintDone;
   // The floating selection, in surface coordinates (hidden: empty).
   QRect SelectionGeometry() const;
   // Whether moves with no button held matter: the lasso shows a hand over a

@@ -81,6 +81,9 @@ class TWindowSystem {
   virtual std::vector<TPointerInput> TakeStrokeInput(const std::function<bool(TNativeWindow)>& /*accept*/) {
     return {};
   }
+  // Reports already read off the descriptor (while waiting for an answer
+  // or to write) and so no longer making it readable: take them too.
+  virtual bool StrokeInputQueued() { return false; }
   // Writes premultiplied 0xAARRGGBB pixels (rows stride values apart) into
   // the window at rect, in its device pixels, past the toolkit's own copy of
   // the window, which the caller brings up to date later. False where that
@@ -89,6 +92,10 @@ class TWindowSystem {
                               const std::uint32_t* /*pixels*/, std::size_t /*stride*/) {
     return false;
   }
+  // Returns once the system has carried out every DrawIntoWindow so far, so
+  // that the toolkit's painting, which reaches the window another way, lands
+  // over those pixels and not under them.
+  virtual void FinishDrawingIntoWindow() {}
 
   // The window that has the user's focus; 0 when none is known.
   virtual TNativeWindow ForegroundWindow() = 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -21,7 +22,10 @@ double FromFixed(xcb_input_fp1616_t v) { return double(v) / 65536.0; }
 class TStrokeGrab final : public TX11StrokeInput {
  public:
   TStrokeGrab(xcb_connection_t* conn, std::uint8_t opcode) : FConn(conn), FOpcode(opcode) {}
-  ~TStrokeGrab() override { xcb_disconnect(FConn); }
+  ~TStrokeGrab() override {
+    std::free(FQueued);
+    xcb_disconnect(FConn);
+  }
 
   bool Draw(std::uint32_t window, const TPlatformRect& rect, const std::uint32_t* pixels,
             std::size_t stride) override {
@@ -90,9 +94,19 @@ class TStrokeGrab final : public TX11StrokeInput {
 
   int Descriptor() const override { return xcb_get_file_descriptor(FConn); }
 
+  void Sync() override { Own(xcb_get_input_focus_reply(FConn, xcb_get_input_focus(FConn), nullptr)); }
+
+  // Any request that waits for an answer (or to write a large picture)
+  // reads what arrived meanwhile into the connection's queue, past the
+  // descriptor's readiness: one such event is kept here until taken.
+  bool Queued() override {
+    if (!FQueued) FQueued = xcb_poll_for_queued_event(FConn);
+    return FQueued != nullptr;
+  }
+
   std::vector<TPointerInput> Take(const std::function<bool(TNativeWindow)>& accept) override {
     std::vector<TPointerInput> out;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(FConn)) {
+    while (xcb_generic_event_t* event = FQueued ? std::exchange(FQueued, nullptr) : xcb_poll_for_event(FConn)) {
       if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
         if (ge->extension == FOpcode) Read(reinterpret_cast<const xcb_input_button_press_event_t*>(event),
@@ -180,6 +194,7 @@ class TStrokeGrab final : public TX11StrokeInput {
   std::map<xcb_window_t, xcb_window_t> FCatchers;  // overlay window: its input-only window
   std::map<xcb_window_t, xcb_window_t> FOverlays;  // and back
   bool FRefused = false;
+  xcb_generic_event_t* FQueued = nullptr;
 };
 
 }  // namespace

@@ -23,6 +23,11 @@ class TX11StrokeInput {
   // window of the toolkit's own inside the overlay (a button) is never
   // taken: the toolkit has it as usual.
   virtual std::vector<TPointerInput> Take(const std::function<bool(TNativeWindow)>& accept) = 0;
+  // Whether reports wait that were read off the descriptor already.
+  virtual bool Queued() = 0;
+  // Returns once the server has carried out every Draw so far: the
+  // toolkit's own connection is served in no set order beside this one.
+  virtual void Sync() = 0;
   // Pixels straight into a window of 32 bits a pixel; false for another.
   virtual bool Draw(std::uint32_t window, const TPlatformRect& rect, const std::uint32_t* pixels,
                     std::size_t stride) = 0;

@@ -253,6 +253,10 @@ class TX11WindowSystem final : public TWindowSystem {
   std::vector<TPointerInput> TakeStrokeInput(const std::function<bool(TNativeWindow)>& accept) override {
     return FStrokes ? FStrokes->Take(accept) : std::vector<TPointerInput>{};
   }
+  bool StrokeInputQueued() override { return FStrokes && FStrokes->Queued(); }
+  void FinishDrawingIntoWindow() override {
+    if (FStrokes) FStrokes->Sync();
+  }
   bool DrawIntoWindow(TNativeWindow window, const TPlatformRect& rect, const std::uint32_t* pixels,
                       std::size_t stride) override {
     return FStrokes && window != 0 && FStrokes->Draw(Window(window), rect, pixels, stride);
