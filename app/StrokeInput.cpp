@@ -123,6 +123,7 @@ void TStrokeInput::Deliver() {
     const Qt::MouseButton button = ToolkitButton(in.Button);
     if (button == Qt::NoButton) continue;
     const bool press = in.Kind == TPointerInput::Press;
+    if (press && FHeld == Qt::NoButton) LeaveOthers(*surface, inWindow.toPoint());
     if (press) {
       FHeld |= button;
     } else {
@@ -142,6 +143,22 @@ void TStrokeInput::Deliver() {
   // Should the frame never go out (the surface hidden or gone), input
   // must not stay unread.
   QTimer::singleShot(100, this, &TStrokeInput::Resume);
+}
+
+// The toolkit learns that the pointer left its widgets (a tile, the column)
+// from the press it would have had: without it the column's timer never
+// starts and the column stays over the stroke.
+void TStrokeInput::LeaveOthers(TPWImage& surface, QPoint inWindow) {
+  QWidget* top = surface.window();
+  QList<QWidget*> left;
+  for (QWidget* w : top->findChildren<QWidget*>())
+    if (w != &surface && w->underMouse() && w->isVisible() && !w->rect().contains(w->mapFrom(top, inWindow)))
+      left.prepend(w);  // the innermost first, as the toolkit leaves them
+  for (QWidget* w : left) {
+    w->setAttribute(Qt::WA_UnderMouse, false);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(w, &leave);
+  }
 }
 
 void TStrokeInput::Resume() {

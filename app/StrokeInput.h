@@ -30,6 +30,7 @@ class TStrokeInput : public QObject {
  private:
   void Deliver();
   void Resume();
+  void LeaveOthers(TPWImage& surface, QPoint inWindow);
   std::function<bool(const QRect&, const QImage&, const QRect&)> DirectPainter(TPWImage* surface);
 
   TWindowSystem& FWindowSystem;
