@@ -9,19 +9,8 @@ namespace {
 class TEllipseKind : public TBoxKind {
  public:
   // The four points where the ellipse touches its box.
-  TPolygon LassoPoints(const TStrokeData& d) const override {
-    const QRectF b = Box(d);
-    const QPointF c = b.center();
-    return {{float(c.x()), float(b.top())},
-            {float(b.right()), float(c.y())},
-            {float(c.x()), float(b.bottom())},
-            {float(b.left()), float(c.y())}};
-  }
-  QPainterPath Outline(const TStrokeData& d) const override {
-    QPainterPath path;
-    path.addEllipse(Box(d));
-    return path;
-  }
+  TPolygon LassoPoints(const TStrokeData& d) const override { return EllipseExtremes(Box(d)); }
+  QPainterPath Outline(const TStrokeData& d) const override { return EllipsePath(Box(d)); }
 
  protected:
   void Paint(QPainter& p, const TStrokeData& d) const override {

@@ -8,18 +8,8 @@ namespace {
 
 class TRectKind : public TBoxKind {
  public:
-  TPolygon LassoPoints(const TStrokeData& d) const override {
-    const QRectF b = Box(d);
-    return {{float(b.left()), float(b.top())},
-            {float(b.right()), float(b.top())},
-            {float(b.right()), float(b.bottom())},
-            {float(b.left()), float(b.bottom())}};
-  }
-  QPainterPath Outline(const TStrokeData& d) const override {
-    QPainterPath path;
-    path.addRect(Box(d));
-    return path;
-  }
+  TPolygon LassoPoints(const TStrokeData& d) const override { return BoxCorners(Box(d)); }
+  QPainterPath Outline(const TStrokeData& d) const override { return BoxPath(Box(d)); }
 
  protected:
   void Paint(QPainter& p, const TStrokeData& d) const override {

@@ -112,3 +112,30 @@ TAlphaColor ContrastColor(TAlphaColor c) {
   const double luma = 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c);
   return luma > 140 ? 0xFF000000 : 0xFFFFFFFF;
 }
+
+TPolygon BoxCorners(const QRectF& b) {
+  return {{float(b.left()), float(b.top())},
+          {float(b.right()), float(b.top())},
+          {float(b.right()), float(b.bottom())},
+          {float(b.left()), float(b.bottom())}};
+}
+
+TPolygon EllipseExtremes(const QRectF& b) {
+  const QPointF c = b.center();
+  return {{float(c.x()), float(b.top())},
+          {float(b.right()), float(c.y())},
+          {float(c.x()), float(b.bottom())},
+          {float(b.left()), float(c.y())}};
+}
+
+QPainterPath BoxPath(const QRectF& b) {
+  QPainterPath path;
+  path.addRect(b);
+  return path;
+}
+
+QPainterPath EllipsePath(const QRectF& b) {
+  QPainterPath path;
+  path.addEllipse(b);
+  return path;
+}

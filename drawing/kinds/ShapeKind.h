@@ -42,3 +42,10 @@ class TBoxKind : public TShapeKind {
 
 // A colour that stands out against c: black on light colours, white on dark.
 TAlphaColor ContrastColor(TAlphaColor c);
+
+// What the lasso tests of a box (its corners) and of the ellipse in a box
+// (the four points where it touches the box), and their outlines.
+TPolygon BoxCorners(const QRectF& b);
+TPolygon EllipseExtremes(const QRectF& b);
+QPainterPath BoxPath(const QRectF& b);
+QPainterPath EllipsePath(const QRectF& b);

@@ -24,19 +24,8 @@ class TStepKind : public TShapeKind {
     return {taken.front()};
   }
   QRectF Bounds(const TStrokeData& d, const TRenderStyle&) const override { return Disc(d).adjusted(-2, -2, 2, 2); }
-  TPolygon LassoPoints(const TStrokeData& d) const override {
-    const QRectF b = Disc(d);
-    const QPointF c = b.center();
-    return {{float(c.x()), float(b.top())},
-            {float(b.right()), float(c.y())},
-            {float(c.x()), float(b.bottom())},
-            {float(b.left()), float(c.y())}};
-  }
-  QPainterPath Outline(const TStrokeData& d) const override {
-    QPainterPath path;
-    path.addEllipse(Disc(d));
-    return path;
-  }
+  TPolygon LassoPoints(const TStrokeData& d) const override { return EllipseExtremes(Disc(d)); }
+  QPainterPath Outline(const TStrokeData& d) const override { return EllipsePath(Disc(d)); }
 
  protected:
   bool PaintedApart() const override { return true; }

@@ -52,18 +52,8 @@ class TTextKind : public TShapeKind {
     const qreal m = OutlineWidth(d.Menu.PenThickness) / 2 + 3;
     return Ink(d).adjusted(-m, -m, m, m);
   }
-  TPolygon LassoPoints(const TStrokeData& d) const override {
-    const QRectF b = Ink(d);
-    return {{float(b.left()), float(b.top())},
-            {float(b.right()), float(b.top())},
-            {float(b.right()), float(b.bottom())},
-            {float(b.left()), float(b.bottom())}};
-  }
-  QPainterPath Outline(const TStrokeData& d) const override {
-    QPainterPath path;
-    path.addRect(Ink(d));
-    return path;
-  }
+  TPolygon LassoPoints(const TStrokeData& d) const override { return BoxCorners(Ink(d)); }
+  QPainterPath Outline(const TStrokeData& d) const override { return BoxPath(Ink(d)); }
 
  protected:
   bool PaintedApart() const override { return true; }
