@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <utility>
 
 namespace {
@@ -25,6 +26,13 @@ Qt::MouseButton ButtonOf(std::uint32_t code) {
   }
 }
 
+// The windows that have a surface of their own: no other surface shows them,
+// even where Qt's places overlap once an output went and its window stayed.
+std::set<const QWidget*>& Presented() {
+  static std::set<const QWidget*> windows;
+  return windows;
+}
+
 }  // namespace
 
 TWaylandPresenter::TWaylandPresenter(TWaylandConnection& connection, TLayerSurface& surface, QWidget& window,
@@ -32,6 +40,7 @@ TWaylandPresenter::TWaylandPresenter(TWaylandConnection& connection, TLayerSurfa
     : FConnection(connection), FSurface(surface), FWindow(window), FMain(main), FPointerPicture(surface) {
   FPointerPicture.Follow(nullptr);
   FSurface.SetListener(this);
+  Presented().insert(&FWindow);
   // As from a window system: a release and a press, both marked repeated.
   connect(&FRepeat, &QTimer::timeout, this, [this] {
     TWaylandKeyEvent up = FRepeating;
@@ -47,6 +56,7 @@ TWaylandPresenter::TWaylandPresenter(TWaylandConnection& connection, TLayerSurfa
 TWaylandPresenter::~TWaylandPresenter() {
   // Another output's surface outlives its window, and this; a save reads it.
   FSurface.SetListener(nullptr);
+  Presented().erase(&FWindow);
   if (FMain) return;
   // Nothing of the window stays on that output, and its clicks pass.
   FSurface.SetInputRegion({});
@@ -147,7 +157,9 @@ std::vector<QWidget*> TWaylandPresenter::Windows() const {
   QWidget* modal = QApplication::activeModalWidget();
   QWidget* popup = QApplication::activePopupWidget();
   // Those on this surface's output: the windows of other outputs have surfaces of their own.
-  const auto here = [this](const QWidget* w) { return w->isVisible() && w->geometry().intersects(FWindow.geometry()); };
+  const auto here = [this](const QWidget* w) {
+    return w->isVisible() && !Presented().contains(w) && w->geometry().intersects(FWindow.geometry());
+  };
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w != &FWindow && w != modal && w != popup && here(w)) windows.push_back(w);
   for (QWidget* w : {modal, popup})

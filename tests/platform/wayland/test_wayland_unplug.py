@@ -98,9 +98,14 @@ def test_output_unplugged(session, settings):
             size = (1280, 720)
             # No stroke: its row as the one above, whatever sway leaves below.
             row = lambda p, v: [p.image.getpixel((x, v)) for x in range(120, 281, 10)]
-            wait_for_picture(env, runtime, lambda p: p.image.size == size and not_window(p.image.getpixel((1245, 485)))
+            wait_for_picture(env, runtime, lambda p: p.image.size == size
+                             and all(not_window(p.image.getpixel((1245, v))) for v in (100, 485))
                              and all(max(abs(a - b) for a, b in zip(u, v)) < 60
                                      for u, v in zip(row(p, y), row(p, y - 12))), "not on the new output", program)
+            # The pointer comes onto the new output as a user's would, before the click.
+            pointer.send(f"move 1200 550 {size[0]} {size[1]}")
+            pointer.wait_for("ok")
+            pointer.seen.clear()
             click(pointer, 1210, 555, *size)  # the Close tile, laid out for that height
             assert program.wait(timeout=20) == 0
             assert os.path.exists(setup_path(home))
