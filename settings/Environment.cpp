@@ -9,7 +9,7 @@
 
 #include "Settings.h"
 #ifdef Q_OS_WIN
-#include "platform/Win32Environment.h"
+#include "platform/win32/Win32Environment.h"
 #endif
 
 namespace {

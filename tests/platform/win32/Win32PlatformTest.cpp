@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/Win32Environment.h"
+#include "platform/win32/Win32Environment.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/X11HotKeys.h"
+#include "platform/x11/X11HotKeys.h"
 
 #include <xcb/xcb.h>
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "platform/Platform.h"
-#include "platform/Win32Environment.h"
-#include "platform/Win32Text.h"
+#include "platform/win32/Win32Environment.h"
+#include "platform/win32/Win32Text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/X11StrokeInput.h"
+#include "platform/x11/X11StrokeInput.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/Win32Text.h"
+#include "platform/win32/Win32Text.h"
 
 std::wstring WideFromUtf8(std::string_view text) {
   if (text.empty() || text.find('\0') != std::string_view::npos) return {};

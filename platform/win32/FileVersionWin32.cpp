@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/Win32Text.h"
+#include "platform/win32/Win32Text.h"
 
 std::string FileVersionText(const std::string& fileName) {
   const std::wstring path = WideFromUtf8(fileName);

@@ -2,8 +2,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "platform/Win32Environment.h"
-#include "platform/Win32Text.h"
+#include "platform/win32/Win32Environment.h"
+#include "platform/win32/Win32Text.h"
 
 namespace {
 

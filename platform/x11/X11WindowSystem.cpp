@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/X11HotKeys.h"
-#include "platform/X11StrokeInput.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11StrokeInput.h"
 
 std::vector<TPlatformRect> X11Monitors(xcb_connection_t* conn, std::uint32_t root);
 
