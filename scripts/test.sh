@@ -23,7 +23,7 @@ build_preset normal build $werror
 ctest --preset normal -j "$JOBS"
 
 echo "== Sanitizer build (ASan + UBSan)"
-build_preset asan build-asan
+build_preset asan build-asan $werror
 ctest --preset asan -j "$JOBS"
 
 echo "== Soak (two minutes of random use of the sanitizer build)"
