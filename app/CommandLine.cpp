@@ -20,7 +20,7 @@ struct TCommandName {
   TRemoteCommand Command;
   const char* Word;
 };
-constexpr std::array<TCommandName, 7> CommandNames = {{
+constexpr std::array<TCommandName, 8> CommandNames = {{
     {TRemoteCommand::Toggle, "toggle"},
     {TRemoteCommand::Save, "save"},
     {TRemoteCommand::EraseAll, "erase-all"},
@@ -28,6 +28,7 @@ constexpr std::array<TCommandName, 7> CommandNames = {{
     {TRemoteCommand::Redo, "redo"},
     {TRemoteCommand::NextPen, "next-pen"},
     {TRemoteCommand::Quit, "quit"},
+    {TRemoteCommand::Spotlight, "spotlight"},
 }};
 
 // Longer than any command word with its line end: a client that sends more
@@ -90,6 +91,8 @@ QString UsageText() {
       "  --redo       bring it back\n"
       "  --next-pen   make the next stock pen current\n"
       "  --quit       close the overlay, as the Close tile does\n"
+      "  --spotlight  darken the screen but for a light round the pointer, or\n"
+      "               end that again\n"
       "  --install-gnome-shortcut\n"
       "               add a GNOME keyboard shortcut that runs --toggle (the\n"
       "               Drawing on/off shortcut of Setup, else keypad *), and end\n"

@@ -12,7 +12,7 @@ class QLocalSocket;
 class QTimer;
 
 // The commands a later start hands to the running overlay.
-enum class TRemoteCommand { Toggle, Save, EraseAll, Undo, Redo, NextPen, Quit };
+enum class TRemoteCommand { Toggle, Save, EraseAll, Undo, Redo, NextPen, Quit, Spotlight };
 
 struct TCommandLine {
   enum TKind { Start, Help, Version, Remote, InstallGnomeShortcut, RemoveGnomeShortcut, Unknown } Kind = Start;

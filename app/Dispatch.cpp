@@ -31,6 +31,15 @@ void TMainFrm::MenuButtonClick(const TPWMenuItem& item) {
         PrPen = PWImage->CrPen();
         PWImage->SetCrPen(item);
         break;
+      case pwLaser:
+        // Like a stock pen: ready to point with at once.
+        PrPen = PWImage->CrPen();
+        PWImage->SetCrPen(item);
+        EnsureCanWrite();
+        break;
+      case pwSpotlight:
+        ToggleSpotlight();
+        break;
       case pwEr:
         if (PWImage->CrPen().PenType == pwEr) {
           PWImage->SetCrPen(PrPen);

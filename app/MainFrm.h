@@ -22,6 +22,7 @@ class TPaintRect;
 class TPWImage;
 class TSaveWriter;
 class TScreenSurfaces;
+class TSpotlight;
 
 // What the dialogs do for the window's commands. Filled in by the entry point
 // once the dialogs exist; a missing one makes its command do nothing.
@@ -111,6 +112,10 @@ class TMainFrm : public QWidget {
   // Hides the window's controls, captures the screen once it no longer
   // shows them, brings them back and hands the picture to SaveWriter.
   void SaveScreen(const QString& fileName, int imageIndex);
+
+  // The spotlight over the screen, made when first asked for (app/Spotlight.cpp).
+  TSpotlight* Spotlight = nullptr;
+  void ToggleSpotlight();
 
   // The surfaces of every screen (app/ScreenSurfaces.cpp).
   std::unique_ptr<TScreenSurfaces> Surfaces;

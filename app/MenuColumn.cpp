@@ -104,6 +104,7 @@ void TMainFrm::MenuButtonUpdate() {
       case pwEllipseMk:
       case pwText:
       case pwStep:
+      case pwLaser:
         down = pen == e;
         break;
       case pwEr:

@@ -230,6 +230,9 @@ void TMainFrm::SaveScreen(const QString& fileName, int imageIndex) {
     if (MenuPanel->isVisible()) gone += MenuPanel->geometry();
     if (SaveNotice->isVisible()) gone += SaveNotice->geometry();
   }
+  // The laser's trail is never part of a picture.
+  PWImage->DropLaser();
+  for (TPWImage* other : Surfaces->Others()) other->DropLaser();
   WriteRect->hide();
   ModeRect->hide();
   MenuPanel->hide();

@@ -76,6 +76,7 @@ void RunRemoteCommand(TMainFrm& mainFrm, TRemoteCommand command) {
     case TRemoteCommand::Redo: mainFrm.MenuButtonClick({pwRedo}); break;
     case TRemoteCommand::NextPen: mainFrm.MenuButtonClick({pwMarkIdx}); break;
     case TRemoteCommand::Quit: mainFrm.MenuButtonClick({pwClose}); break;
+    case TRemoteCommand::Spotlight: mainFrm.MenuButtonClick({pwSpotlight}); break;
   }
 }
 

@@ -35,6 +35,7 @@ void MenuButtonSet(const TPWMenuItem& item, TMetroButton& button) {
     case pwPenSetup: return Apply(button, {"Pen Setup", "MT_PENSETUP"});
     case pwClose: return Apply(button, {"Close", "MT_CLOSE"});
     case pwApp: return Apply(button, {"Whitebrd", "MT_WBRD"});
+    case pwSpotlight: return Apply(button, {"Spotlight", "MT_SPOTLIGHT"});
     case pwMarkPtr: {
       // An index beyond the stock pens can only come from a hand-edited
       // file; the settings drop such entries, so nothing is shown for one.
@@ -68,6 +69,7 @@ void MenuButtonSubSet(const TPWMenuItem& item, TMetroButton& button) {
     case pwEllipseMk: return coloured({"Ellipse Mk", "MT_ELLIPSEMK"});
     case pwText: return coloured({"Text", "MT_TEXT"});
     case pwStep: return coloured({"Step", "MT_STEP"});
+    case pwLaser: return coloured({"Laser", "MT_LASER"});
     default: return;
   }
 }

@@ -26,13 +26,14 @@ const char* PictureName(TPWPenType type) {
     case pwEllipseMk: return "CR_ELLIPSE";
     case pwText: return "CR_TEXT";
     case pwStep: return "CR_STEP";
+    case pwLaser: return "CR_LASER";
     default: return nullptr;
   }
 }
 
 bool HasColourBand(TPWPenType type) {
   return type == pwPn || type == pwArPn0 || type == pwArPn1 || type == pwMk || type == pwArMk0 ||
-         type == pwArMk1 || IsShapeKind(type);
+         type == pwArMk1 || IsShapeKind(type) || type == pwLaser;
 }
 
 }  // namespace

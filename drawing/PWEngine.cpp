@@ -44,6 +44,8 @@ void TPWEngine::Resize(QSizeF size, qreal scale) {
   FScale = scale > 0 ? scale : 1;
   const QSize whole = LayerSize(size, FScale);
   FDisplay = Layer(whole);
+  FLaser.clear();
+  FLaserShown = QRegion();
   Init();
   ZoomPosSet();
 }

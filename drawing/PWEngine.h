@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRegion>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -113,6 +114,18 @@ class TPWEngine {
   // The display region changed since the last call.
   QRegion TakeDirty();
 
+  // The laser pointer: a trail on the display only, never a record; each
+  // point is gone LaserFadeMs after it was drawn (PWEngineLaser.cpp).
+  static constexpr int LaserFadeMs = 1500;
+  // Some of the trail is still to be seen.
+  bool LaserFading() const { return !FLaser.empty(); }
+  // Draws the trail as it looks now, older points fainter.
+  void LaserTick();
+  // Takes the trail off the display at once (before a picture is taken).
+  void DropLaser();
+  // Milliseconds of a steady clock; tests set their own.
+  void SetClock(std::function<qint64()> clock) { FClock = std::move(clock); }
+
   // Bytes held to make undo and redo fast, beyond the layers themselves,
   // and the most they may come to: 48 MiB, but no less than two layers and
   // no more than six.
@@ -140,6 +153,10 @@ class TPWEngine {
 
  private:
   void Compose(const QRect& rect);
+  qint64 Now() const;
+  void AddLaserPoint(TPointF at, bool start, bool draw);
+  // Where the trail lies on the display, in device pixels.
+  QRegion LaserRegion() const;
   void LivePreview();
   void LiveSegments(const TPolygon& points, int from, int to);
   // The live drawing of a kind drawn whole: the record as it would be
@@ -255,6 +272,15 @@ class TPWEngine {
 
   TPWRecArray FHistory;
   QRegion FDirty;
+
+  struct TLaserPoint {
+    TPointF At;
+    qint64 Time = 0;
+    bool Start = false;  // begins a stroke of its own: no segment from the point before
+  };
+  std::vector<TLaserPoint> FLaser;
+  QRegion FLaserShown;
+  std::function<qint64()> FClock;
 
   // Undo cache. For a record at or below p, the pixels its tiles had before
   // it; above p, the pixels they had with it; either is swapped with the

@@ -30,6 +30,13 @@ bool TPWEngine::Press(QPointF pos) {
   }
   // A click elsewhere ends the text being typed.
   EndText();
+  if (FCrPen.PenType == pwLaser) {
+    FIsDown = 1;
+    P0 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
+    FCrPoints.clear();
+    AddLaserPoint(P0, true, true);
+    return true;
+  }
   FIsDown = 1;
   FIsPainting = false;
   P0 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
@@ -67,6 +74,12 @@ void TPWEngine::Move(QPointF pos) {
     return;
   }
   if (FIsDown != 1) return;
+  if (FCrPen.PenType == pwLaser) {
+    P1 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
+    if (P1 != P0) AddLaserPoint(P1, false, !FIsPainting);
+    P0 = P1;
+    return;
+  }
   const TStrokeKind::TInput input = InputOf(FCrPen.PenType);
   // A badge or a caret stays where it was pressed.
   if (input == TStrokeKind::TInput::Click || input == TStrokeKind::TInput::Typed) return;
@@ -93,12 +106,18 @@ void TPWEngine::MoveBatch(std::span<const QPointF> positions) {
   }
   FIsPainting = true;
   for (const QPointF& pos : positions) Move(pos);
-  LivePreview();
+  if (FCrPen.PenType == pwLaser) {
+    LaserTick();
+  } else {
+    LivePreview();
+  }
   FIsPainting = false;
 }
 
 void TPWEngine::Release(QPointF pos) {
-  if (FIsDown == 1) {
+  if (FIsDown == 1 && FCrPen.PenType == pwLaser) {
+    Move(pos);
+  } else if (FIsDown == 1) {
     P1 = {static_cast<float>(pos.x()), static_cast<float>(pos.y())};
     // A press without movement leaves a dot.
     if (FCrPoints.size() == 1) FCrPoints.push_back(P1);
@@ -110,7 +129,9 @@ void TPWEngine::Release(QPointF pos) {
 }
 
 void TPWEngine::Leave() {
-  if (FIsDown == 1) {
+  if (FIsDown == 1 && FCrPen.PenType == pwLaser) {
+    // The trail fades on its own; it leaves nothing to commit.
+  } else if (FIsDown == 1) {
     CommitStroke();
   } else if (FIsDown == 3) {
     EndSelectionDrag();

@@ -61,6 +61,12 @@ TPWImage::TPWImage(QWidget* owner) : QWidget(owner), FEngine(std::make_unique<TP
     if (BeforeHeldFrame) BeforeHeldFrame();
     FrameOut();
   });
+  FLaserTimer = new QTimer(this);
+  FLaserTimer->setTimerType(Qt::PreciseTimer);
+  connect(FLaserTimer, &QTimer::timeout, this, [this] {
+    FEngine->LaserTick();
+    Flush();
+  });
   SelImage = new TSelectionView(this, *FEngine);
   SelImage->hide();
   if (owner) resize(owner->size());
@@ -87,6 +93,11 @@ void TPWImage::Flush() {
   }
   PlaceSelection();
   NoteHoverWanted();
+  if (!FEngine->LaserFading()) {
+    FLaserTimer->stop();
+  } else if (!FLaserTimer->isActive()) {
+    FLaserTimer->start(static_cast<int>(std::max<qint64>(1, FrameGapNs() * 4 / 1000000)));
+  }
   if (pending.isEmpty()) return;
   FRepaintAsked = true;
   FHeldDevice += dirty;
@@ -227,6 +238,11 @@ void TPWImage::SetCurVisible(bool visible) {
 
 bool TPWImage::isWorking() const { return FEngine->isWorking(); }
 const TPWRecArray& TPWImage::History() const { return FEngine->History(); }
+
+void TPWImage::DropLaser() {
+  FEngine->DropLaser();
+  Flush();
+}
 
 QImage TPWImage::CursorImage() const { return FPicture; }
 

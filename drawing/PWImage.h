@@ -56,6 +56,8 @@ class TPWImage : public QWidget {
   bool isWorking() const;
 
   const TPWRecArray& History() const;
+  // The laser trail off the screen at once (a picture is about to be taken).
+  void DropLaser();
 
   // The engine behind the surface, for tests and tools.
   TPWEngine& Engine() { return *FEngine; }
@@ -137,6 +139,8 @@ class TPWImage : public QWidget {
   // Drawn into the window past the toolkit, which has yet to repaint it.
   QRegion FBehind;
   QTimer* FFrameTimer = nullptr;
+  // Runs at the screen's pace while a laser trail fades, and only then.
+  QTimer* FLaserTimer = nullptr;
   // Name of a hand or lasso picture shown instead of the pen's own.
   QString FPictureName;
   bool FCurVisible = true;

@@ -64,8 +64,10 @@ enum TPWPenType : std::uint8_t {
   pwEllipseMk,
   pwText,
   pwStep,
+  pwSpotlight,
+  pwLaser,
 };
-inline constexpr int PenTypeCount = pwStep + 1;
+inline constexpr int PenTypeCount = pwLaser + 1;
 
 enum TStrokeDash : std::uint8_t {
   sdSolid = 0,
@@ -97,7 +99,7 @@ inline constexpr std::array<TAlphaColor, 7> RainbowColors = {
 // Types that draw a stroke; every stroke record carries one of them.
 constexpr bool IsShapeKind(TPWPenType t) { return t >= pwLine && t <= pwStep; }
 constexpr bool IsStrokeKind(TPWPenType t) { return (t >= pwPn && t <= pwArMk1) || IsShapeKind(t); }
-constexpr bool IsDrawingTool(TPWPenType t) { return IsStrokeKind(t) || t == pwLasso; }
+constexpr bool IsDrawingTool(TPWPenType t) { return IsStrokeKind(t) || t == pwLasso || t == pwLaser; }
 constexpr bool IsRainbow(TPWPenType t) { return t == pwRbPn || t == pwRbMk; }
 constexpr bool IsMarkerKind(TPWPenType t) {
   return t == pwMk || t == pwRbMk || t == pwArMk0 || t == pwArMk1 || t == pwLineMk || t == pwRectMk ||

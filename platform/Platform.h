@@ -67,6 +67,10 @@ class TWindowSystem {
   // The whole window takes the pointer again.
   virtual void SetFullInput(TNativeWindow window) = 0;
 
+  // Where the pointer is on the desktop, in device pixels, whatever window
+  // lies under it; false where the system does not tell a client.
+  virtual bool PointerPosition(int& /*x*/, int& /*y*/) { return false; }
+
   // Pointer motion over the window itself (not its native children) reaches
   // the toolkit only while a button is held, or always again. An idle
   // pointer then costs the program nothing.

@@ -23,7 +23,7 @@ QString HelpURL;
 const std::array<const char*, HotKeyCount> HotKeyNames = {"Toggle", "Save", "EraseAll", "App", "NextPen"};
 std::array<QString, HotKeyCount> HotKeys;
 
-const std::array<TPWPenEx, 41> PenTypeNames = {{
+const std::array<TPWPenEx, 43> PenTypeNames = {{
     {"pwPn", pwPn},         {"pwMk", pwMk},           {"pwEr", pwEr},
     {"pwRbPn", pwRbPn},     {"pwRbMk", pwRbMk},       {"pwArPn0", pwArPn0},
     {"pwArPn1", pwArPn1},   {"pwArMk0", pwArMk0},     {"pwArMk1", pwArMk1},
@@ -37,7 +37,8 @@ const std::array<TPWPenEx, 41> PenTypeNames = {{
     {"pwPenSetup", pwPenSetup}, {"pwMarkPtr", pwMarkPtr}, {"pwApp", pwApp},
     {"pwLine", pwLine},     {"pwLineMk", pwLineMk},   {"pwRect", pwRect},
     {"pwRectMk", pwRectMk}, {"pwEllipse", pwEllipse}, {"pwEllipseMk", pwEllipseMk},
-    {"pwText", pwText},     {"pwStep", pwStep},
+    {"pwText", pwText},     {"pwStep", pwStep},       {"pwSpotlight", pwSpotlight},
+    {"pwLaser", pwLaser},
 }};
 
 QString PenTypeToStr(TPWPenType type) {
@@ -71,6 +72,9 @@ std::array<TPWMenuItem, 8> ShapeTools() {
            {pwText, 0xFFFF0000, 12, sdSolid},
            {pwStep, 0xFFFF0000, 12, sdSolid}}};
 }
+
+// The launcher's laser pointer: a red dot a little wider than the stock pens.
+TPWMenuItem LaserPointer() { return {pwLaser, 0xFFFF0000, 10, sdSolid}; }
 
 void AppendLaunchItem(const TPWMenuItem& item) {
   if (LaunchCount < LaunchCapacity) LaunchItems[static_cast<std::size_t>(LaunchCount++)] = item;
@@ -198,6 +202,8 @@ void DefaultSetup() {
   for (TPWPenType t : {pwEraseAll, pwLasso, pwPenSetup}) AppendLaunchItem(Command(t));
   for (std::uint32_t i = 0; i < StockPenCount; ++i) AppendLaunchItem(StockTile(i));
   for (const TPWMenuItem& shape : ShapeTools()) AppendLaunchItem(shape);
+  for (TPWPenType t : {pwWBrd, pwNext, pwPrev, pwZoom0, pwZoom1, pwSpotlight}) AppendLaunchItem(Command(t));
+  AppendLaunchItem(LaserPointer());
   if (AppExists()) AppendLaunchItem(Command(pwApp));
   AppendLaunchItem(Command(pwInfo));
   AppendLaunchItem(Command(pwClose));

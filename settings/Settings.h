@@ -101,7 +101,7 @@ struct TPWPenEx {
   TPWPenType p;
 };
 // Pen types are stored in the file by these names; six types have no row.
-extern const std::array<TPWPenEx, 41> PenTypeNames;
+extern const std::array<TPWPenEx, 43> PenTypeNames;
 QString PenTypeToStr(TPWPenType type);
 // Exact, case-sensitive match; pwNone for any other text.
 TPWPenType StrToPenType(const QString& name);

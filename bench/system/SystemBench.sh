@@ -21,6 +21,10 @@
 # program and sway, latency to sway's next composed frame (SwayRows.sh), with
 # "bare/sway" (BareWaylandClient.cpp) as the floor there.
 #
+# Spotlight: the program's spotlight (--spotlight) following the pointer
+# swept along a row at 1000 events a second, drawing off: frames a second
+# read off the screen (the light's edge moving) and CPU, for this build.
+#
 # usage: SystemBench.sh PROGRAM XDRIVE SOURCE_DIR BASELINE_DIR [BUILD_TYPE]
 # Environment: KORIVAN_BASELINE  revision to compare with (default: where
 #                                HEAD left the main branch; "none" to skip)
@@ -33,6 +37,7 @@
 #              KORIVAN_SYSBENCH_HOVER    hover events (4000)
 #              KORIVAN_SYSBENCH_LATENCY  straight strokes of 100 points
 #                                        for each latency row (12)
+#              KORIVAN_SYSBENCH_SPOT     seconds of each spotlight sweep (5)
 #              KORIVAN_SYSBENCH_ONLY     a regular expression: only the
 #                                        builds and loads ("yours stroke",
 #                                        "bare latency 125") it matches
@@ -60,6 +65,7 @@ S2000="${KORIVAN_SYSBENCH_S2000:-5}"
 S125="${KORIVAN_SYSBENCH_S125:-6}"
 HOVER="${KORIVAN_SYSBENCH_HOVER:-4000}"
 LATENCY="${KORIVAN_SYSBENCH_LATENCY:-12}"
+SPOT="${KORIVAN_SYSBENCH_SPOT:-5}"
 
 TMP="$(mktemp -d)"
 SESSION=()
@@ -189,6 +195,10 @@ run_case() {
     return 1
   fi
   sleep 1
+  if [ "$load" = spotlight ]; then
+    "$prog" --spotlight >>"$TMP/app.log" 2>&1
+    sleep 0.5
+  fi
   local perf=""
   if [ -n "${KORIVAN_SYSBENCH_PERF:-}" ]; then
     perf record -q -F 997 -g -p $app -o "$KORIVAN_SYSBENCH_PERF.$load$1" >/dev/null 2>&1 &
@@ -221,6 +231,14 @@ median() { sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]; else p
 # in $TMP/lines; latency rows wait in $LATROWS for their own table.
 summarize() {
   local size="$1" name="$2" load="$3" rate med p90 probes missed label vals total hwm drawn f
+  if [ "${load%% *}" = spotlight ]; then
+    vals=()
+    for f in fps program_pct xserver_pct compositor_pct idle_pct rate; do
+      vals+=("$(while read -r l; do field "$f" "$l"; done <"$TMP/lines" | median)")
+    done
+    printf '%-10s %-10s %8s %9s %9s %9s %9s %8s\n' "$size" "$name" "${vals[@]}" >>"$SPOTROWS"
+    return
+  fi
   if [ "${load%% *}" = latency ]; then
     rate="$(awk '{print $2}' <<<"$load")"
     med="$(while read -r l; do field median_ms "$l"; done <"$TMP/lines" | median)"
@@ -253,6 +271,8 @@ summarize() {
 
 LATROWS="$TMP/latency"
 : >"$LATROWS"
+SPOTROWS="$TMP/spotlight"
+: >"$SPOTROWS"
 printf '%-10s %-10s %-12s %8s %8s %8s %8s %9s %8s %6s\n' screen build load program xserver compos. total "peak MiB" drawn rate
 for size in $SIZES; do
   start_session "$size"
@@ -271,6 +291,7 @@ for size in $SIZES; do
       floor) loads=("hover $HOVER") ;;
       bare) loads=("${loads[@]:4}") ;;
       gromit) loads=("${loads[@]:0:2}" "${loads[@]:3}") ;;
+      yours) loads+=("spotlight $SPOT") ;;
     esac
     for load in "${loads[@]}"; do
       [[ "$name $load" =~ ${KORIVAN_SYSBENCH_ONLY:-.} ]] || continue
@@ -299,3 +320,10 @@ echo "Ink latency: from sending a point (every 25th of straight strokes, 6 px ap
 echo "the composed screen; median over the runs of each run's median and 90th percentile; missed: not shown"
 echo "within a second. Build \"bare\": an Xlib client that fills a square at each motion, the floor. On sway: to"
 echo "the first frame sway composes with the pixel (its headless output runs at 60 Hz), read through wlr-screencopy."
+echo
+printf '%-10s %-10s %8s %9s %9s %9s %9s %8s\n' screen build fps "program%" "xserver%" "compos.%" "idle%" rate
+cat "$SPOTROWS"
+echo "Spotlight: the pointer swept along a row at 1000 events a second, drawing off; fps: how often a second"
+echo "the light's edge on that row moved on the composed screen (the row grabbed about 500 times a second,"
+echo "in a sweep of its own); CPU in per cent of one core during a sweep without grabs; idle: the program's"
+echo "CPU with the pointer still; medians of the runs."

@@ -272,6 +272,64 @@ int RunLatency(int rate, int points, int strokes, const int pids[3]) {
   return 0;
 }
 
+// The spotlight following a pointer swept along a row at 1000 events a
+// second: CPU while it sweeps, and frames a second, read from the screen as
+// how often the light's left edge on that row moves (the row is grabbed
+// about 500 times a second, in a sweep of its own so the grabs cost the
+// CPU figures nothing). Last, CPU with the pointer still.
+int RunSpotlight(int seconds, const int pids[3]) {
+  const int w = Screen->width_in_pixels, y = Screen->height_in_pixels / 2;
+  const int left = 300, right = w - 500;
+  int x = left, dx = 2;
+  const auto sweep = [&](bool grab, long long& edges, long long& grabs) {
+    TPacer pace;
+    int lastEdge = -1;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    long long events = 0;
+    while (std::chrono::steady_clock::now() < end) {
+      pace.Wait();
+      x += dx;
+      if (x >= right || x <= left) dx = -dx;
+      MoveTo({x, y});
+      ++events;
+      if (!grab || events % 2) continue;
+      const TGrab row = Grab(0, y, w, 1);
+      ++grabs;
+      int edge = -1;
+      for (int px = 0; px < w && edge < 0; ++px)
+        if ((row.At(px, y) & 0xFF) > 0x90) edge = px;
+      if (edge >= 0 && edge != lastEdge) ++edges;
+      lastEdge = edge;
+    }
+    return events;
+  };
+  long long edges = 0, grabs = 0;
+  MoveTo({x, y});
+  Settle(pids[0]);
+  const TCpu c0 = Sample(pids);
+  const auto t0 = std::chrono::steady_clock::now();
+  const long long events = sweep(false, edges, grabs);
+  const double moving = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const TCpu used = Sample(pids) - c0;
+  edges = 0;
+  const auto t1 = std::chrono::steady_clock::now();
+  sweep(true, edges, grabs);
+  const double sampled = std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const TCpu c2 = Sample(pids);
+  const auto t2 = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const double still = std::chrono::duration<double>(std::chrono::steady_clock::now() - t2).count();
+  const TCpu idle = Sample(pids) - c2;
+  const double tick = 100.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+  std::printf("fps=%.1f grabs=%.0f program_pct=%.1f xserver_pct=%.1f compositor_pct=%.1f idle_pct=%.1f rate=%.0f\n",
+              static_cast<double>(edges) / sampled, static_cast<double>(grabs) / sampled,
+              tick * static_cast<double>(used.prog) / moving, tick * static_cast<double>(used.xserver) / moving,
+              tick * static_cast<double>(used.comp) / moving, tick * static_cast<double>(idle.prog) / still,
+              static_cast<double>(events) / moving);
+  return 0;
+}
+
 int RunBackdrop(std::uint32_t colour) {
   const xcb_window_t win = xcb_generate_id(C);
   const std::uint32_t values[] = {colour, 1};
@@ -291,7 +349,7 @@ int RunBackdrop(std::uint32_t colour) {
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s backdrop RRGGBB | stroke POINTS STROKES RATE PIDS... | hover EVENTS PIDS... | latency RATE "
-                 "POINTS STROKES PIDS...\n",
+                 "POINTS STROKES PIDS... | spotlight SECONDS PIDS...\n",
                  argv[0]);
     return 1;
   }
@@ -315,6 +373,10 @@ int main(int argc, char** argv) {
   if (cmd == "latency" && argc >= 8) {
     for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[5 + i]);
     return RunLatency(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), pids);
+  }
+  if (cmd == "spotlight" && argc >= 6) {
+    for (int i = 0; i < 3; ++i) pids[i] = std::atoi(argv[3 + i]);
+    return RunSpotlight(std::atoi(argv[2]), pids);
   }
   std::fprintf(stderr, "unknown command %s\n", cmd.c_str());
   return 1;

@@ -378,6 +378,15 @@ class TX11WindowSystem final : public TWindowSystem {
     return FHotKeys ? FHotKeys->TakePresses() : std::vector<int>{};
   }
 
+  bool PointerPosition(int& x, int& y) override {
+    if (FRoot == XCB_WINDOW_NONE) return false;
+    auto reply = Own(xcb_query_pointer_reply(FConn, xcb_query_pointer(FConn, FRoot), nullptr));
+    if (!reply || !reply->same_screen) return false;
+    x = reply->root_x;
+    y = reply->root_y;
+    return true;
+  }
+
   // The root window's image is what the screen shows: with a compositor
   // running that is its composed output, drawn into the overlay window that
   // lies among the root's children.

@@ -26,7 +26,7 @@ const Expected kPictures[] = {
     {"MT_LINE", 30, 30},     {"MT_LINEMK", 30, 30},   {"MT_RECT", 30, 30},    {"MT_RECTMK", 30, 30},
     {"MT_ELLIPSE", 30, 30},  {"MT_ELLIPSEMK", 30, 30}, {"MT_TEXT", 30, 30},   {"MT_STEP", 30, 30},
     {"CR_LINE", 32, 60},     {"CR_RECT", 32, 60},     {"CR_ELLIPSE", 32, 60}, {"CR_TEXT", 32, 60},
-    {"CR_STEP", 32, 60},
+    {"CR_STEP", 32, 60},     {"CR_LASER", 32, 60},    {"MT_LASER", 30, 30},   {"MT_SPOTLIGHT", 30, 30},
     {"SPLASH", 512, 256},    {"EMBLEM", 64, 64},
 };
 

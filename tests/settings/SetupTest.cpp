@@ -206,18 +206,18 @@ TEST_F(SetupTest, WhiteboardEntryFollowsTheSiblingProgram) {
   const QByteArray text = "[Menu]\nCount=3\nPenType0=pwUndo\nPenType1=pwApp\nPenType2=pwRedo\n";
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwRedo}));
-  EXPECT_EQ(LaunchCount, 28);
-  EXPECT_EQ(LaunchItems[27].PenType, pwClose);
-  EXPECT_EQ(LaunchItems[28].PenType, pwNone);
+  EXPECT_EQ(LaunchCount, 35);
+  EXPECT_EQ(LaunchItems[34].PenType, pwClose);
+  EXPECT_EQ(LaunchItems[35].PenType, pwNone);
 
   PlaceStandIn();
   ASSERT_TRUE(AppExists());
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwApp, pwRedo}));
-  EXPECT_EQ(LaunchCount, 29);
-  EXPECT_EQ(LaunchItems[26].PenType, pwApp);
-  EXPECT_EQ(LaunchItems[27].PenType, pwInfo);
-  EXPECT_EQ(LaunchItems[28].PenType, pwClose);
+  EXPECT_EQ(LaunchCount, 36);
+  EXPECT_EQ(LaunchItems[33].PenType, pwApp);
+  EXPECT_EQ(LaunchItems[34].PenType, pwInfo);
+  EXPECT_EQ(LaunchItems[35].PenType, pwClose);
 }
 
 TEST_F(SetupTest, ColoursReadAsOpaqueRgb) {
@@ -487,7 +487,7 @@ TEST(PenTypeNamesTest, NamesMapBothWaysAndSixTypesHaveNone) {
     ++named;
     EXPECT_EQ(StrToPenType(name), type) << name.toStdString();
   }
-  EXPECT_EQ(named, 41);
+  EXPECT_EQ(named, 43);
   for (TPWPenType t : {pwFunc, pwEdit, pwMoveV, pwMoveH, pwMarkIdx})
     EXPECT_EQ(PenTypeToStr(t), QStringLiteral("pwNone"));
   EXPECT_EQ(PenTypeToStr(pwArPn1), QStringLiteral("pwArPn1"));
@@ -500,7 +500,12 @@ TEST(PenTypeNamesTest, NamesMapBothWaysAndSixTypesHaveNone) {
     EXPECT_EQ(int(shapes[i].first), int(pwLine) + int(i));
     EXPECT_EQ(PenTypeToStr(shapes[i].first), QLatin1String(shapes[i].second));
   }
-  EXPECT_EQ(PenTypeNames.back().p, pwStep);
+  // The spotlight and the laser pointer came after the shapes.
+  EXPECT_EQ(pwSpotlight, pwStep + 1);
+  EXPECT_EQ(pwLaser, pwStep + 2);
+  EXPECT_EQ(PenTypeToStr(pwSpotlight), QStringLiteral("pwSpotlight"));
+  EXPECT_EQ(StrToPenType(QStringLiteral("pwLaser")), pwLaser);
+  EXPECT_EQ(PenTypeNames.back().p, pwLaser);
 }
 
 }  // namespace

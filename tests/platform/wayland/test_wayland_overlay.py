@@ -634,8 +634,8 @@ def saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, po
 
 
 def launcher_tile(i):
-    """The factory launcher's entry i (six to a row) on the launcher centred on the surface."""
-    return (WIDTH - 500) // 2 + 70 * (i % 6) + 35, (HEIGHT - 350) // 2 + 70 * (i // 6) + 35
+    """The factory launcher's entry i (seven to a row) on the launcher centred on the surface."""
+    return (WIDTH - 570) // 2 + 70 * (i % 7) + 35, (HEIGHT - 350) // 2 + 70 * (i // 7) + 35
 
 
 def test_launcher_save_as_and_erase_all(session):
@@ -681,3 +681,56 @@ def test_launcher_save_as_and_erase_all(session):
         # pen's (reaching further down than a theme's 24 pixels), not the tile's.
         pen = lambda p: any(v >= 26 for _, v in pointer_marks(p.crop((at[0], at[1], at[0] + 40, at[1] + 40))))
         wait_for_picture(env, runtime, pen, "the pointer's picture is still the launcher's", program)
+
+
+LASER_COLUMN = ("[Menu]\nCount=3\n"
+                "PenType0=pwPn\nPenColor0=255\nPenThickness0=6\nPenDash0=0\n"
+                "PenType1=pwLaser\nPenColor1=16711680\nPenThickness1=10\nPenDash1=0\n"
+                "PenType2=pwUndo\nPenColor2=16777215\nPenThickness2=1\nPenDash2=0\n")
+
+
+def click_tile(env, runtime, pointer, index):
+    """A tile of the column, shown again first when it hid itself after the
+    pointer left it."""
+    at = (WIDTH - 140 + (index % 2) * 70 + 35, 30 + (index // 2) * 70 + 35)
+    pointer.send(f"move {at[0]} {at[1]} {WIDTH} {HEIGHT}")
+    pointer.wait_for("ok")
+    pointer.seen.clear()
+    time.sleep(0.2)
+    if not not_window(screenshot(env, runtime).getpixel(at)):
+        click(pointer, WIDTH - 15, 15)  # the column's switch
+        wait_for_picture(env, runtime, lambda p: not_window(p.getpixel(at)), "the column did not show")
+    click(pointer, *at)
+
+
+def test_laser_fades_and_leaves_nothing_to_undo(session):
+    """The laser pen from a tile: its trail shows at once, is gone 2 s later,
+    and Undo after it takes back the pen stroke drawn before it."""
+    start, env, runtime = session
+    window = start("window")
+    window.wait_for("window ")
+    pointer = pointer_first(start)
+    with program_on(env, runtime, LASER_COLUMN) as (program, program_env, home):
+        picture = wait_for_column(env, runtime, program)
+        move_until(pointer, window, WIDTH // 3, HEIGHT // 2, "window enter")
+        pen_y, laser_y = HEIGHT // 3, 2 * HEIGHT // 3
+        draw_stroke(env, runtime, program_env, pointer, window, picture, pen_y)
+        click_tile(env, runtime, pointer, 1)
+        drag(pointer, [(x, laser_y) for x in range(100, 301, 10)])
+        # At once: within a second, well inside the trail's fade.
+        shot = wait_for_picture(env, runtime, lambda p: stroke_at(p, laser_y), "no laser trail at once", program,
+                                timeout=1)
+        reds = [shot.getpixel((x, laser_y)) for x in range(200, 281, 10)]
+        assert all(r > 180 and g < 120 and b < 120 for r, g, b in reds), f"the trail is not red: {reds}"
+        pointer.send(f"move 20 20 {WIDTH} {HEIGHT}")  # the headless output draws the pointer in
+        pointer.wait_for("ok")
+        pointer.seen.clear()
+        time.sleep(2.0)
+        shot = screenshot(env, runtime)
+        left = [(x, laser_y + dy) for x in range(90, 320, 5) for dy in (-6, 0, 6)
+                if not_window(shot.getpixel((x, laser_y + dy)))]
+        assert not left, f"the laser trail stayed at {left[:5]}"
+        assert stroke_at(shot, pen_y), "the pen stroke went with the laser"
+        click_tile(env, runtime, pointer, 2)
+        wait_for_picture(env, runtime, lambda p: not stroke_at(p, pen_y), "Undo did not take back the pen stroke",
+                         program)
