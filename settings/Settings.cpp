@@ -202,7 +202,7 @@ void DefaultSetup() {
   for (TPWPenType t : {pwEraseAll, pwLasso, pwPenSetup}) AppendLaunchItem(Command(t));
   for (std::uint32_t i = 0; i < StockPenCount; ++i) AppendLaunchItem(StockTile(i));
   for (const TPWMenuItem& shape : ShapeTools()) AppendLaunchItem(shape);
-  for (TPWPenType t : {pwWBrd, pwNext, pwPrev, pwZoom0, pwZoom1, pwSpotlight}) AppendLaunchItem(Command(t));
+  AppendLaunchItem(Command(pwSpotlight));
   AppendLaunchItem(LaserPointer());
   if (AppExists()) AppendLaunchItem(Command(pwApp));
   AppendLaunchItem(Command(pwInfo));

@@ -263,7 +263,6 @@ TEST_F(SetupDlgTest, FactoryListsWithAndWithoutTheSibling) {
   const std::vector<TPWPenType> left = {pwSaveAs, pwLasso,   Mark(5),   Mark(6),     Mark(7),
                                         Mark(8),  Mark(9),   pwLine,    pwLineMk,    pwRect,
                                         pwRectMk, pwEllipse, pwEllipseMk, pwText,    pwStep,
-                                        pwWBrd,   pwNext,    pwPrev,    pwZoom0,     pwZoom1,
                                         pwSpotlight, pwLaser};
   for (bool sibling : {false, true}) {
     if (sibling) PlaceSibling();
@@ -299,7 +298,7 @@ TEST_F(SetupDlgTest, AddKeepsLeftListOrderAtTheEndOrBeforeTheFirstSelected) {
       Pick(d.LnchLB, 2);  // stock pen 5, picked before Save As
       Pick(d.LnchLB, 0);
       Click(d.MenuBarAdd);
-      EXPECT_EQ(d.LnchLB->count(), 20);
+      EXPECT_EQ(d.LnchLB->count(), 15);
     }));
     EXPECT_EQ(Body(), c.body);
   }
@@ -317,9 +316,8 @@ TEST_F(SetupDlgTest, AddStopsAtWhatTheColumnCanHold) {
     ASSERT_EQ(d.MenuLB->count(), MenuBodyCapacity);
     // The first ones picked go in, the last stays out.
     ASSERT_EQ(Types(Shown(d.LnchLB, false)), (std::vector<TPWPenType>{pwLine, pwLineMk, pwRect, pwRectMk, pwEllipse,
-                                                                       pwEllipseMk, pwText, pwStep, pwWBrd, pwNext,
-                                                                       pwPrev, pwZoom0, pwZoom1, pwSpotlight, pwLaser,
-                                                                       pwApp}));
+                                                                       pwEllipseMk, pwText, pwStep, pwSpotlight,
+                                                                       pwLaser, pwApp}));
     Pick(d.LnchLB, 0);
     Click(d.MenuBarAdd);
     EXPECT_EQ(d.MenuLB->count(), MenuBodyCapacity);
@@ -335,14 +333,14 @@ TEST_F(SetupDlgTest, BackRemovesEverySelectedAndBackAllLeavesTheTail) {
     Click(d.MenuBarBack);
     EXPECT_EQ(Types(Shown(d.MenuLB, true)),
               (std::vector<TPWPenType>{Mark(1), Mark(2), Mark(3), Mark(4), pwUndo, pwRedo, pwEr, pwEraseAll, pwSave}));
-    EXPECT_EQ(d.LnchLB->count(), 25);
+    EXPECT_EQ(d.LnchLB->count(), 20);
   }));
   EXPECT_EQ(Body().size(), 9u);
   EXPECT_TRUE(Run([&](TSetupDlg& d) {
     Page(d.TabItem2);
     Click(d.MenuBarBackAllBtn);
     EXPECT_EQ(d.MenuLB->count(), 0);
-    EXPECT_EQ(d.LnchLB->count(), 34);
+    EXPECT_EQ(d.LnchLB->count(), 29);
   }));
   EXPECT_EQ(Body(), std::vector<TPWPenType>{});
 }

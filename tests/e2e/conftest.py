@@ -354,7 +354,7 @@ def saved(folder, newer_than=0, name=PICTURE_NAME):
 
 
 # The launcher and the pen chooser are centred on the 1920 x 1080 overlay.
-LAUNCHER = ((1920 - 570) // 2, (1080 - 350) // 2)  # 35 entries: 7 columns, 5 rows
+LAUNCHER = ((1920 - 500) // 2, (1080 - 350) // 2)  # 30 entries: 6 columns, 5 rows
 CHOOSER = ((1920 - 680) // 2, (1080 - 430) // 2)
 
 
@@ -363,14 +363,14 @@ def tile_centre(origin, x, y):
 
 
 def launcher_tile(i):
-    return tile_centre(LAUNCHER, 70 * (i % 7) + 5, 70 * (i // 7) + 5)
+    return tile_centre(LAUNCHER, 70 * (i % 6) + 5, 70 * (i // 6) + 5)
 
 
 def chooser_colour_tile(i):
     return tile_centre(CHOOSER, 70 * (i % 2 + 2) + 15, 70 * (i // 2) + 5)
 
 
-CHOOSER_OK, LAUNCHER_CLOSE = tile_centre(CHOOSER, 615, 5), tile_centre(LAUNCHER, 505, 5)
+CHOOSER_OK, LAUNCHER_CLOSE = tile_centre(CHOOSER, 615, 5), tile_centre(LAUNCHER, 435, 5)
 
 
 def open_chooser(session, overlay):

@@ -241,9 +241,9 @@ def test_save_chosen_in_the_launcher_leaves_the_launcher_out(xsession):
     folder = pictures_folder(xsession)
     below, overlay = start_drawing(xsession, setup_ini("png"))
     on, _ = draw_across(xsession, below)
-    # The factory launcher: 35 entries, Save first, centred over the overlay.
+    # The factory launcher: 30 entries, Save first, centred over the overlay.
     w, h = xsession.width, xsession.height
-    launcher = ((w - 570) // 2, (h - 350) // 2, (w + 570) // 2, (h + 350) // 2)
+    launcher = ((w - 500) // 2, (h - 350) // 2, (w + 500) // 2, (h + 350) // 2)
     overlay.click_tile(12)  # Menu ...
     assert wait_until(lambda: differs(xsession.shot(), below.colour, [launcher], 4)), "the launcher did not show"
     xsession.click(launcher[0] + 35, launcher[1] + 35)

@@ -61,6 +61,6 @@ inline QString SetupInvariantViolation() {
     if (badTool(at(i))) return QStringLiteral("menu entry %1 width or dash").arg(i);
   for (const auto& p : StockPens)
     if (badTool(p)) return QStringLiteral("stock pen width or dash");
-  if (LaunchCount != (appExists ? 36 : 35)) return QStringLiteral("LaunchCount %1").arg(LaunchCount);
+  if (LaunchCount != (appExists ? 31 : 30)) return QStringLiteral("LaunchCount %1").arg(LaunchCount);
   return {};
 }

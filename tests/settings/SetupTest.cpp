@@ -206,18 +206,18 @@ TEST_F(SetupTest, WhiteboardEntryFollowsTheSiblingProgram) {
   const QByteArray text = "[Menu]\nCount=3\nPenType0=pwUndo\nPenType1=pwApp\nPenType2=pwRedo\n";
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwRedo}));
-  EXPECT_EQ(LaunchCount, 35);
-  EXPECT_EQ(LaunchItems[34].PenType, pwClose);
-  EXPECT_EQ(LaunchItems[35].PenType, pwNone);
+  EXPECT_EQ(LaunchCount, 30);
+  EXPECT_EQ(LaunchItems[29].PenType, pwClose);
+  EXPECT_EQ(LaunchItems[30].PenType, pwNone);
 
   PlaceStandIn();
   ASSERT_TRUE(AppExists());
   Load(text);
   EXPECT_EQ(Column(), WithTail({pwUndo, pwApp, pwRedo}));
-  EXPECT_EQ(LaunchCount, 36);
-  EXPECT_EQ(LaunchItems[33].PenType, pwApp);
-  EXPECT_EQ(LaunchItems[34].PenType, pwInfo);
-  EXPECT_EQ(LaunchItems[35].PenType, pwClose);
+  EXPECT_EQ(LaunchCount, 31);
+  EXPECT_EQ(LaunchItems[28].PenType, pwApp);
+  EXPECT_EQ(LaunchItems[29].PenType, pwInfo);
+  EXPECT_EQ(LaunchItems[30].PenType, pwClose);
 }
 
 TEST_F(SetupTest, ColoursReadAsOpaqueRgb) {

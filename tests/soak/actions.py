@@ -27,11 +27,11 @@ EXTENSIONS = {1: "jpg", 2: "png", 3: "bmp", 4: "tga", 5: "psd"}
 PEN, ERASING, LASSO, UNKNOWN = "pen", "eraser", "lasso", "unknown"
 # Launcher entries, factory order.
 L_SAVE, L_SAVE_AS, L_UNDO, L_REDO, L_ERASER, L_ERASE_ALL, L_LASSO, L_PEN_SETUP = range(8)
-L_STOCK0, L_INFO = 8, 33  # the shape tools, boards, zooms, spotlight and laser between them
+L_STOCK0, L_INFO = 8, 28  # the shape tools, the spotlight and the laser between them
 
 
 def launcher_origin(s):
-    return ((s.width - 570) // 2, (s.height - 350) // 2)
+    return ((s.width - 500) // 2, (s.height - 350) // 2)
 
 
 def chooser_origin(s):
@@ -39,7 +39,7 @@ def chooser_origin(s):
 
 
 def launcher_tile(s, i):
-    return tile_centre(launcher_origin(s), 70 * (i % 7) + 5, 70 * (i // 7) + 5)
+    return tile_centre(launcher_origin(s), 70 * (i % 6) + 5, 70 * (i // 6) + 5)
 
 
 # -- strokes ---------------------------------------------------------------
@@ -283,7 +283,7 @@ def launcher(soak, rng):
     s = soak.session
     choice = rng.choice(["close", "escape", "undo", "redo", "eraser", "stock", "info", "erase-all"])
     if choice == "close":
-        s.click(*tile_centre(launcher_origin(s), 505, 5))
+        s.click(*tile_centre(launcher_origin(s), 435, 5))
     elif choice == "escape":
         s.key("Escape")
     if choice in ("close", "escape"):

@@ -150,11 +150,11 @@ class Soak:
 
     def open_launcher(self):
         self.click_tile(MENU)
-        close = tile_centre(launcher_origin(self.session), 505, 5)
+        close = tile_centre(launcher_origin(self.session), 435, 5)
         self.expect(lambda: near(self.session.pixel(*close), RED_TILE), "the launcher did not show")
 
     def launcher_closed(self):
-        return not near(self.session.pixel(*tile_centre(launcher_origin(self.session), 505, 5)), RED_TILE)
+        return not near(self.session.pixel(*tile_centre(launcher_origin(self.session), 435, 5)), RED_TILE)
 
     def save_as_dialog(self, kind, target):
         self.open_launcher()

@@ -634,8 +634,8 @@ def saves_through_the_portal_else_a_clear_error(env, runtime, portal, window, po
 
 
 def launcher_tile(i):
-    """The factory launcher's entry i (seven to a row) on the launcher centred on the surface."""
-    return (WIDTH - 570) // 2 + 70 * (i % 7) + 35, (HEIGHT - 350) // 2 + 70 * (i // 7) + 35
+    """The factory launcher's entry i (six to a row) on the launcher centred on the surface."""
+    return (WIDTH - 500) // 2 + 70 * (i % 6) + 35, (HEIGHT - 350) // 2 + 70 * (i // 6) + 35
 
 
 def test_launcher_save_as_and_erase_all(session):
